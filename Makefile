@@ -1,0 +1,27 @@
+# Entry points; CMake does the real work.
+JOBS ?= 2
+
+.PHONY: all deps build test sanitize bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j$(JOBS)
+
+test: build
+	@ctest --preset default -j$(JOBS)
+
+sanitize: deps
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize -j$(JOBS)
+	@ctest --preset sanitize -j$(JOBS)
+
+bench: build
+	@build/bin/pdu_bench
+
+clean:
+	rm -rf build build-sanitize

@@ -1,0 +1,178 @@
+// The TP packet: every request and reply between the SMS service and its
+// clients. Byte layout (integers little-endian):
+//
+//   0  marker 0xFD      1  reserved 0     2  command code   3  checksum
+//   4  payload length n (u16)             6  payload, n bytes
+//
+// Packets are built in a 2048-byte buffer, so n is at most 2042. The checksum
+// is the 8-bit sum of the payload bytes, exclusive-or the command code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+inline constexpr uint8_t TP_MARKER = 0xFD;
+inline constexpr size_t TP_HEADER_SIZE = 6;
+inline constexpr size_t TP_BUFFER_SIZE = 2048;
+inline constexpr size_t TP_MAX_PAYLOAD = TP_BUFFER_SIZE - TP_HEADER_SIZE;
+inline constexpr size_t TP_NUMBER_FIELD = 16;
+inline constexpr size_t TP_TEXT_FIELD = 2048;
+
+enum TpCommand : uint8_t {
+  TP_MODEM_OPEN = 1,
+  TP_MODEM_STATE = 2,
+  TP_MODEM_QUERY = 3,
+  TP_MODEM_QUERY_ACK = 4,
+  TP_SMS_FETCH = 17,
+  TP_SMS_DELIVER = 18,
+  TP_SMS_SUBMIT = 19,
+  TP_SMS_SUBMIT_ACK = 20,
+};
+
+enum ModemState : uint8_t {
+  MODEM_READY = 0,
+  MODEM_OPENING = 1,
+  MODEM_CLOSED = 2,
+};
+
+// Payload lengths of the fixed records, and the fixed part of the text ones.
+inline constexpr size_t TP_MODEM_PARAM_SIZE = 5;
+inline constexpr size_t TP_MODEM_STATUS_SIZE = 6;
+inline constexpr size_t TP_SMS_FETCH_SIZE = 2;
+inline constexpr size_t TP_SMS_DELIVER_FIXED = 36;
+inline constexpr size_t TP_SMS_SUBMIT_FIXED = 35;
+inline constexpr size_t TP_SUBMIT_ACK_SIZE = 1;
+
+// Name of a command code ("TP_SMS_FETCH"), or nullptr for an unknown code.
+const char* TpCommandName(uint8_t command);
+
+// Every rejection of received bytes: a bad checksum ("invalid TP packet
+// checksum") or bytes that do not hold the packet they claim to.
+class TpPacketError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* TP_CHECKSUM_ERROR = "invalid TP packet checksum";
+inline constexpr const char* TP_MALFORMED_ERROR = "malformed TP packet";
+
+uint8_t TpChecksum(uint8_t command, const uint8_t* payload, size_t length);
+
+class SP_Packet {
+ public:
+  SP_Packet() = default;
+  // Wraps received bytes without copying or owning them, and verifies them:
+  // throws TpPacketError when the header or the declared payload does not fit
+  // in `length` bytes, or when the checksum does not match.
+  SP_Packet(const uint8_t* bytes, uint32_t length);
+  virtual ~SP_Packet();
+  SP_Packet(const SP_Packet&) = delete;
+  SP_Packet& operator=(const SP_Packet&) = delete;
+
+  // Takes `buffer` (owning it when `owns`), or allocates `capacity` bytes when
+  // `buffer` is null; then starts a packet: zeroed header, marker in place.
+  void Attach(uint8_t* buffer, uint32_t capacity, bool owns);
+
+  uint8_t* bytes = nullptr;
+  uint32_t capacity = 0;  // or, for a wrapped packet, the received length
+  uint32_t length = 0;    // payload length + 6
+  bool owns = false;
+
+  uint8_t command() const { return bytes[2]; }
+  uint16_t payloadLength() const { return static_cast<uint16_t>(bytes[4] | bytes[5] << 8); }
+  const uint8_t* payload() const { return bytes + TP_HEADER_SIZE; }
+
+ private:
+  void Release();
+};
+
+class SP_PacketMaker {
+ public:
+  SP_PacketMaker(SP_Packet& packet, uint32_t payloadLength) : packet_(packet), payloadLength_(payloadLength) {}
+  virtual ~SP_PacketMaker() = default;
+  // Writes the payload length and the checksum; the command code must be in place.
+  virtual void Make();
+
+ private:
+  SP_Packet& packet_;
+  uint32_t payloadLength_;
+};
+
+// Parsed payload records. Fresh records hold the defaults the protocol gives.
+struct TpModemParam {
+  uint8_t port = 1;
+  uint32_t baud = 19200;
+};
+
+struct TpModemStatus {
+  uint8_t port = 1;
+  uint32_t baud = 19200;
+  uint8_t state = MODEM_READY;
+};
+
+struct TpSmsFetch {
+  uint8_t reserved1 = 0;
+  uint8_t reserved2 = 0;
+};
+
+struct TpSmsDeliver {
+  uint8_t reserved1 = 0;
+  uint8_t reserved2 = 0;
+  char sender[TP_NUMBER_FIELD] = {};
+  char timestamp[TP_NUMBER_FIELD] = {};
+  uint32_t textLength = 0;
+  char text[TP_TEXT_FIELD] = {};
+};
+
+// Note the order: destination before service centre, the reverse of the wire.
+struct TpSmsSubmit {
+  uint8_t coding = 0;
+  char destination[TP_NUMBER_FIELD] = {};
+  char smsc[TP_NUMBER_FIELD] = {};
+  uint32_t textLength = 0;
+  char text[TP_TEXT_FIELD] = {};
+};
+
+struct TpSubmitAck {
+  uint8_t result = 0;
+};
+
+// A packet being built in place, ready to send: `length` bytes from `data`.
+struct TpBuffer {
+  uint8_t data[TP_BUFFER_SIZE] = {};
+  uint32_t length = 0;
+
+  void MakeModemOpen(uint8_t port, uint32_t baud);
+  void MakeModemState(const TpModemStatus& status, bool query);
+  void MakeSmsFetch(uint8_t reserved1, uint8_t reserved2);
+  // The text builders refuse (return false, length 0) a text that would not
+  // fit the buffer, or a number field without its terminating NUL.
+  bool MakeSmsDeliver(const TpSmsDeliver& record);
+  bool MakeSmsSubmit(const TpSmsSubmit& record);
+  void MakeSubmitAck(uint8_t result);
+};
+
+// The result of parsing: the command code and the record of that command.
+struct TpMessage {
+  uint8_t command = 0;
+  std::unique_ptr<TpModemParam> modemOpen;
+  std::unique_ptr<TpModemStatus> modemState;
+  std::unique_ptr<TpModemParam> modemQuery;
+  std::unique_ptr<TpModemStatus> modemQueryAck;
+  std::unique_ptr<TpSmsFetch> smsFetch;
+  std::unique_ptr<TpSmsDeliver> smsDeliver;
+  std::unique_ptr<TpSmsSubmit> smsSubmit;
+  std::unique_ptr<TpSubmitAck> submitAck;
+
+  // Fills the record of the packet's command; an unknown command leaves every
+  // record empty. Throws TpPacketError when the payload is shorter than its
+  // record, a text runs past the payload, or a number field lacks its NUL.
+  void Parse(const SP_Packet& packet);
+};
+
+// What a receiver does with one read: checks the marker, wraps and verifies
+// the bytes, parses them. Throws TpPacketError for anything it must drop.
+TpMessage DecodeTpPacket(const uint8_t* bytes, size_t length);

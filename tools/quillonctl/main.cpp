@@ -1,0 +1,48 @@
+// quillonctl: the operator's tool for the SMS service, its packets and PDUs.
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "packet_commands.h"
+#include "pdu_commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quillonctl COMMAND ...\n"
+    "  pdu encode --smsc DIGITS --to DIGITS [--dcs N] --text TEXT\n"
+    "  pdu decode HEX\n"
+    "  pdu listing FILE|-\n"
+    "  packet encode open|state|fetch|deliver|submit|ack [options]\n"
+    "  packet decode HEX\n"
+    "Texts are UTF-8 on the terminal; newlines in printed texts appear as \\n.\n";
+
+int Run(const std::vector<std::string>& args) {
+  if (args.empty() || args[0] == "--help" || args[0] == "help") {
+    std::cout << kUsage;
+    return args.empty() ? 2 : 0;
+  }
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args[0] == "pdu") return RunPduCommand(rest);
+  if (args[0] == "packet") return RunPacketCommand(rest);
+  throw UsageError("unknown command: " + args[0] + " (see quillonctl --help)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run({argv + 1, argv + argc});
+  } catch (const RejectedInput& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  } catch (const UsageError& e) {
+    std::cerr << "quillonctl: " << e.what() << "\n";
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "quillonctl: " << e.what() << "\n";
+    return 2;
+  }
+}

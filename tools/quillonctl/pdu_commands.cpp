@@ -1,0 +1,84 @@
+#include "pdu_commands.h"
+
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "command_line.h"
+#include "pdu_codec.h"
+#include "terminal_text.h"
+
+namespace {
+
+void PrintRecord(const ModemSms& sms) {
+  std::cout << "smsc=" << sms.smsc << "\n"
+            << "number=" << sms.number << "\n"
+            << "pid=" << int(sms.pid) << "\n"
+            << "dcs=" << int(sms.dcs) << "\n"
+            << "timestamp=" << sms.timestamp << "\n"
+            << "part=" << sms.part << "\n"
+            << "text=" << GbkToTerminalLine(sms.text) << "\n";
+}
+
+int Encode(const CommandLine& options) {
+  options.AllowOnly({"smsc", "to", "dcs", "text"});
+  ModemSms sms;
+  std::string smsc = CheckedNumber(options.Text("smsc"), "--smsc", true);
+  std::string to = CheckedNumber(options.Text("to"), "--to");
+  std::strcpy(sms.smsc, smsc.c_str());
+  std::strcpy(sms.number, to.c_str());
+  sms.dcs = static_cast<uint8_t>(options.Number("dcs", 0, 255, 0));
+  std::string text = TerminalToGbk(options.Text("text"));
+  if (text.size() >= sizeof sms.text) throw UsageError("text is longer than one SMS");
+  std::memcpy(sms.text, text.data(), text.size());
+  if (const char* refusal = SubmitPduRefusal(sms)) throw UsageError(refusal);
+
+  char pdu[SUBMIT_PDU_HEX_MAX];
+  int length = EncodeSubmitPdu(sms, pdu);
+  std::cout << pdu << "\nlength=" << SubmitPduCommandLength(pdu, length) << "\n";
+  return 0;
+}
+
+int Decode(const CommandLine& options) {
+  options.AllowOnly({});
+  if (options.Positional().size() != 1) throw UsageError("usage: quillonctl pdu decode HEX");
+  std::string hex = NormalizeHex(options.Positional()[0]);
+  ModemSms sms;
+  if (DecodeDeliverPdu(hex, sms) < 0) throw UsageError("PDU ends inside its header");
+  PrintRecord(sms);
+  return 0;
+}
+
+std::string ReadAll(const std::string& path) {
+  if (path == "-") return {std::istreambuf_iterator<char>(std::cin), {}};
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw UsageError("cannot read " + path);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+int Listing(const CommandLine& options) {
+  options.AllowOnly({});
+  if (options.Positional().size() != 1) throw UsageError("usage: quillonctl pdu listing FILE|-");
+  std::string reply = ReadAll(options.Positional()[0]);
+  std::vector<ModemSms> records(LISTING_MAX_RECORDS);
+  int count = ParseListing(reply, records.data(), LISTING_MAX_RECORDS);
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) std::cout << "\n";
+    std::cout << "index=" << records[i].index << "\n";
+    PrintRecord(records[i]);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunPduCommand(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError("usage: quillonctl pdu encode|decode|listing ...");
+  CommandLine options({args.begin() + 1, args.end()}, {});
+  if (args[0] == "encode") return Encode(options);
+  if (args[0] == "decode") return Decode(options);
+  if (args[0] == "listing") return Listing(options);
+  throw UsageError("unknown pdu command: " + args[0]);
+}
