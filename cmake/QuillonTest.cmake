@@ -15,3 +15,34 @@ function(quillon_add_test)
   set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QUILLON_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
+
+# A test built with AddressSanitizer and UndefinedBehaviorSanitizer together
+# with the sources it exercises, so that the normal build also proves those
+# sources never touch memory outside their data:
+# quillon_add_sanitized_test(SOURCE tests/x_test.cpp SOURCES a.cpp b.cpp INCLUDES dir...)
+function(quillon_add_sanitized_test)
+  cmake_parse_arguments(T "" "SOURCE" "SOURCES;INCLUDES" ${ARGN})
+  get_filename_component(name ${T_SOURCE} NAME_WE)
+  add_executable(${name} ${T_SOURCE} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${T_INCLUDES})
+  set(flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(${name} PRIVATE ${flags} -O1 -g)
+  target_link_options(${name} PRIVATE -fsanitize=address,undefined)
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS unit TIMEOUT 300
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
+endfunction()
+
+# A Python test run with Debian's interpreter, which has the python3-gammu module.
+function(quillon_add_python_test)
+  cmake_parse_arguments(T "" "SOURCE;LABEL" "" ${ARGN})
+  get_filename_component(name ${T_SOURCE} NAME_WE)
+  if(NOT T_LABEL)
+    set(T_LABEL unit)
+  endif()
+  add_test(NAME ${name} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/${T_SOURCE})
+  set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
+    ENVIRONMENT "QUILLON_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
