@@ -31,6 +31,12 @@ std::optional<std::u16string> GbkToUtf16Strict(std::string_view gbk);
 std::optional<std::string> Utf16ToGbkStrict(std::u16string_view utf16);
 std::optional<std::string> Utf8ToGbkStrict(std::string_view utf8);
 
+// Allocation-free forms for fixed fields: convert whole characters while
+// they fit in `capacity`, replacing as above; return the units or bytes
+// written and, through `complete`, whether all of the input fitted.
+size_t GbkToUtf16(std::string_view gbk, char16_t* out, size_t capacity, bool* complete = nullptr);
+size_t Utf16ToGbk(std::u16string_view utf16, char* out, size_t capacity, bool* complete = nullptr);
+
 // Length in bytes of the longest prefix of `gbk` that is at most `limit`
 // bytes and does not end inside a double-byte character. Used to cut GBK
 // text to a fixed field without leaving half a character behind.

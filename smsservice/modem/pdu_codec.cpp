@@ -1,6 +1,7 @@
 #include "pdu_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -19,7 +20,14 @@ constexpr uint8_t kConcat16BitRef = 0x08;
 constexpr int kMaxUcs2Units = 128;
 constexpr int kMaxUcs2TextBytes = 160;
 
-bool IsUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+// A table, not comparisons: finding the end of a PDU is a hot loop.
+constexpr auto kIsUpperHex = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+  return table;
+}();
+
+bool IsUpperHex(char c) { return kIsUpperHex[static_cast<uint8_t>(c)]; }
 
 bool AllDigits(const char* s) {
   for (; *s; ++s)
@@ -147,9 +155,20 @@ int MarkUndecodable(ModemSms& record) {
 }  // namespace
 
 int HexToBytes(const char* text, int count, uint8_t* out) {
-  auto value = [](char c, int letterOffset) { return c >= '0' && c <= '9' ? c - '0' : c - letterOffset; };
+  // Digits are worth character - '0'; anything else character - 7 in the
+  // high nibble and character - 55 in the low one, as damaged input.
+  static constexpr auto nibbles = [] {
+    std::array<std::array<uint8_t, 256>, 2> table{};
+    for (int c = 0; c < 256; ++c) {
+      bool digit = c >= '0' && c <= '9';
+      table[0][c] = static_cast<uint8_t>(digit ? c - '0' : c - 7);
+      table[1][c] = static_cast<uint8_t>((digit ? c - '0' : c - 55) & 0x0F);
+    }
+    return table;
+  }();
   for (int i = 0; i < count; i += 2)
-    out[i / 2] = static_cast<uint8_t>(value(text[i], 7) << 4 | (value(text[i + 1], 55) & 0x0F));
+    out[i / 2] = static_cast<uint8_t>(nibbles[0][static_cast<uint8_t>(text[i])] << 4 |
+                                      nibbles[1][static_cast<uint8_t>(text[i + 1])]);
   return count / 2;
 }
 
@@ -180,22 +199,22 @@ int Unpack7Bit(const uint8_t* octets, int count, char* out) {
 }
 
 int ToUcs2(const char* text, int length, uint8_t* out) {
-  std::u16string units = codepage::GbkToUtf16(std::string_view(text, length));
-  if (units.size() > kMaxUcs2Units) return 0;
-  int n = 0;
-  for (char16_t unit : units) {
-    out[n++] = static_cast<uint8_t>(unit >> 8);
-    out[n++] = static_cast<uint8_t>(unit);
+  char16_t units[kMaxUcs2Units];
+  bool complete;
+  size_t n = codepage::GbkToUtf16(std::string_view(text, length), units, kMaxUcs2Units, &complete);
+  if (!complete) return 0;
+  for (size_t i = 0; i < n; ++i) {
+    out[2 * i] = static_cast<uint8_t>(units[i] >> 8);
+    out[2 * i + 1] = static_cast<uint8_t>(units[i]);
   }
-  return n;
+  return static_cast<int>(2 * n);
 }
 
 int FromUcs2(const uint8_t* octets, int count, char* out) {
-  std::u16string units(count / 2, u'\0');
-  for (int i = 0; i < count / 2; ++i) units[i] = static_cast<char16_t>(octets[2 * i] << 8 | octets[2 * i + 1]);
-  std::string text = codepage::Utf16ToGbk(units);
-  size_t length = codepage::GbkPrefixLength(text, kMaxUcs2TextBytes);
-  std::memcpy(out, text.data(), length);
+  char16_t units[128];
+  int n = std::min(count / 2, 128);  // a user data field holds at most 127 units
+  for (int i = 0; i < n; ++i) units[i] = static_cast<char16_t>(octets[2 * i] << 8 | octets[2 * i + 1]);
+  size_t length = codepage::Utf16ToGbk(std::u16string_view(units, n), out, kMaxUcs2TextBytes);
   out[length] = '\0';
   return static_cast<int>(length);
 }
@@ -239,8 +258,10 @@ const char* SubmitPduRefusal(const ModemSms& record) {
     for (size_t i = 0; i < textLength; ++i)
       if (static_cast<uint8_t>(record.text[i]) > 0x7F) return "7-bit text holds a character outside 7 bits";
   } else if (record.dcs == 8) {
-    auto units = codepage::GbkToUtf16(std::string_view(record.text, textLength));
-    if (units.size() > SMS_MAX_UCS2_UNITS) return "UCS2 text longer than 70 characters";
+    char16_t units[SMS_MAX_UCS2_UNITS];
+    bool fits;
+    codepage::GbkToUtf16(std::string_view(record.text, textLength), units, SMS_MAX_UCS2_UNITS, &fits);
+    if (!fits) return "UCS2 text longer than 70 characters";
   } else if (textLength > SMS_MAX_OCTETS) {
     return "8-bit text longer than 140 octets";
   }
@@ -295,7 +316,10 @@ int DecodeDeliverPdu(std::string_view text, ModemSms& record) {
   while (end < text.size() && IsUpperHex(text[end])) ++end;
   HexReader pdu(text.substr(0, end));
 
-  record = ModemSms{.index = record.index};
+  int16_t index = record.index;
+  std::memset(static_cast<void*>(&record), 0, sizeof record);  // a plain record: all zero is fresh
+  record.index = index;
+  record.part = SMS_PART_COMPLETE;
   if (!pdu.Has(2)) return MarkUndecodable(record);
   int smscOctets = pdu.Octet();
   if (!pdu.Has(2 * smscOctets)) return MarkUndecodable(record);
