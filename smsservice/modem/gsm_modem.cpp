@@ -1,0 +1,110 @@
+#include "gsm_modem.h"
+
+#include <syslog.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "pdu_codec.h"
+#include "serial_line.h"
+#include "sms_traffic.h"
+#include "startup_dialogue.h"
+
+CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_Mutex>::instance(); }
+
+CGsmMorden::~CGsmMorden() { ReleaseSession(); }
+
+int CGsmMorden::Open(int port, int baud) {
+  if (state_ != MODEM_CLOSED) return state_;
+  // An engine that stopped by itself may still hold the port.
+  ReleaseSession();
+  port_ = port;
+  baud_ = baud;
+  char device[32];
+  std::snprintf(device, sizeof device, "\\\\.\\COM%d", port);
+  if (!OpenPort(device, baud, NOPARITY, 8, ONESTOPBIT)) {
+    state_ = MODEM_CLOSED;
+    return MODEM_CLOSED;
+  }
+  state_ = MODEM_OPENING;
+  ACE_thread_t id;
+  if (ACE_Thread::spawn(StartupThread, this, THR_NEW_LWP | THR_JOINABLE, &id, &startupThread_) != 0) {
+    ClosePort();
+    state_ = MODEM_CLOSED;
+    return MODEM_CLOSED;
+  }
+  startupThreadRunning_ = true;
+  return MODEM_OPENING;
+}
+
+bool CGsmMorden::FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
+                               char (&text)[SMS_TEXT_FIELD]) {
+  CSmsTraffic* engine = engine_;
+  if (engine == nullptr) return false;
+  if (state_ == MODEM_CLOSED) {
+    ReleaseSession();
+    return false;
+  }
+  ModemSms sms;
+  if (!engine->PopIncoming(sms)) return false;
+  std::memcpy(number, sms.number, sizeof number);
+  std::memcpy(timestamp, sms.timestamp, sizeof timestamp);
+  std::memcpy(text, sms.text, sizeof text);
+  return true;
+}
+
+bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) {
+  CSmsTraffic* engine = engine_;
+  if (engine == nullptr) return false;
+  if (state_ == MODEM_CLOSED) {
+    ReleaseSession();
+    return false;
+  }
+  if (state_ != MODEM_READY) return false;
+
+  ModemSms sms;
+  bool hasPrefix = std::strncmp(number, "86", 2) == 0;
+  size_t numberLength = std::strlen(number) + (hasPrefix ? 0 : 2);
+  size_t textLength = std::strlen(text);
+  if (numberLength >= SMS_NUMBER_FIELD || std::strlen(smsc) >= SMS_NUMBER_FIELD || textLength >= SMS_TEXT_FIELD) {
+    syslog(LOG_WARNING, "SMS to %.20s refused: number or text too long", number);
+    return false;
+  }
+  std::memcpy(sms.number, "86", hasPrefix ? 0 : 2);
+  std::memcpy(sms.number + (hasPrefix ? 0 : 2), number, std::strlen(number));
+  std::memcpy(sms.smsc, smsc, std::strlen(smsc));
+  std::memcpy(sms.text, text, textLength);
+  sms.dcs = dcs;
+  if (const char* refusal = SubmitPduRefusal(sms)) {
+    syslog(LOG_WARNING, "SMS to %s refused: %s", sms.number, refusal);
+    return false;
+  }
+  return engine->PushSend(sms);
+}
+
+void CGsmMorden::ReleaseSession() {
+  if (startupThreadRunning_) {
+    ACE_Thread::join(startupThread_);
+    startupThreadRunning_ = false;
+  }
+  DeleteEngine();
+  ClosePort();
+}
+
+void CGsmMorden::StartEngine() { engine_ = new CSmsTraffic(this); }
+
+void CGsmMorden::DeleteEngine() { delete engine_.exchange(nullptr); }
+
+ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
+  auto* modem = static_cast<CGsmMorden*>(self);
+  if (RunStartupDialogue()) {
+    modem->DeleteEngine();
+    modem->StartEngine();
+    modem->state_ = MODEM_READY;
+  } else {
+    modem->state_ = MODEM_CLOSED;
+    modem->DeleteEngine();
+    ClosePort();
+  }
+  return 0;
+}

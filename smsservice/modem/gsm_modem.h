@@ -1,0 +1,57 @@
+// The GSM modem: opens the serial port a client names, runs the start-up
+// dialogue on a thread of its own, then hands all traffic to the engine.
+// Recovery is always driven by the clients' open requests.
+#pragma once
+
+#include <ace/Null_Mutex.h>
+#include <ace/Singleton.h>
+#include <ace/Thread.h>
+
+#include <atomic>
+
+#include "modem_sms.h"
+#include "tp_packet.h"
+
+class CSmsTraffic;
+
+class CGsmMorden {
+ public:
+  // The service's one modem; first used on the reactor thread.
+  static CGsmMorden* Instance();
+
+  CGsmMorden() = default;
+  ~CGsmMorden();  // releases the port and the engine
+  CGsmMorden(const CGsmMorden&) = delete;
+  CGsmMorden& operator=(const CGsmMorden&) = delete;
+
+  // In MODEM_CLOSED: opens COM<port> and starts the start-up dialogue
+  // (returns MODEM_OPENING), or returns MODEM_CLOSED when the port cannot be
+  // opened. In any other state it returns the state and changes nothing.
+  int Open(int port, int baud);
+  int GetModemState() const { return state_; }
+  int GetPort() const { return port_; }
+  int GetBaud() const { return baud_; }
+  void SetModemState(int state) { state_ = state; }
+
+  // One received message, or false. A stopped engine is released here.
+  bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
+                     char (&text)[SMS_TEXT_FIELD]);
+  // Queues one message for sending ("86" put in front of the number unless
+  // it has it); false when the modem is not ready, the send ring is full, or
+  // the message cannot go out as one SMS.
+  bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs);
+  // Waits for the start-up thread, deletes the engine, closes the port.
+  void ReleaseSession();
+  void StartEngine();
+
+ private:
+  static ACE_THR_FUNC_RETURN StartupThread(void* self);
+  void DeleteEngine();
+
+  std::atomic<int> state_{MODEM_CLOSED};
+  int port_ = 1;
+  int baud_ = 19200;
+  ACE_hthread_t startupThread_{};
+  bool startupThreadRunning_ = false;
+  std::atomic<CSmsTraffic*> engine_{nullptr};
+};

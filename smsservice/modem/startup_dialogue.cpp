@@ -1,0 +1,87 @@
+#include "startup_dialogue.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "at_commands.h"
+#include "at_replies.h"
+#include "serial_line.h"
+#include "timescale.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr int kReplyArea = 128;
+constexpr int kDeleteExtraReads = 20;
+
+// One command, the pause a modem needs before its reply is complete, and
+// the test the reply must pass.
+struct DialogueStep {
+  const char* command;
+  int pauseMs;
+  bool (*passes)(std::string_view reply);
+};
+
+// Echo is still on for the first two commands, so every test searches the
+// whole reply rather than matching it.
+const DialogueStep kChecks[] = {
+    {"AT\r\n", 200, HasOk},
+    {"ATE0\r\n", 200, HasOk},
+    {"AT+CMGF=0\r\n", 200, HasOk},  // PDU mode
+    {"AT+CSQ\r\n", 400, [](std::string_view r) { return HasOk(r) && CheckSignal(r); }},
+    {"AT+CPIN?\r\n", 400, SimReady},
+    // Registration passes on "OK" alone; without it, a home or roaming status will do.
+    {"AT+CREG?\r\n", 400, [](std::string_view r) { return HasOk(r) || CheckRegistration(r); }},
+};
+
+// Writes the command, waits, and reads once into the cleared `area`.
+std::string_view Ask(const char* command, int pauseMs, char (&area)[kReplyArea + 1]) {
+  WritePort(command, static_cast<int>(std::strlen(command)));
+  timescale::Sleep(milliseconds(pauseMs));
+  std::memset(area, 0, sizeof area);
+  int got = ReadPort(area, kReplyArea);
+  return {area, static_cast<size_t>(got > 0 ? got : 0)};
+}
+
+// Chooses the phone's own storage, else the SIM's; returns the slots to
+// empty, or -1 when neither storage answers.
+int SelectStorage(char (&area)[kReplyArea + 1]) {
+  std::string_view reply = Ask("AT+CPMS=\"ME\"\r\n", 400, area);
+  if (!HasOk(reply)) {
+    reply = Ask("AT+CPMS=\"SM\"\r\n", 400, area);
+    if (!HasOk(reply)) return -1;
+  }
+  return ParseStorage(reply);
+}
+
+// Every slot is emptied, whatever it holds: messages stored while the
+// service was not running are discarded.
+bool EmptyStorage(int slots, char (&area)[kReplyArea + 1]) {
+  for (int index = 1; index <= slots; ++index) {
+    char command[32];
+    std::snprintf(command, sizeof command, "AT+CMGD=%d\r\n", index);
+    bool deleted = HasOk(Ask(command, 300, area));
+    for (int extra = 0; !deleted && extra < kDeleteExtraReads; ++extra) {
+      timescale::Sleep(milliseconds(300));
+      std::memset(area, 0, sizeof area);
+      int got = ReadPort(area, kReplyArea);
+      deleted = HasOk({area, static_cast<size_t>(got > 0 ? got : 0)});
+    }
+    if (!deleted) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RunStartupDialogue() {
+  char area[kReplyArea + 1];
+  for (const auto& step : kChecks)
+    if (!step.passes(Ask(step.command, step.pauseMs, area))) return false;
+  int slots = SelectStorage(area);
+  if (slots < 0 || !EmptyStorage(slots, area)) return false;
+  Ask("AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested
+  return true;
+}

@@ -1,0 +1,55 @@
+// Replies as modems put them on the line, CR LF included.
+#include "at_replies.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SignalReply, AcceptsKnownStrengthOnly) {
+  EXPECT_TRUE(CheckSignal("\r\n+CSQ: 23,99\r\n\r\nOK\r\n"));
+  EXPECT_TRUE(CheckSignal("AT+CSQ\r\r\n+CSQ: 0,0\r\n\r\nOK\r\n"));        // echo still on, weakest signal
+  EXPECT_TRUE(CheckSignal("\r\n^RSSI:18\r\n\r\n+CSQ: 31,99\r\n\r\nOK\r\n"));  // unsolicited line first
+  EXPECT_FALSE(CheckSignal("\r\n+CSQ: 99,99\r\n\r\nOK\r\n"));            // not known
+  EXPECT_FALSE(CheckSignal("\r\n+CSQ: 32,99\r\n\r\nOK\r\n"));
+  EXPECT_FALSE(CheckSignal("\r\n+CSQ: -1,99\r\n"));
+  EXPECT_FALSE(CheckSignal("\r\n+CSQ: ,99\r\n"));  // missing number counts as 99
+  EXPECT_FALSE(CheckSignal("\r\nOK\r\n"));
+}
+
+TEST(RegistrationReply, HomeOrRoamingPasses) {
+  EXPECT_TRUE(CheckRegistration("\r\n+CREG: 0,1\r\n\r\nOK\r\n"));
+  EXPECT_TRUE(CheckRegistration("\r\n+CREG: 0,5\r\n"));
+  EXPECT_TRUE(CheckRegistration("\r\n+CREG: 2,1,\"1A2B\",\"01C3\"\r\n\r\nOK\r\n"));
+  EXPECT_FALSE(CheckRegistration("\r\n+CREG: 0,2\r\n"));  // searching
+  EXPECT_FALSE(CheckRegistration("\r\n+CREG: 0,3\r\n"));  // denied
+  EXPECT_FALSE(CheckRegistration("\r\n+CREG: 1\r\n"));     // no comma
+  EXPECT_FALSE(CheckRegistration("\r\n+CMTI: \"SM\",1\r\n"));
+}
+
+TEST(StorageReply, TotalOnlyWhenSomethingIsStored) {
+  EXPECT_EQ(ParseStorage("\r\n+CPMS: 3,50,3,50,3,50\r\n\r\nOK\r\n"), 50);
+  EXPECT_EQ(ParseStorage("\r\n+CPMS: 0,50,0,50,0,50\r\n\r\nOK\r\n"), 0);
+  EXPECT_EQ(ParseStorage("AT+CPMS=\"SM\"\r\r\n+CPMS: 1,20,1,20,1,20\r\n\r\nOK\r\n"), 20);
+  EXPECT_EQ(ParseStorage("\r\n+CPMS: 2\r\n"), 0);  // no total
+  EXPECT_EQ(ParseStorage("\r\nOK\r\n"), 0);
+  EXPECT_EQ(ParseStorage("\r\n+CPMS: 1,99999999\r\n"), 0);  // nonsense total deletes nothing
+}
+
+TEST(ReplyVerdict, OkBeforeErrorAndNothingUntilFinal) {
+  EXPECT_EQ(JudgeReply("\r\nO"), REPLY_NONE);
+  EXPECT_EQ(JudgeReply("\r\n+CMGS: 12\r\n"), REPLY_NONE);
+  EXPECT_EQ(JudgeReply("\r\n+CMGS: 12\r\n\r\nOK\r\n"), REPLY_OK);
+  EXPECT_EQ(JudgeReply("\r\nERROR\r\n"), REPLY_ERROR);
+  EXPECT_EQ(JudgeReply("\r\n+CMS ERROR: 500\r\n"), REPLY_ERROR);
+  EXPECT_EQ(JudgeReply("\r\nERROR\r\n\r\nOK\r\n"), REPLY_OK);
+  EXPECT_EQ(JudgeReply("\r\nOK"), REPLY_NONE);  // OK needs its CR LF both sides
+  EXPECT_EQ(JudgeReply("\r\n+CMTI: \"SM\",3\r\n"), REPLY_NONE);
+}
+
+TEST(SimReply, ReadyOrNot) {
+  EXPECT_TRUE(SimReady("\r\n+CPIN: READY\r\n\r\nOK\r\n"));
+  EXPECT_FALSE(SimReady("\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"));
+  EXPECT_FALSE(SimReady("\r\n+CME ERROR: 10\r\n"));
+}
+
+}  // namespace
