@@ -1,6 +1,7 @@
 #include "gsm_alphabet.h"
 
 #include <array>
+#include <cstddef>
 
 namespace modemsim {
 namespace {

@@ -1,0 +1,53 @@
+// The modem's AT command interpreter. It is fed the bytes a client writes and
+// returns what the modem writes back; timing (reply delays, split writes) is
+// left to whoever moves the bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "modem_state.h"
+
+namespace modemsim {
+
+struct ModemOutput {
+  std::string bytes;
+  bool reply;  // false for echo, which goes out at once; replies may be delayed
+};
+
+class AtEngine {
+ public:
+  static constexpr const char* kServiceCentre = "8613800200500";
+
+  explicit AtEngine(ModemState& state) : state_(state) {}
+
+  // Everything the modem answers to `bytes`, in order. `nowMs` stamps the
+  // command log.
+  std::vector<ModemOutput> Feed(std::string_view bytes, int64_t nowMs);
+  // Command mode, empty line, power-on settings.
+  void Reset();
+
+ private:
+  void FeedPdu(char c, int64_t nowMs, std::vector<ModemOutput>& out);
+  std::string Execute(const std::string& line);
+  std::string Extended(const std::string& name, const std::string& suffix);
+  std::string FinishSend();
+  std::string List(const std::string& suffix);
+  std::string Read(const std::string& suffix);
+  std::string Delete(const std::string& suffix);
+  std::string Storage(const std::string& suffix);
+  std::string Registration(const std::string& suffix);
+
+  ModemState& state_;
+  std::string line_;
+  bool collectingPdu_ = false;
+  int pduLength_ = 0;
+  std::string pdu_;
+  int registrationMode_ = 0;  // "AT+CREG=n"
+  int errorMode_ = 0;         // "AT+CMEE=n"
+  std::string charset_ = "IRA";
+};
+
+}  // namespace modemsim

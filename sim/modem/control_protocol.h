@@ -1,0 +1,44 @@
+// The control protocol: one JSON request per line in, one JSON reply out.
+// Tests use it to put messages into the modem, read what it was asked to
+// send and which commands it saw, and switch faults on and off. README.md
+// lists the requests.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "at_engine.h"
+#include "modem_state.h"
+
+namespace modemsim {
+
+class ControlProtocol {
+ public:
+  // `onReset` runs after a reset request, for what lives outside the modem
+  // state (replies still waiting to be written).
+  ControlProtocol(ModemState& state, AtEngine& engine, std::function<void()> onReset)
+      : state_(state), engine_(engine), onReset_(std::move(onReset)) {}
+
+  // The reply to one request line, without its newline. Never throws.
+  std::string Handle(std::string_view line);
+
+ private:
+  nlohmann::json Dispatch(const nlohmann::json& request);
+  nlohmann::json Inject(const nlohmann::json& request);
+  nlohmann::json InjectPdu(const nlohmann::json& request);
+  nlohmann::json Storage();
+  nlohmann::json Log(const nlohmann::json& request);
+  nlohmann::json Fault(const nlohmann::json& request);
+  nlohmann::json Prestore(const nlohmann::json& request);
+  nlohmann::json Reset();
+  nlohmann::json FaultsJson() const;
+
+  ModemState& state_;
+  AtEngine& engine_;
+  std::function<void()> onReset_;
+};
+
+}  // namespace modemsim

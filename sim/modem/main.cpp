@@ -1,0 +1,138 @@
+// modemsim: a GSM modem on a pseudo-terminal, for the SMS service's driver
+// and for AT clients to talk to as if it were hardware.
+//
+//   modemsim --device-dir DIR --com N --control PORT [--storage SLOTS]
+//
+// Prints "ready" once DIR/COMN and the control port on 127.0.0.1:PORT are
+// up; runs until SIGTERM or SIGINT, then removes the link.
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "at_engine.h"
+#include "control_protocol.h"
+#include "control_server.h"
+#include "modem_state.h"
+#include "paced_output.h"
+#include "pty_link.h"
+
+namespace {
+
+struct Options {
+  std::string deviceDir;
+  int com = 0;
+  int controlPort = 0;
+  int storage = 50;
+};
+
+std::optional<int> Number(const char* text, int low, int high) {
+  char* end;
+  errno = 0;
+  long value = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || end == text || value < low || value > high) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options options;
+  struct NumberOption {
+    const char* name;
+    int* field;
+    int low, high;
+  };
+  const NumberOption numbers[] = {{"--com", &options.com, 1, 255},
+                                  {"--control", &options.controlPort, 1, 65535},
+                                  {"--storage", &options.storage, 1, 1000}};
+  if (argc % 2 == 0) return std::nullopt;
+  for (int i = 1; i < argc; i += 2) {
+    std::string name = argv[i];
+    if (name == "--device-dir") {
+      options.deviceDir = argv[i + 1];
+      continue;
+    }
+    const NumberOption* option = nullptr;
+    for (const NumberOption& n : numbers)
+      if (name == n.name) option = &n;
+    std::optional<int> value = option ? Number(argv[i + 1], option->low, option->high) : std::nullopt;
+    if (!value) return std::nullopt;
+    *option->field = *value;
+  }
+  if (options.deviceDir.empty() || options.com == 0 || options.controlPort == 0) return std::nullopt;
+  return options;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "modemsim: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options)
+    return Fail("usage: modemsim --device-dir DIR --com N --control PORT [--storage SLOTS]");
+
+  // Signals arrive through a descriptor, so the poll loop never misses one.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+  int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  auto start = std::chrono::steady_clock::now();
+  auto nowMs = [start] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  };
+
+  modemsim::ModemState state(options->storage);
+  modemsim::AtEngine engine(state);
+  modemsim::PacedOutput output;
+  modemsim::ControlProtocol protocol(state, engine, [&output] { output.Clear(); });
+  modemsim::ControlServer control([&protocol](const std::string& line) { return protocol.Handle(line); });
+
+  std::string error;
+  if (!control.Listen(options->controlPort, error)) return Fail(error);
+  std::unique_ptr<modemsim::PtyLink> pty = modemsim::PtyLink::Create(options->deviceDir, options->com, error);
+  if (!pty) return Fail(error);
+  std::printf("ready\n");
+  std::fflush(stdout);
+
+  std::vector<pollfd> fds;
+  for (;;) {
+    int64_t now = nowMs();
+    int wait = output.WaitMs(now);
+    fds = {{signalFd, POLLIN, 0},
+           {pty->master(), static_cast<short>(POLLIN | (wait == 0 ? POLLOUT : 0)), 0},
+           {pty->clientWatch(), POLLIN, 0}};
+    control.AddPollFds(fds);
+    if (::poll(fds.data(), fds.size(), wait == 0 ? -1 : wait) < 0 && errno != EINTR) return Fail("poll failed");
+    if (fds[0].revents & POLLIN) break;
+
+    now = nowMs();
+    if (fds[1].revents & POLLIN) {
+      char buffer[4096];
+      ssize_t n = ::read(pty->master(), buffer, sizeof buffer);
+      if (n < 0 && errno != EAGAIN && errno != EINTR) return Fail(std::string("pty read: ") + std::strerror(errno));
+      for (auto& piece : engine.Feed(std::string_view(buffer, n > 0 ? n : 0), now))
+        output.Push(std::move(piece.bytes), piece.reply ? now + state.faults.replyDelayMs : now);
+    }
+    if (fds[2].revents & POLLIN) pty->TrackClients();
+    if (!output.WriteDue(pty->master(), nowMs(), state.faults.chunkBytes, state.faults.chunkGapMs))
+      return Fail(std::string("pty write: ") + std::strerror(errno));
+    control.Service(fds);
+  }
+  return 0;  // the link goes with `pty`
+}

@@ -1,0 +1,41 @@
+// A modemsim started for one test: its device folder, COM number and control.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+#include <memory>
+#include <string>
+
+#include "child_process.h"
+#include "json_line_client.h"
+
+class ModemSim {
+ public:
+  // Starts modemsim linked as COM<com> in a fresh folder and connects to its
+  // control port; throws when it does not come up.
+  explicit ModemSim(int com = 5, int storage = 50);
+  ~ModemSim();
+
+  JsonLineClient& control() { return *control_; }
+  nlohmann::json Call(const nlohmann::json& request) { return control_->Call(request); }
+  const std::filesystem::path& deviceDir() const { return deviceDir_; }
+  int com() const { return com_; }
+  ChildProcess& process() { return *process_; }
+
+  // Lines the modem received (commands, and PDUs after a prompt).
+  std::vector<std::string> CommandLines();
+  // Received lines that start with `prefix`.
+  std::vector<std::string> LinesStartingWith(const std::string& prefix);
+  // Milliseconds (since modemsim started) of the lines that start with `prefix`.
+  std::vector<long> TimesOf(const std::string& prefix);
+
+ private:
+  std::filesystem::path deviceDir_;
+  int com_;
+  std::unique_ptr<ChildProcess> process_;
+  std::unique_ptr<JsonLineClient> control_;
+};
+
+// Polls `condition` every 10 ms until it holds or `seconds` of real time pass.
+bool WaitUntil(const std::function<bool()>& condition, double seconds);
