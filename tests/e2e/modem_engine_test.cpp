@@ -133,6 +133,17 @@ TEST_F(ModemEngine, SendGoesOutAsTheEncodedPduWith86InFront) {
   EXPECT_NE(sent[1]["pdu"].get<std::string>().find("0D91683107000000F0"), std::string::npos);  // not 86 twice
 }
 
+TEST_F(ModemEngine, MessagesThatCannotGoOutAreRefusedAtOnce) {
+  EXPECT_FALSE(modem->SubmitSms("13912345678", "8613800100500", "not ready", 0));
+  ASSERT_TRUE(OpenReady());
+  EXPECT_FALSE(modem->SubmitSms("13912345678901", "8613800100500", "86 makes it 16", 0));
+  EXPECT_TRUE(modem->SubmitSms("8613912345678", "8613800100500", "15 with its 86", 0));
+  std::string tooLong(1024, 'x');
+  EXPECT_FALSE(modem->SubmitSms("13912345678", "8613800100500", tooLong.c_str(), 4));
+  EXPECT_FALSE(modem->SubmitSms("13912345678", "8613800100500", std::string(161, 'x').c_str(), 0));
+  EXPECT_TRUE(WaitUntil([&] { return SentCount() == 1; }, 5));
+}
+
 TEST_F(ModemEngine, ErrorOnEverySendGivesUpAfter31AttemptsAndCarriesOn) {
   ASSERT_TRUE(OpenReady());
   sim->Call({{"cmd", "fault"}, {"mode", "error"}, {"command", "send"}, {"count", 1000}});

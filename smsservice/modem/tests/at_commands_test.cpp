@@ -1,0 +1,113 @@
+// The command writers and the reply reader over a scripted port.
+#include "at_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "serial_line.h"
+
+namespace {
+
+// Answers each read with the next scripted chunk (nothing once they run
+// out, or forever `endless` when set) and records every write.
+class ScriptedPort : public serial::SerialPort {
+ public:
+  std::deque<std::string> reads;
+  std::string endless;
+  std::string written;
+
+  bool Open(const std::string&, uint32_t, serial::Parity, int, serial::StopBits) override { return true; }
+  void Close() override {}
+  bool IsOpen() const override { return true; }
+  int Write(const void* bytes, int count) override {
+    written.append(static_cast<const char*>(bytes), count);
+    return count;
+  }
+  int Read(void* buffer, int count) override {
+    std::string chunk = endless;
+    if (!reads.empty()) {
+      chunk = reads.front();
+      reads.pop_front();
+    }
+    int n = std::min<int>(count, static_cast<int>(chunk.size()));
+    std::memcpy(buffer, chunk.data(), n);
+    return n;
+  }
+};
+
+class AtCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto owned = std::make_unique<ScriptedPort>();
+    port = owned.get();
+    UseSerialPort(std::move(owned));
+  }
+  ScriptedPort* port = nullptr;
+};
+
+ModemSms Hi() {
+  ModemSms sms;
+  std::strcpy(sms.smsc, "861380");
+  std::strcpy(sms.number, "8612");
+  std::strcpy(sms.text, "hi");
+  return sms;
+}
+
+TEST_F(AtCommands, PduFollowsOnlyTheExactPrompt) {
+  port->reads = {"\r\n> "};
+  EXPECT_EQ(SendPdu(Hi()), 35);
+  EXPECT_EQ(port->written, "AT+CMGS=12\r\n049168310811000491682100000002E834\x1A");
+
+  port->written.clear();
+  port->reads = {"\r\nERROR\r\n"};
+  EXPECT_EQ(SendPdu(Hi()), 0);
+  EXPECT_EQ(port->written, "AT+CMGS=12\r\n");
+
+  port->written.clear();
+  port->reads = {"\r\n>"};  // three bytes are not the prompt
+  EXPECT_EQ(SendPdu(Hi()), 0);
+
+  port->written.clear();
+  ModemSms tooLong = Hi();
+  std::memset(tooLong.text, 'x', 200);
+  EXPECT_EQ(SendPdu(tooLong), 0);
+  EXPECT_EQ(port->written, "");  // refused before the modem hears of it
+}
+
+TEST_F(AtCommands, ListAndDeleteCommands) {
+  ListUnread();
+  DeleteSms(17);
+  EXPECT_EQ(port->written, "AT+CMGL=0\r\nAT+CMGD=17\r\n");
+}
+
+TEST_F(AtCommands, ReplyIsCollectedAcrossReads) {
+  auto reply = std::make_unique<ReplyBuffer>();
+  port->reads = {"\r\n+CMGL: 1,0,,5\r\n", "", "0000\r\n\r\nO", "K\r\n"};
+  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);
+  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);  // a read that brings nothing
+  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);
+  EXPECT_EQ(ReadReply(*reply), REPLY_OK);
+  EXPECT_EQ(reply->Text(), "\r\n+CMGL: 1,0,,5\r\n0000\r\n\r\nOK\r\n");
+  reply->Clear();
+  port->reads = {"\r\n+CMS ERROR: 321\r\n"};
+  EXPECT_EQ(ReadReply(*reply), REPLY_ERROR);
+}
+
+TEST_F(AtCommands, AReplyThatWouldOverflowIsAnError) {
+  auto reply = std::make_unique<ReplyBuffer>();
+  port->endless = std::string(128, 'A');
+  ReplyVerdict verdict = REPLY_NONE;
+  int reads = 0;
+  while (verdict == REPLY_NONE && reads < 10000) {
+    verdict = ReadReply(*reply);
+    ++reads;
+  }
+  EXPECT_EQ(verdict, REPLY_ERROR);
+  EXPECT_EQ(reads, ReplyBuffer::kCapacity / 128 + 1);
+  EXPECT_LE(reply->count, ReplyBuffer::kCapacity);
+}
+
+}  // namespace
