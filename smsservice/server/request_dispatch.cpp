@@ -1,0 +1,125 @@
+#include "request_dispatch.h"
+
+#include <cstring>
+
+#include "gsm_modem.h"
+
+namespace {
+
+class Driver final : public ModemAccess {
+ public:
+  int Open(int port, int baud) override { return CGsmMorden::Instance()->Open(port, baud); }
+  int GetModemState() override { return CGsmMorden::Instance()->GetModemState(); }
+  int GetPort() override { return CGsmMorden::Instance()->GetPort(); }
+  int GetBaud() override { return CGsmMorden::Instance()->GetBaud(); }
+  bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
+                     char (&text)[SMS_TEXT_FIELD]) override {
+    return CGsmMorden::Instance()->FetchReceived(number, timestamp, text);
+  }
+  bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) override {
+    return CGsmMorden::Instance()->SubmitSms(number, smsc, text, dcs);
+  }
+};
+
+constexpr long kOpenRepeatSeconds = 5;
+
+size_t StateReply(ModemAccess& modem, int state, TpBuffer& buffer) {
+  TpModemStatus status;
+  status.port = static_cast<uint8_t>(modem.GetPort());
+  status.baud = static_cast<uint32_t>(modem.GetBaud());
+  status.state = static_cast<uint8_t>(state);
+  buffer.MakeModemState(status, false);
+  return buffer.length;
+}
+
+size_t OpenModem(const TpModemParam& request, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+                 TpBuffer& buffer) {
+  bool repeated = request.port == rule.lastPort && request.baud == rule.lastBaud &&
+                  (now - rule.lastOpenTime).sec() <= kOpenRepeatSeconds;
+  int state;
+  if (repeated) {
+    state = modem.GetModemState();
+  } else {
+    rule.lastPort = request.port;
+    rule.lastBaud = request.baud;
+    state = modem.Open(request.port, static_cast<int>(request.baud));
+    rule.lastOpenTime = now;
+  }
+  return StateReply(modem, state, buffer);
+}
+
+size_t Fetch(ModemAccess& modem, TpBuffer& buffer) {
+  TpSmsDeliver deliver;
+  char text[SMS_TEXT_FIELD];
+  if (!modem.FetchReceived(deliver.sender, deliver.timestamp, text))
+    return StateReply(modem, modem.GetModemState(), buffer);
+  deliver.textLength = static_cast<uint32_t>(strnlen(text, sizeof text - 1));
+  std::memcpy(deliver.text, text, deliver.textLength);
+  deliver.sender[TP_NUMBER_FIELD - 1] = '\0';
+  deliver.timestamp[TP_NUMBER_FIELD - 1] = '\0';
+  buffer.MakeSmsDeliver(deliver);
+  return buffer.length;
+}
+
+size_t Submit(const TpSmsSubmit& request, ModemAccess& modem, TpBuffer& buffer) {
+  if (!modem.SubmitSms(request.destination, request.smsc, request.text, request.coding))
+    return StateReply(modem, modem.GetModemState(), buffer);
+  buffer.MakeSubmitAck(0);
+  return buffer.length;
+}
+
+}  // namespace
+
+ModemAccess& DriverAccess() {
+  static Driver driver;
+  return driver;
+}
+
+size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+                       uint8_t* reply) {
+  TpBuffer buffer;
+  size_t length = 0;
+  switch (packet.command()) {
+    case TP_MODEM_OPEN: {
+      TpMessage message;
+      message.Parse(packet);
+      length = OpenModem(*message.modemOpen, rule, modem, now, buffer);
+      break;
+    }
+    case TP_MODEM_QUERY: {
+      TpModemStatus status;
+      status.port = static_cast<uint8_t>(modem.GetPort());
+      status.baud = static_cast<uint32_t>(modem.GetBaud());
+      status.state = MODEM_READY;
+      buffer.MakeModemState(status, true);
+      length = buffer.length;
+      break;
+    }
+    case TP_SMS_FETCH:
+      length = Fetch(modem, buffer);
+      break;
+    case TP_SMS_SUBMIT: {
+      TpMessage message;
+      message.Parse(packet);
+      length = Submit(*message.smsSubmit, modem, buffer);
+      break;
+    }
+    default:
+      return 0;
+  }
+  std::memcpy(reply, buffer.data, length);
+  return length;
+}
+
+size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
+                     const ACE_Time_Value& now, uint8_t* reply) {
+  if (count == 0 || bytes[0] != TP_MARKER) return 0;
+  try {
+    SP_Packet packet(bytes, static_cast<uint32_t>(count));
+    std::memset(reply, 0, REPLY_AREA_SIZE);
+    size_t length = DispatchRequest(packet, rule, modem, now, reply);
+    return length > TP_HEADER_SIZE ? length : 0;
+  } catch (const TpPacketError&) {
+    return 0;  // dropped without a reply; the connection stays
+  }
+}

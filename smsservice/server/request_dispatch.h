@@ -1,0 +1,49 @@
+// What the server answers to one request packet: pure logic over the modem
+// operations and a clock, apart from any socket.
+#pragma once
+
+#include <ace/Time_Value.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "modem_sms.h"
+#include "tp_packet.h"
+
+// The modem operations a request needs; the service passes the driver.
+class ModemAccess {
+ public:
+  virtual ~ModemAccess() = default;
+  virtual int Open(int port, int baud) = 0;
+  virtual int GetModemState() = 0;
+  virtual int GetPort() = 0;
+  virtual int GetBaud() = 0;
+  virtual bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
+                             char (&text)[SMS_TEXT_FIELD]) = 0;
+  virtual bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) = 0;
+};
+
+// The service's own modem.
+ModemAccess& DriverAccess();
+
+// Per connection: a client repeating the same open request reaches the
+// driver at most once every 6 s, and is told the current state meanwhile.
+struct OpenRule {
+  ACE_Time_Value lastOpenTime;
+  uint8_t lastPort = 0;
+  uint32_t lastBaud = 0;
+};
+
+inline constexpr size_t REPLY_AREA_SIZE = 6000;
+
+// Answers a verified packet into `reply` (REPLY_AREA_SIZE bytes); returns
+// the reply length, 0 for no reply. Throws TpPacketError for a payload that
+// does not hold its record.
+size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+                       uint8_t* reply);
+
+// One read's worth of bytes: checks the marker, verifies the first packet
+// and answers it; bytes after the first packet are ignored. Returns the reply
+// length, 0 when nothing is to be answered.
+size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
+                     const ACE_Time_Value& now, uint8_t* reply);

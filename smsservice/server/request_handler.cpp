@@ -1,0 +1,31 @@
+#include "request_handler.h"
+
+#include <ace/OS_NS_sys_time.h>
+#include <ace/Reactor.h>
+
+#include "ui_proxy_server.h"
+
+CRequest_Handler::CRequest_Handler() : receive_(new uint8_t[kReceiveSize]) {
+  openRule_.lastOpenTime = ACE_OS::gettimeofday();
+}
+
+CRequest_Handler::~CRequest_Handler() = default;
+
+int CRequest_Handler::handle_input(ACE_HANDLE) {
+  ssize_t got = peer_.recv(receive_.get(), kReceiveSize);
+  if (got <= 0) return -1;
+  size_t count = std::min<size_t>(static_cast<size_t>(got), kReceiveSize - 1);
+  receive_[count] = 0;
+  uint8_t reply[REPLY_AREA_SIZE];
+  size_t length = ProcessPacket(receive_.get(), count, openRule_, DriverAccess(), ACE_OS::gettimeofday(), reply);
+  if (length > 0) peer_.send_n(reply, length);
+  return 0;
+}
+
+int CRequest_Handler::handle_close(ACE_HANDLE, ACE_Reactor_Mask) {
+  if (reactor()) reactor()->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
+  peer_.close();
+  CUiProxySvr::Instance()->RemoveHandler(this);
+  delete this;
+  return 0;
+}

@@ -1,0 +1,24 @@
+// Accepts client connections and gives each its own handler.
+#pragma once
+
+#include <ace/Event_Handler.h>
+#include <ace/SOCK_Acceptor.h>
+
+#include <string>
+
+class CRequest_Listener : public ACE_Event_Handler {
+ public:
+  CRequest_Listener() = default;
+  ~CRequest_Listener() override;
+
+  // Listens on `address`:`port` and registers for accepts; -1 on failure.
+  int Open(ACE_Reactor* reactor, const std::string& address, unsigned short port);
+  void Close();
+
+  ACE_HANDLE get_handle() const override { return acceptor_.get_handle(); }
+  int handle_input(ACE_HANDLE) override;
+
+ private:
+  ACE_SOCK_Acceptor acceptor_;
+  bool open_ = false;
+};

@@ -1,0 +1,174 @@
+#include "request_dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+class FakeModem : public ModemAccess {
+ public:
+  int state = MODEM_CLOSED;
+  int opens = 0;
+  std::deque<std::string> inbox;  // texts, all from 8613900000000
+  std::vector<std::string> submitted;
+  bool acceptSubmit = true;
+
+  int Open(int, int) override {
+    ++opens;
+    if (state == MODEM_CLOSED) state = MODEM_OPENING;
+    return state;
+  }
+  int GetModemState() override { return state; }
+  int GetPort() override { return 3; }
+  int GetBaud() override { return 9600; }
+  bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
+                     char (&text)[SMS_TEXT_FIELD]) override {
+    if (inbox.empty()) return false;
+    std::strcpy(number, "8613900000000");
+    std::strcpy(timestamp, "24071216304232");
+    std::strcpy(text, inbox.front().c_str());
+    inbox.pop_front();
+    return true;
+  }
+  bool SubmitSms(const char* number, const char* smsc, const char*, uint8_t) override {
+    submitted.push_back(std::string(number) + "/" + smsc);
+    return acceptSubmit;
+  }
+};
+
+std::vector<uint8_t> Bytes(const TpBuffer& b) { return {b.data, b.data + b.length}; }
+
+class Dispatch : public ::testing::Test {
+ protected:
+  // Sends `request` on `rule`'s connection at `seconds` and decodes the reply.
+  TpMessage Ask(const std::vector<uint8_t>& request, OpenRule& rule, double seconds, size_t* length = nullptr) {
+    uint8_t reply[REPLY_AREA_SIZE];
+    ACE_Time_Value now;
+    now.set(seconds);
+    size_t n = ProcessPacket(request.data(), request.size(), rule, modem, now, reply);
+    if (length) *length = n;
+    if (n == 0) return TpMessage{};
+    return DecodeTpPacket(reply, n);
+  }
+  std::vector<uint8_t> OpenRequest(uint8_t port = 3, uint32_t baud = 9600) {
+    TpBuffer b;
+    b.MakeModemOpen(port, baud);
+    return Bytes(b);
+  }
+  std::vector<uint8_t> FetchRequest() {
+    TpBuffer b;
+    b.MakeSmsFetch(0, 0);
+    return Bytes(b);
+  }
+
+  FakeModem modem;
+  OpenRule connection;
+};
+
+TEST_F(Dispatch, RepeatedOpenReachesTheDriverOncePerSixSecondsPerConnection) {
+  connection.lastOpenTime.set(1000.0);
+  TpMessage reply = Ask(OpenRequest(), connection, 1000.0);
+  EXPECT_EQ(modem.opens, 1);
+  ASSERT_TRUE(reply.modemState);
+  EXPECT_EQ(reply.modemState->state, MODEM_OPENING);
+  EXPECT_EQ(reply.modemState->port, 3);
+  EXPECT_EQ(reply.modemState->baud, 9600u);
+
+  modem.state = MODEM_READY;
+  EXPECT_EQ(Ask(OpenRequest(), connection, 1005.9).modemState->state, MODEM_READY);  // told, not opened
+  EXPECT_EQ(modem.opens, 1);
+  Ask(OpenRequest(), connection, 1006.0);
+  EXPECT_EQ(modem.opens, 2);
+
+  OpenRule other;
+  other.lastOpenTime.set(1006.0);
+  Ask(OpenRequest(), other, 1006.5);  // the rule is per connection
+  EXPECT_EQ(modem.opens, 3);
+  Ask(OpenRequest(4, 9600), connection, 1006.5);  // another port is another request
+  EXPECT_EQ(modem.opens, 4);
+}
+
+TEST_F(Dispatch, FetchAnswersAMessageOrTheState) {
+  size_t length;
+  modem.state = MODEM_READY;
+  TpMessage reply = Ask(FetchRequest(), connection, 1, &length);
+  EXPECT_EQ(length, 12u);
+  ASSERT_TRUE(reply.modemState);
+  EXPECT_EQ(reply.modemState->state, MODEM_READY);
+
+  modem.inbox.push_back("\xD6\xD0\xCE\xC4");
+  reply = Ask(FetchRequest(), connection, 1);
+  ASSERT_TRUE(reply.smsDeliver);
+  EXPECT_STREQ(reply.smsDeliver->sender, "8613900000000");
+  EXPECT_STREQ(reply.smsDeliver->timestamp, "24071216304232");
+  EXPECT_EQ(reply.smsDeliver->textLength, 4u);
+  EXPECT_STREQ(reply.smsDeliver->text, "\xD6\xD0\xCE\xC4");
+}
+
+TEST_F(Dispatch, SubmitIsAcknowledgedOrAnsweredWithTheState) {
+  TpSmsSubmit submit;
+  std::strcpy(submit.smsc, "8613800100500");
+  std::strcpy(submit.destination, "13912345678");
+  submit.textLength = 2;
+  std::memcpy(submit.text, "ok", 2);
+  TpBuffer request;
+  request.MakeSmsSubmit(submit);
+
+  TpMessage reply = Ask(Bytes(request), connection, 1);
+  ASSERT_TRUE(reply.submitAck);
+  EXPECT_EQ(reply.submitAck->result, 0);
+  EXPECT_EQ(modem.submitted.front(), "13912345678/8613800100500");
+
+  modem.acceptSubmit = false;
+  modem.state = MODEM_OPENING;
+  reply = Ask(Bytes(request), connection, 1);
+  ASSERT_TRUE(reply.modemState);
+  EXPECT_EQ(reply.modemState->state, MODEM_OPENING);
+}
+
+TEST_F(Dispatch, QueryIsAnsweredWithStateZero) {
+  std::vector<uint8_t> query{0xFD, 0, TP_MODEM_QUERY, TP_MODEM_QUERY, 0, 0};
+  modem.state = MODEM_CLOSED;
+  TpMessage reply = Ask(query, connection, 1);
+  ASSERT_TRUE(reply.modemQueryAck);
+  EXPECT_EQ(reply.modemQueryAck->state, MODEM_READY);
+  EXPECT_EQ(reply.modemQueryAck->port, 3);
+}
+
+TEST_F(Dispatch, MalformedInputGetsNoReply) {
+  size_t length = 99;
+  auto fetch = FetchRequest();
+  auto bad = fetch;
+  bad[0] = 0xFE;
+  Ask(bad, connection, 1, &length);
+  EXPECT_EQ(length, 0u);
+  bad = fetch;
+  bad[3] ^= 0x40;  // checksum
+  Ask(bad, connection, 1, &length);
+  EXPECT_EQ(length, 0u);
+  Ask({fetch.begin(), fetch.end() - 1}, connection, 1, &length);  // declared length beyond the read
+  EXPECT_EQ(length, 0u);
+  Ask({0xFD, 0, 0x55, 0x55, 0, 0}, connection, 1, &length);  // unknown command
+  EXPECT_EQ(length, 0u);
+  std::vector<uint8_t> shortOpen{0xFD, 0, TP_MODEM_OPEN, TP_MODEM_OPEN, 0, 0};
+  Ask(shortOpen, connection, 1, &length);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(modem.opens, 0);
+}
+
+TEST_F(Dispatch, OnlyTheFirstOfTwoPacketsInOneReadIsAnswered) {
+  auto both = OpenRequest();
+  auto fetch = FetchRequest();
+  both.insert(both.end(), fetch.begin(), fetch.end());
+  modem.inbox.push_back("kept");
+  TpMessage reply = Ask(both, connection, 100);
+  EXPECT_TRUE(reply.modemState);
+  EXPECT_EQ(modem.opens, 1);
+  EXPECT_EQ(modem.inbox.size(), 1u);  // the fetch was never seen
+}
+
+}  // namespace
