@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "client_commands.h"
 #include "command_line.h"
 #include "packet_commands.h"
 #include "pdu_commands.h"
+#include "tp_packet.h"
 
 namespace {
 
@@ -17,6 +19,11 @@ constexpr const char* kUsage =
     "  pdu listing FILE|-\n"
     "  packet encode open|state|fetch|deliver|submit|ack [options]\n"
     "  packet decode HEX\n"
+    "  open [--com P] [--baud B] [--wait SECONDS]\n"
+    "  send [--com P] [--baud B] --centre DIGITS --to DIGITS --text TEXT [--dcs N] [--timeout S]\n"
+    "  fetch [--com P] [--baud B] [--count N] [--timeout SECONDS]\n"
+    "Client commands also take --host ADDR (127.0.0.1) and --service-port N\n"
+    "(8200, or $QUILLON_SERVICE_PORT); --com defaults to 1, --baud to 19200.\n"
     "Texts are UTF-8 on the terminal; newlines in printed texts appear as \\n.\n";
 
 int Run(const std::vector<std::string>& args) {
@@ -27,6 +34,9 @@ int Run(const std::vector<std::string>& args) {
   std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "pdu") return RunPduCommand(rest);
   if (args[0] == "packet") return RunPacketCommand(rest);
+  if (args[0] == "open") return RunOpenCommand(rest);
+  if (args[0] == "send") return RunSendCommand(rest);
+  if (args[0] == "fetch") return RunFetchCommand(rest);
   throw UsageError("unknown command: " + args[0] + " (see quillonctl --help)");
 }
 
@@ -36,7 +46,7 @@ int main(int argc, char** argv) {
   try {
     return Run({argv + 1, argv + argc});
   } catch (const RejectedInput& e) {
-    std::cerr << e.what() << "\n";
+    std::cerr << (std::string(e.what()) == TP_CHECKSUM_ERROR ? "" : "quillonctl: ") << e.what() << "\n";
     return 1;
   } catch (const UsageError& e) {
     std::cerr << "quillonctl: " << e.what() << "\n";

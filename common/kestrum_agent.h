@@ -1,0 +1,98 @@
+// The client side of the SMS service: one TCP connection, one worker thread.
+// In poll mode it fetches received SMS into a queue for the user-interface
+// thread; in send mode it hands queued SMS to the service, one per second.
+#pragma once
+
+#include <ace/SOCK_Stream.h>
+#include <ace/Thread.h>
+#include <ace/Thread_Mutex.h>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <stdexcept>
+#include <string>
+
+#include "tp_packet.h"
+
+enum AgentMode : uint8_t {
+  AGENT_MODE_SEND = 1,
+  AGENT_MODE_POLL = 2,
+};
+
+// One message, fixed size, NUL-padded; copied by value through the queues.
+struct SmsRecord {
+  char centre[16];
+  char peer[16];
+  uint8_t dcs;
+  char stamp[16];
+  char text[2048];
+};
+
+inline constexpr const char* AGENT_CREATE_ERROR = "Creat KestrumAgnet failed!";
+inline constexpr unsigned short SMS_SERVICE_PORT = 8200;
+
+class KestrumAgent {
+ public:
+  // Starts the worker; throws std::runtime_error(AGENT_CREATE_ERROR) when it cannot.
+  explicit KestrumAgent(uint8_t mode);
+  // Joins the worker (it finishes its current step first) and closes the connection.
+  ~KestrumAgent();
+  KestrumAgent(const KestrumAgent&) = delete;
+  KestrumAgent& operator=(const KestrumAgent&) = delete;
+
+  void Connect(int port, int rate, const std::string& host);
+  void Disconnect();
+  // The oldest received SMS; false (outputs untouched) when none is waiting.
+  bool PopReceived(std::string& peer, std::string& stamp, std::string& text);
+  // False, queueing nothing, without a centre of 1 to 15 characters or
+  // before the modem is ready.
+  bool QueueSend(const char* centre, const char* peer, const char* text, uint8_t dcs);
+  void GetModemSettings(int& port, int& rate);
+
+  bool ConnectRequested() const { return connectRequested_; }
+  // SMS the service acknowledged, and SMS it answered with a state instead
+  // or that were lost on a failed exchange; for status displays and tools.
+  uint64_t AcknowledgedCount() const { return acknowledged_; }
+  uint64_t UnacknowledgedCount() const { return unacknowledged_; }
+  bool ModemReady() const { return modemReady_; }
+
+  // The service's TCP port: 8200, or $QUILLON_SERVICE_PORT (tests run
+  // services on free ports). Takes effect at the next connection.
+  void SetServicePort(unsigned short port) { servicePort_ = port; }
+
+ private:
+  static ACE_THR_FUNC_RETURN WorkerThread(void* self);
+  void WorkerLoop();
+  // Each step returns false when the pass ends there.
+  bool EnsureConnected(const std::string& host);
+  bool EnsureModemOpen();
+  bool PollOnce();
+  bool SendOnce();
+  bool Exchange(const TpBuffer& request);
+  // A state reply sets or clears modemReady; false when the state is not ready.
+  bool TakeState(const TpModemStatus& status);
+  void DropConnection();
+
+  std::atomic<bool> running_{false};
+  std::atomic<bool> connectRequested_{false};
+  std::atomic<bool> modemReady_{false};
+  std::atomic<uint64_t> acknowledged_{0};
+  std::atomic<uint64_t> unacknowledged_{0};
+  uint8_t mode_;
+  ACE_hthread_t worker_{};
+  ACE_SOCK_Stream stream_;
+  bool connected_ = false;
+  ACE_Thread_Mutex settingsLock_;
+  bool configChanged_ = false;
+  int port_ = 0;
+  int rate_ = 0;
+  std::string host_ = "127.0.0.1";
+  std::atomic<unsigned short> servicePort_;
+  uint8_t receiveBuffer_[TP_BUFFER_SIZE];
+  TpMessage reply_;
+  ACE_Thread_Mutex receiveLock_;
+  std::deque<SmsRecord> received_;
+  ACE_Thread_Mutex sendLock_;
+  std::deque<SmsRecord> toSend_;
+};
