@@ -1,7 +1,7 @@
 # Entry points; CMake does the real work.
 JOBS ?= 2
 
-.PHONY: all deps build test sanitize bench clean
+.PHONY: all deps build test demo sanitize bench clean
 
 all: build
 
@@ -15,6 +15,9 @@ build: deps
 test: build
 	@ctest --preset default -j$(JOBS)
 
+demo: build
+	@scripts/demo.sh
+
 sanitize: deps
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize -j$(JOBS)
@@ -22,6 +25,7 @@ sanitize: deps
 
 bench: build
 	@build/bin/pdu_bench
+	@build/bin/request_bench
 
 clean:
 	rm -rf build build-sanitize

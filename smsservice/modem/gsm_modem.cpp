@@ -15,7 +15,7 @@ CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_M
 CGsmMorden::~CGsmMorden() { ReleaseSession(); }
 
 int CGsmMorden::Open(int port, int baud) {
-  if (state_ != MODEM_CLOSED) return state_;
+  if (state_ != MODEM_CLOSED || shuttingDown_) return state_;
   // An engine that stopped by itself may still hold the port.
   ReleaseSession();
   port_ = port;
@@ -91,13 +91,19 @@ void CGsmMorden::ReleaseSession() {
   ClosePort();
 }
 
+void CGsmMorden::Shutdown() {
+  shuttingDown_ = true;
+  ReleaseSession();
+  state_ = MODEM_CLOSED;
+}
+
 void CGsmMorden::StartEngine() { engine_ = new CSmsTraffic(this); }
 
 void CGsmMorden::DeleteEngine() { delete engine_.exchange(nullptr); }
 
 ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
   auto* modem = static_cast<CGsmMorden*>(self);
-  if (RunStartupDialogue()) {
+  if (RunStartupDialogue(modem->shuttingDown_)) {
     modem->DeleteEngine();
     modem->StartEngine();
     modem->state_ = MODEM_READY;

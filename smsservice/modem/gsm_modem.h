@@ -42,6 +42,9 @@ class CGsmMorden {
   bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs);
   // Waits for the start-up thread, deletes the engine, closes the port.
   void ReleaseSession();
+  // At service stop: cuts a running start-up dialogue short, then releases
+  // everything. The modem stays closed afterwards.
+  void Shutdown();
   void StartEngine();
 
  private:
@@ -54,4 +57,5 @@ class CGsmMorden {
   ACE_hthread_t startupThread_{};
   bool startupThreadRunning_ = false;
   std::atomic<CSmsTraffic*> engine_{nullptr};
+  std::atomic<bool> shuttingDown_{false};
 };

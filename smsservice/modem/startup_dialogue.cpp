@@ -58,8 +58,9 @@ int SelectStorage(char (&area)[kReplyArea + 1]) {
 
 // Every slot is emptied, whatever it holds: messages stored while the
 // service was not running are discarded.
-bool EmptyStorage(int slots, char (&area)[kReplyArea + 1]) {
+bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<bool>& cancelled) {
   for (int index = 1; index <= slots; ++index) {
+    if (cancelled) return false;
     char command[32];
     std::snprintf(command, sizeof command, "AT+CMGD=%d\r\n", index);
     bool deleted = HasOk(Ask(command, 300, area));
@@ -76,12 +77,12 @@ bool EmptyStorage(int slots, char (&area)[kReplyArea + 1]) {
 
 }  // namespace
 
-bool RunStartupDialogue() {
+bool RunStartupDialogue(const std::atomic<bool>& cancelled) {
   char area[kReplyArea + 1];
   for (const auto& step : kChecks)
-    if (!step.passes(Ask(step.command, step.pauseMs, area))) return false;
+    if (cancelled || !step.passes(Ask(step.command, step.pauseMs, area))) return false;
   int slots = SelectStorage(area);
-  if (slots < 0 || !EmptyStorage(slots, area)) return false;
+  if (slots < 0 || !EmptyStorage(slots, area, cancelled)) return false;
   Ask("AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested
   return true;
 }

@@ -2,5 +2,9 @@
 // the network, and empties the message storage.
 #pragma once
 
-// Runs the whole dialogue on the open serial port; true when every step passed.
-bool RunStartupDialogue();
+#include <atomic>
+
+// Runs the whole dialogue on the open serial port; true when every step
+// passed. `cancelled` is looked at between steps: a service that is stopping
+// must not wait for a storage of fifty slots to be emptied.
+bool RunStartupDialogue(const std::atomic<bool>& cancelled);

@@ -1,0 +1,101 @@
+#include "command_line.h"
+
+#include <charconv>
+#include <utility>
+
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+constexpr std::pair<const char*, HostVerb> kRegistrationVerbs[] = {
+    {"UnregServer", HostVerb::kUnregServer},
+    {"RegServer", HostVerb::kRegServer},
+    {"UnregServerPerUser", HostVerb::kUnregServerPerUser},
+    {"RegServerPerUser", HostVerb::kRegServerPerUser},
+};
+
+}  // namespace
+
+const char* const kHostUsage =
+    "Usage: Quillon [--listen ADDR] [--port N]\n"
+    "       Quillon -RegServer | -UnregServer | -RegServerPerUser | -UnregServerPerUser | -Service\n"
+    "\n"
+    "Runs the SMS service: as a service when registered with -Service and started by\n"
+    "systemd, else as a plain program until SIGINT or SIGTERM.\n"
+    "\n"
+    "  --listen ADDR  address the request server listens on (default 127.0.0.1;\n"
+    "                 another address lets other machines send SMS through the modem)\n"
+    "  --port N       TCP port of the request server (default 8200)\n"
+    "  --help         this text\n"
+    "\n"
+    "  -RegServer     register to run as a plain program (removes the service)\n"
+    "  -Service       register and install the systemd service, started at boot\n"
+    "  -UnregServer   remove the registration and the service\n"
+    "  ...PerUser     the same in the per-user registry\n"
+    "\n"
+    "Environment: QUILLON_REGISTRY (default /var/lib/quillon/registry),\n"
+    "QUILLON_USER_REGISTRY (default $XDG_CONFIG_HOME/quillon/registry, else\n"
+    "~/.config/quillon/registry), QUILLON_UNIT_DIR (default /etc/systemd/system).\n";
+
+bool TokenNamesVerb(std::string_view token, std::string_view verb) {
+  if (token.empty() || (token[0] != '-' && token[0] != '/')) return false;
+  const std::string_view word = token.substr(1, token.find_first_of(" \t", 1) - 1);
+  if (word.size() != verb.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (Lower(word[i]) != Lower(verb[i])) return false;
+  }
+  return true;
+}
+
+HostVerb FindVerb(const std::vector<std::string>& args) {
+  for (const std::string& token : args) {
+    for (const auto& [verb, which] : kRegistrationVerbs) {
+      if (TokenNamesVerb(token, verb)) return which;
+    }
+  }
+  for (const std::string& token : args) {
+    if (TokenNamesVerb(token, "Service")) return HostVerb::kService;
+  }
+  return HostVerb::kNone;
+}
+
+std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args, std::string* error) {
+  HostOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i], value;
+    const size_t equals = name.find('=');
+    const bool inlineValue = name.rfind("--", 0) == 0 && equals != std::string::npos;
+    if (inlineValue) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    if (name == "--help") {
+      options.help = true;
+      continue;
+    }
+    if (name != "--listen" && name != "--port") continue;
+    if (!inlineValue) {
+      if (i + 1 == args.size()) {
+        *error = name + " needs a value";
+        return std::nullopt;
+      }
+      value = args[++i];
+    }
+    if (name == "--listen") {
+      if (value.empty()) {
+        *error = "--listen needs an address";
+        return std::nullopt;
+      }
+      options.listenAddress = value;
+      continue;
+    }
+    unsigned port = 0;
+    const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), port);
+    if (failure != std::errc() || end != value.data() + value.size() || port == 0 || port > 65535) {
+      *error = "--port needs a number from 1 to 65535, not \"" + value + "\"";
+      return std::nullopt;
+    }
+    options.port = static_cast<unsigned short>(port);
+  }
+  return options;
+}

@@ -1,0 +1,34 @@
+// The program's command line: the registration verbs, matched as the
+// service framework matched them, and the options of this port.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class HostVerb { kNone, kUnregServer, kRegServer, kUnregServerPerUser, kRegServerPerUser, kService };
+
+// Whether `token` is "-verb" or "/verb", letters in any case, the verb
+// running to the token's end or to a blank or tab inside it.
+bool TokenNamesVerb(std::string_view token, std::string_view verb);
+
+// The first token naming one of the four registration verbs decides;
+// "Service" counts only when none of them is named.
+HostVerb FindVerb(const std::vector<std::string>& args);
+
+struct HostOptions {
+  // Clients are on this machine; listening elsewhere would let anyone who
+  // reaches it send SMS at the owner's cost, so only an explicit --listen
+  // does.
+  std::string listenAddress = "127.0.0.1";
+  unsigned short port = 8200;
+  bool help = false;
+};
+
+// --listen ADDR, --port N (1 to 65535) and --help, also as --name=value;
+// other arguments are left to FindVerb. nullopt with *error set when an
+// option lacks its value or the port is not a number in range.
+std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args, std::string* error);
+
+extern const char* const kHostUsage;

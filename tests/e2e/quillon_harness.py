@@ -1,0 +1,65 @@
+"""Runs the SMS service as an operator would: registered as a plain program in
+a scratch registry, listening on a free loopback port, with modemsim as its
+modem."""
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE = os.environ.get("QUILLON_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE, "sim", "modem", "tests"))
+
+from modemsim_harness import ModemSim, free_port  # noqa: E402
+
+BIN = os.environ.get("QUILLON_BIN_DIR", "build/bin")
+COM = 3
+
+
+class Quillon:
+    """modemsim plus a Quillon in program mode; stop() ends both."""
+
+    def __init__(self, time_scale="0.1", storage=None):
+        self.scratch = tempfile.mkdtemp(prefix="quillon-")
+        self.sim = ModemSim(com=COM, storage=storage)
+        self.port = free_port()
+        self.env = dict(os.environ,
+                        QUILLON_REGISTRY=os.path.join(self.scratch, "registry"),
+                        QUILLON_USER_REGISTRY=os.path.join(self.scratch, "user-registry"),
+                        QUILLON_UNIT_DIR=os.path.join(self.scratch, "units"),
+                        QUILLON_DEVICE_DIR=self.sim.device_dir,
+                        QUILLON_TIME_SCALE=time_scale,
+                        QUILLON_SERVICE_PORT=str(self.port))
+        subprocess.run([os.path.join(BIN, "Quillon"), "-RegServer"], env=self.env, check=True,
+                       capture_output=True, timeout=10)
+        self.proc = subprocess.Popen([os.path.join(BIN, "Quillon"), "--port", str(self.port)], env=self.env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+                return
+            except OSError:
+                time.sleep(0.05)
+        self.stop()
+        raise RuntimeError("Quillon did not start listening")
+
+    def quillonctl(self, *args, timeout=60):
+        return subprocess.run([os.path.join(BIN, "quillonctl"), *args, "--com", str(COM)], env=self.env,
+                              capture_output=True, timeout=timeout, text=True)
+
+    def open_ready(self, seconds=20):
+        result = self.quillonctl("open", "--wait", str(seconds))
+        if result.returncode != 0:
+            raise AssertionError("modem not ready: " + result.stdout + result.stderr)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.sim.stop()

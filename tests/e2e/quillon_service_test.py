@@ -1,0 +1,165 @@
+#!/usr/bin/python3
+"""The SMS service end to end: modemsim, the Quillon program and clients
+(quillonctl's agents, and raw sockets for what no agent sends)."""
+import binascii
+import os
+import socket
+import threading
+import time
+import unittest
+
+import gammu
+
+from quillon_harness import Quillon
+
+FETCH = bytes.fromhex("FD00111102000000")
+OPEN = bytes.fromhex("FD0001A905000380250000")  # COM3 at 9600
+
+
+def exchange(port, data, timeout=1.0):
+    """Sends `data` on a fresh connection and returns whatever came back."""
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+        s.sendall(data)
+        return read_reply(s, timeout)
+
+
+def read_reply(sock, timeout):
+    sock.settimeout(timeout)
+    try:
+        return sock.recv(4096)
+    except socket.timeout:
+        return b""
+
+
+def modem_state(port):
+    reply = exchange(port, FETCH)
+    return reply[11] if len(reply) == 12 and reply[2] == 2 else None
+
+
+class ServiceWithModem(unittest.TestCase):
+    def setUp(self):
+        self.q = Quillon()
+        self.addCleanup(self.q.stop)
+        self.q.open_ready()
+
+    def test_poll_agent_receives_each_message_once_in_order(self):
+        self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="first message")
+        long_text = "各位注意：今天下午三点在二号楼前举行消防演练，请全体人员按照预案有序撤离，不要乘坐电梯，谢谢配合。"
+        self.q.sim.ok(cmd="inject", **{"from": "8613822222222"}, text=long_text, coding="ucs2", parts=3, order=[2, 3, 1])
+        self.q.sim.ok(cmd="inject", **{"from": "8613833333333"}, text="third")
+        got = self.q.quillonctl("fetch", "--count", "3", "--timeout", "20")
+        self.assertEqual(got.returncode, 0, got.stderr)
+        lines = got.stdout.splitlines()
+        self.assertEqual(len(lines), 3)
+        self.assertTrue(lines[0].startswith("from=8613811111111 time=20"))
+        self.assertTrue(lines[0].endswith(" text=first message"))
+        self.assertTrue(lines[1].startswith("from=8613822222222 "))
+        self.assertTrue(lines[1].endswith(" text=" + long_text))
+        self.assertTrue(lines[2].endswith(" text=third"))
+        again = self.q.quillonctl("fetch", "--timeout", "3")
+        self.assertEqual(again.stdout, "")
+
+    def test_send_agent_message_reaches_the_modem_with_86(self):
+        result = self.q.quillonctl("send", "--centre", "8613800100500", "--to", "13912345678", "--text", "请注意安全")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        deadline = time.time() + 10
+        while time.time() < deadline and not self.q.sim.ok(cmd="sent")["sent"]:
+            time.sleep(0.1)
+        sent = self.q.sim.ok(cmd="sent")["sent"]
+        self.assertEqual(len(sent), 1)
+        sms = gammu.DecodePDU(binascii.unhexlify(sent[0]["pdu"]), True)
+        self.assertEqual(sms["Number"], "+8613912345678")
+        self.assertEqual(sms["SMSC"]["Number"], "+8613800100500")
+        self.assertEqual(sms["Text"], "请注意安全")
+
+    def test_silent_modem_closes_and_open_requests_recover_it(self):
+        self.q.sim.ok(cmd="fault", mode="silent")
+        self.q.quillonctl("send", "--centre", "8613800100500", "--to", "13912345678", "--text", "lost")
+        deadline = time.time() + 10
+        while time.time() < deadline and modem_state(self.q.port) != 2:
+            time.sleep(0.2)
+        self.assertEqual(modem_state(self.q.port), 2)
+        self.q.sim.ok(cmd="fault", mode="clear")
+        result = self.q.quillonctl("open", "--wait", "20")
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(result.stdout.splitlines()[-1].startswith("state=0 port=3 baud=19200"))
+
+    def test_two_clients_at_once_share_the_messages(self):
+        results = []
+        def fetch_one():
+            results.append(self.q.quillonctl("fetch", "--count", "1", "--timeout", "20"))
+        threads = [threading.Thread(target=fetch_one) for _ in range(2)]
+        for t in threads:
+            t.start()
+        time.sleep(1.5)
+        self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="one")
+        self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="two")
+        for t in threads:
+            t.join()
+        texts = sorted(r.stdout.strip().rsplit("text=", 1)[1] for r in results)
+        self.assertEqual(texts, ["one", "two"])
+
+    def test_stop_while_the_engine_runs_ends_within_two_seconds(self):
+        start = time.time()
+        self.q.proc.terminate()
+        self.assertEqual(self.q.proc.wait(5), 0)
+        self.assertLess(time.time() - start, 2.0)
+
+
+class ServiceConnections(unittest.TestCase):
+    def setUp(self):
+        self.q = Quillon()
+        self.addCleanup(self.q.stop)
+
+    def test_malformed_input_gets_no_reply_and_the_connection_still_answers(self):
+        with socket.create_connection(("127.0.0.1", self.q.port)) as s:
+            for bad in (b"GET / HTTP/1.0\r\n\r\n", FETCH[:5], bytes.fromhex("FD00111202000000"),
+                        bytes.fromhex("FD00555500")):
+                s.sendall(bad)
+                self.assertEqual(read_reply(s, 0.3), b"", bad)
+            s.sendall(OPEN + FETCH)  # two in one segment: only the first is answered
+            reply = read_reply(s, 2)
+            self.assertEqual(len(reply), 12)
+            self.assertEqual(reply[2], 2)
+            self.assertEqual(read_reply(s, 0.3), b"")
+            s.sendall(FETCH)
+            self.assertEqual(len(read_reply(s, 2)), 12)
+
+    def test_clients_that_leave_leave_nothing_behind(self):
+        fds = lambda: len(os.listdir("/proc/%d/fd" % self.q.proc.pid))
+        exchange(self.q.port, FETCH)
+        time.sleep(0.2)
+        baseline = fds()
+        for i in range(60):
+            s = socket.create_connection(("127.0.0.1", self.q.port))
+            if i % 2:
+                s.sendall(FETCH)
+                read_reply(s, 1)
+            s.close()
+        time.sleep(0.5)
+        self.assertEqual(fds(), baseline)
+
+    def test_stop_during_the_start_up_dialogue_does_not_wait_for_it(self):
+        self.q.stop()
+        self.q = Quillon(time_scale="1", storage=200)
+        self.addCleanup(self.q.stop)
+        self.q.sim.ok(cmd="fault", mode="prestore", count=3)  # 200 slots to empty, 300 ms each
+        self.assertIn("state=1", self.q.quillonctl("open").stdout)
+        time.sleep(3)
+        start = time.time()
+        self.q.proc.terminate()
+        self.assertEqual(self.q.proc.wait(10), 0)
+        self.assertLess(time.time() - start, 2.0)
+
+    def test_listens_on_loopback_only(self):
+        listening = []
+        with open("/proc/net/tcp") as table:
+            for line in table.readlines()[1:]:
+                local, state = line.split()[1], line.split()[3]
+                address, port = local.split(":")
+                if state == "0A" and int(port, 16) == self.q.port:
+                    listening.append(address)
+        self.assertEqual(listening, ["0100007F"])  # 127.0.0.1 only
+
+if __name__ == "__main__":
+    unittest.main()
