@@ -1,0 +1,206 @@
+#include "bc_agent.h"
+
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Connector.h>
+#include <strings.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "bc_exception.h"
+#include "broadcast_server_settings.h"
+#include "diag_log.h"
+
+namespace {
+
+const ACE_Time_Value kTimeout(2);
+constexpr size_t kPieceBuffer = 1025;
+constexpr size_t kPiecePayload = COMMAND_WHOLE_MAX - 4;
+constexpr int kLogonNumber = 10;
+constexpr const char* kUser = "admin";
+constexpr const char* kPassword = "vexil";
+constexpr size_t kBatch = 100;
+constexpr int kMinTermFields = 7;
+
+bool StartsWith000(const char* text) { return std::strncmp(text, "000", 3) == 0; }
+
+// The list's fields: runs of TABs separate them, leading TABs are skipped.
+std::vector<std::string> SplitFields(const std::string& text) {
+  std::vector<std::string> fields;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    while (pos < text.size() && text[pos] == '\t') ++pos;
+    if (pos >= text.size()) break;
+    size_t end = text.find('\t', pos);
+    if (end == std::string::npos) end = text.size();
+    fields.push_back(text.substr(pos, end - pos));
+    pos = end;
+  }
+  if (!fields.empty() && !fields.back().empty() && fields.back().back() == '\n') fields.back().pop_back();
+  if (!fields.empty() && fields.back().empty()) fields.pop_back();
+  return fields;
+}
+
+}  // namespace
+
+std::unique_ptr<char[]> NewCommandBuffer() { return std::unique_ptr<char[]>(new (std::nothrow) char[COMMAND_BUFFER_SIZE]()); }
+
+BCAgent::~BCAgent() { disconnect(); }
+
+bool BCAgent::LoginServer() {
+  try {
+    const auto& settings = BroadcastServerSettings::Instance();
+    ACE_INET_Addr server;
+    ACE_SOCK_Connector connector;
+    if (server.set(static_cast<unsigned short>(settings.cmdPort), settings.serverAddress.c_str()) != 0 ||
+        connector.connect(stream_, server, &kTimeout) != 0)
+      throw OsException("连接服务器失败", BC_SOURCE("BCAgent::LoginServer"));
+    connected_ = true;
+    auto buffer = NewCommandBuffer();
+    if (!buffer) {
+      disconnect();
+      return false;
+    }
+    std::snprintf(buffer.get(), COMMAND_BUFFER_SIZE, "logon %d\t%s\t%s", kLogonNumber, kUser, kPassword);
+    if (!sendCommand(buffer.get())) throw Exception("登录服务器失败", BC_SOURCE("BCAgent::LoginServer"));
+    loggedOn_ = true;
+    return true;
+  } catch (const Exception&) {
+    disconnect();
+    return false;
+  }
+}
+
+bool BCAgent::sendCommand(char* buffer) {
+  size_t length = strnlen(buffer, COMMAND_BUFFER_SIZE - 1);
+  if (length <= COMMAND_WHOLE_MAX) {
+    if (stream_.send(buffer, length) != static_cast<ssize_t>(length)) return false;
+  } else if (!SendChunked(buffer, length)) {
+    return false;
+  }
+  return Receive(buffer, COMMAND_BUFFER_SIZE) > 0 && StartsWith000(buffer);
+}
+
+bool BCAgent::SendChunked(const char* command, size_t length) {
+  char piece[kPieceBuffer];
+  size_t sent = 0;
+  for (int k = 0; sent < length; ++k) {
+    size_t take = std::min(length - sent, kPiecePayload);
+    std::snprintf(piece, sizeof piece, "%03d ", k % 1000);
+    std::memcpy(piece + 4, command + sent, take);
+    if (stream_.send(piece, take + 4) != static_cast<ssize_t>(take + 4)) return false;
+    char reply[COMMAND_WHOLE_MAX + 1];
+    if (Receive(reply, sizeof reply) <= 0 || !StartsWith000(reply)) return false;
+    sent += take;
+  }
+  return stream_.send("999", 3) == 3;
+}
+
+ssize_t BCAgent::Receive(char* buffer, size_t capacity) {
+  ssize_t got = stream_.recv(buffer, capacity - 1, &kTimeout);
+  buffer[got > 0 ? got : 0] = '\0';
+  return got;
+}
+
+int BCAgent::createSession(const std::string& name, int kind, int sessionPriority, int userPriority,
+                           const std::vector<int>& terminalIds) {
+  if (!LoginServer()) return -1;
+  auto buffer = NewCommandBuffer();
+  if (!buffer) return -1;
+  char* text = buffer.get();
+  std::snprintf(text, COMMAND_BUFFER_SIZE, "session new %s\t%d\t%d\t%d", name.c_str(), kind, sessionPriority,
+                userPriority);
+  if (!sendCommand(text)) {
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "创建会话失败,(%s)", text);
+    disconnect();
+    return -1;
+  }
+  int number = std::atoi(text + std::min<size_t>(4, std::strlen(text)));
+
+  for (size_t first = 0; first < terminalIds.size(); first += kBatch) {
+    std::string ids;
+    for (size_t i = first; i < std::min(first + kBatch, terminalIds.size()); ++i)
+      ids += std::to_string(terminalIds[i]) + ",";
+    std::snprintf(text, COMMAND_BUFFER_SIZE, "session add_term %d,%s", number, ids.c_str());
+    if (!sendCommand(text)) {
+      WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "添加终端失败, (%s)", text);
+      throw Exception("添加终端失败", BC_SOURCE("BCAgent::createSession"));
+    }
+  }
+
+  std::snprintf(text, COMMAND_BUFFER_SIZE, "session set %d\tSTAT=%d", number, 1);
+  if (!sendCommand(text)) {
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "启动会话失败, (%s)", text);
+    disconnect();
+  }
+  return number;
+}
+
+void BCAgent::removeSession(int number) {
+  if (number == -1 || !LoginServer()) return;
+  auto buffer = NewCommandBuffer();
+  if (!buffer) return;
+  char* text = buffer.get();
+  std::snprintf(text, COMMAND_BUFFER_SIZE, "session set %d\tSTAT=%d", number, 0);
+  sendCommand(text);  // a refused stop changes nothing: the removal follows anyway
+  std::snprintf(text, COMMAND_BUFFER_SIZE, "session rm %d", number);
+  if (!sendCommand(text)) {
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "删除会话失败, (%s)", text);
+    disconnect();
+  }
+}
+
+void BCAgent::getTermList(std::vector<TermInfo>& list) {
+  list.clear();
+  auto buffer = NewCommandBuffer();
+  if (!buffer || !LoginServer()) return;
+  char* text = buffer.get();
+  std::strcpy(text, "term list");
+  if (!sendCommand(text)) {
+    disconnect();
+    return;
+  }
+  // The reply is in the buffer; lines end with LF, the list with "000 \n".
+  size_t filled = std::strlen(text);
+  size_t pos = 0;
+  for (;;) {
+    char* newline = static_cast<char*>(std::memchr(text + pos, '\n', filled - pos));
+    if (newline == nullptr) {
+      // Keep the incomplete line, then read more after it. A line that fills
+      // the whole buffer, a silent server or a closed connection ends the
+      // list as it stands.
+      size_t partial = filled - pos;
+      std::memmove(text, text + pos, partial);
+      pos = 0;
+      filled = partial;
+      if (filled >= COMMAND_BUFFER_SIZE - 1) break;
+      ssize_t got = stream_.recv(text + filled, COMMAND_BUFFER_SIZE - 1 - filled, &kTimeout);
+      if (got <= 0) break;
+      filled += static_cast<size_t>(got);
+      text[filled] = '\0';
+      continue;
+    }
+    std::string line(text + pos, newline + 1);
+    pos = static_cast<size_t>(newline - text) + 1;
+    if (strcasecmp(line.c_str(), "000 \n") == 0) return;
+    auto fields = SplitFields(line.size() > 4 ? line.substr(4) : "");
+    if (static_cast<int>(fields.size()) >= kMinTermFields) {
+      TermInfo info;
+      info.id = std::atoi(fields[0].c_str());
+      info.name = fields[1];
+      info.ip = fields[2];
+      info.extra = std::atoi(fields[3].c_str());
+      list.push_back(std::move(info));
+    }
+  }
+  disconnect();
+}
+
+void BCAgent::disconnect() {
+  if (loggedOn_) stream_.send("quit", 4);
+  if (connected_) stream_.close();
+  loggedOn_ = false;
+  connected_ = false;
+}

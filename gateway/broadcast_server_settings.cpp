@@ -1,0 +1,40 @@
+#include "broadcast_server_settings.h"
+
+#include "profile.h"
+#include "program_directory.h"
+
+namespace {
+
+constexpr const char* kFile = "SMServer.ini";
+constexpr const char* kSection = "Config";
+constexpr size_t kAddressBuffer = 261;  // at most 260 characters
+
+int32_t ReadInt(const char* key, int32_t fallback, const std::string& path) {
+  return static_cast<int32_t>(profile::GetPrivateProfileInt(kSection, key, fallback, path));
+}
+
+}  // namespace
+
+BroadcastServerSettings& BroadcastServerSettings::Instance() {
+  static BroadcastServerSettings settings;
+  return settings;
+}
+
+void LoadBroadcastServerSettings(const std::string& path, BroadcastServerSettings& settings) {
+  settings.serverAddress = profile::GetPrivateProfileString(kSection, "ZarnSvrAddr", "127.0.0.1", kAddressBuffer, path);
+  settings.cmdPort = ReadInt("ZarnCmdPort", 8000, path);
+  settings.dataPort = ReadInt("ZarnDataPort", 15001, path);
+  settings.connNum = ReadInt("ZarnConnNum", 3, path);
+  settings.connTimeout = ReadInt("ZarnConnTimeout", 3, path);
+  settings.sessionPriority = ReadInt("SessionPriority", 500, path);
+  settings.userPriority = ReadInt("UserPriority", 10, path);
+}
+
+void LoadBroadcastServerSettings() {
+  LoadBroadcastServerSettings(ProgramFile(kFile), BroadcastServerSettings::Instance());
+}
+
+bool StoreServerAddress(const std::string& address) {
+  std::string path = ProgramFile(kFile);
+  return !path.empty() && profile::WritePrivateProfileString(kSection, std::string("ZarnSvrAddr"), address, path);
+}
