@@ -1,0 +1,96 @@
+#include "gateway_settings.h"
+
+#include <cstdlib>
+
+#include "profile.h"
+#include "program_directory.h"
+
+namespace {
+
+constexpr size_t kStringBuffer = 2048;
+
+int32_t ReadInt(const char* section, const char* key, int32_t fallback, const std::string& path) {
+  return static_cast<int32_t>(profile::GetPrivateProfileInt(section, key, fallback, path));
+}
+
+std::string ReadString(const std::string& section, const char* key, const std::string& path) {
+  return profile::GetPrivateProfileString(section, key, "", kStringBuffer, path);
+}
+
+void WriteInt(const char* section, const char* key, long long value, const std::string& path) {
+  profile::WritePrivateProfileString(section, std::string(key), std::to_string(value), path);
+}
+
+void WriteString(const std::string& section, const char* key, const std::string& value, const std::string& path) {
+  profile::WritePrivateProfileString(section, std::string(key), value, path);
+}
+
+std::string PatSection(int i) { return "PAT" + std::to_string(i); }
+
+}  // namespace
+
+bool GatewaySettings::IsAuthorised(const std::string& number) const { return regular == 1 || pat.count(number) > 0; }
+
+std::vector<int> GatewaySettings::TerminalsFor(const std::string& number, bool& allTerminals) const {
+  auto entry = pat.find(number);
+  allTerminals = regular != 0 || entry == pat.end();
+  return allTerminals ? std::vector<int>{} : SplitTerminalIds(entry->second);
+}
+
+std::string GatewaySettingsPath() { return ProgramFile("SMS.ini"); }
+
+void LoadGatewaySettings(const std::string& path, GatewaySettings& s) {
+  s.port = ReadInt("COM", "Port", 1, path);
+  s.rate = ReadInt("COM", "Rate", 19200, path);
+  s.delay = ReadInt("Power", "Delay", 1, path);
+  s.interDay = static_cast<uint32_t>(ReadInt("MediaFile", "InterDay", 1, path));
+  s.deadLineDay = static_cast<uint32_t>(ReadInt("MediaFile", "DeadLineDay", 1, path));
+  s.lastClearTime = profile::GetPrivateProfileString("MediaFile", "LastClearTime", DEFAULT_LAST_CLEAR_TIME,
+                                                     kStringBuffer, path);
+  s.regular = ReadInt("PhoneAndTerm", "Regular", 1, path);
+  s.phoneCount = ReadInt("PhoneAndTerm", "PhoneCount", 0, path);
+  s.pat.clear();
+  for (int i = 1; i <= s.phoneCount; ++i)
+    s.pat[ReadString(PatSection(i), "Number", path)] = ReadString(PatSection(i), "IDs", path);
+}
+
+void SaveGatewaySettings(const std::string& path, const GatewaySettings& s, SaveGroup group) {
+  switch (group) {
+    case SAVE_MODEM:
+      WriteInt("COM", "Port", s.port, path);
+      WriteInt("COM", "Rate", s.rate, path);
+      WriteInt("Power", "Delay", s.delay, path);
+      break;
+    case SAVE_CLEANUP:
+      WriteInt("MediaFile", "InterDay", s.interDay, path);
+      WriteInt("MediaFile", "DeadLineDay", s.deadLineDay, path);
+      WriteString("MediaFile", "LastClearTime", s.lastClearTime, path);
+      break;
+    case SAVE_AUTHORISATION: {
+      WriteInt("PhoneAndTerm", "Regular", s.regular, path);
+      WriteInt("PhoneAndTerm", "PhoneCount", s.phoneCount, path);
+      int i = 1;
+      for (auto entry = s.pat.begin(); entry != s.pat.end() && i <= s.phoneCount; ++entry, ++i) {
+        WriteString(PatSection(i), "Number", entry->first, path);
+        WriteString(PatSection(i), "IDs", entry->second, path);
+      }
+      break;
+    }
+  }
+}
+
+std::vector<int> SplitTerminalIds(const std::string& ids) {
+  std::vector<int> terminals;
+  size_t start = 0;
+  while (start < ids.size()) {
+    size_t comma = ids.find(',', start);
+    if (comma == std::string::npos) comma = ids.size();
+    terminals.push_back(std::atoi(ids.substr(start, comma - start).c_str()));
+    start = comma + 1;
+  }
+  return terminals;
+}
+
+std::string WithoutCountryCode(const std::string& number) {
+  return number.compare(0, 2, "86") == 0 ? number.substr(2) : number;
+}

@@ -1,0 +1,43 @@
+// The gateway's own settings, SMS.ini in the program directory: the modem,
+// the lead-in, the clean-up of sound files and the authorisation table.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Telephone number -> comma-separated terminal ids, ordered byte-wise.
+using PatTable = std::map<std::string, std::string>;
+
+inline constexpr const char* DEFAULT_LAST_CLEAR_TIME = "2000-00-00 12:00:00";
+
+struct GatewaySettings {
+  int32_t port = 1;
+  int32_t rate = 19200;
+  int32_t delay = 1;
+  uint32_t interDay = 1;
+  uint32_t deadLineDay = 1;
+  std::string lastClearTime = DEFAULT_LAST_CLEAR_TIME;
+  int32_t regular = 1;  // 1: every number may broadcast, to all terminals
+  int32_t phoneCount = 0;
+  PatTable pat;
+
+  bool IsAuthorised(const std::string& number) const;
+  // The terminals of the number's entry when only listed numbers may
+  // broadcast; `allTerminals` true when the broadcast goes to every terminal.
+  std::vector<int> TerminalsFor(const std::string& number, bool& allTerminals) const;
+};
+
+enum SaveGroup { SAVE_MODEM = 0, SAVE_CLEANUP = 1, SAVE_AUTHORISATION = 2 };
+
+// SMS.ini in the program directory (which becomes the current directory);
+// empty when the program directory is unknown.
+std::string GatewaySettingsPath();
+void LoadGatewaySettings(const std::string& path, GatewaySettings& settings);
+void SaveGatewaySettings(const std::string& path, const GatewaySettings& settings, SaveGroup group);
+
+// "3,7," -> {3, 7}; ",5" -> {0, 5}; "" -> {}. Tokens convert as atoi does.
+std::vector<int> SplitTerminalIds(const std::string& ids);
+// A received sender's number without its leading "86".
+std::string WithoutCountryCode(const std::string& number);
