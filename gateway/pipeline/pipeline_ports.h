@@ -1,0 +1,58 @@
+// What the message pipeline needs from the rest of the gateway, as
+// interfaces: the window, the headless program and the tests each plug in
+// their own.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gateway_settings.h"
+#include "play_item.h"
+
+// Received SMS, as the client agent hands them over.
+class ReceivedMessages {
+ public:
+  virtual ~ReceivedMessages() = default;
+  virtual bool PopReceived(std::string& peer, std::string& stamp, std::string& text) = 0;
+};
+
+// The broadcast server and its sessions.
+class BroadcastPort {
+ public:
+  virtual ~BroadcastPort() = default;
+  // Every terminal the server lists, in its order; empty when it cannot be reached.
+  virtual std::vector<int> AllTerminalIds() = 0;
+  // The new session's number, or -1.
+  virtual int CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
+                            const std::string& name) = 0;
+  // Whether a registered session has finished; nothing when it is not registered.
+  virtual std::optional<bool> SessionFinished(int number) = 0;
+};
+
+// Speech and encoding of one message.
+class AudioMaker {
+ public:
+  virtual ~AudioMaker() = default;
+  virtual int Text2Wav(const std::string& text, const std::string& wavPath) = 0;
+  virtual void Wav2Mp3(const std::string& wavPath) = 0;
+};
+
+// The operator's text broadcast dialog: the chosen number and text, or
+// nothing when cancelled.
+struct TextBroadcastRequest {
+  std::string number;
+  std::string text;
+};
+class TextBroadcastDialog {
+ public:
+  virtual ~TextBroadcastDialog() = default;
+  virtual std::optional<TextBroadcastRequest> Ask(const PatTable& numbers) = 0;
+};
+
+class WallClock {
+ public:
+  virtual ~WallClock() = default;
+  virtual std::time_t Now() = 0;
+};

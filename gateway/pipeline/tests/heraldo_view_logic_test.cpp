@@ -1,0 +1,285 @@
+#include "heraldo_view_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "codepage.h"
+#include "timetext.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FakeAgent : ReceivedMessages {
+  std::deque<std::array<std::string, 3>> inbox;
+  bool PopReceived(std::string& peer, std::string& stamp, std::string& text) override {
+    if (inbox.empty()) return false;
+    peer = inbox.front()[0];
+    stamp = inbox.front()[1];
+    text = inbox.front()[2];
+    inbox.pop_front();
+    return true;
+  }
+};
+
+struct CreatedSession {
+  std::vector<int> terminals;
+  std::vector<PlayItem> playList;
+  std::string name;
+};
+
+struct FakeBroadcast : BroadcastPort {
+  std::vector<int> all = {11, 12, 13};
+  std::vector<CreatedSession> created;
+  std::map<int, bool> finished;  // registered sessions
+  bool refuse = false;
+  int terminalListQueries = 0;
+  std::vector<int> AllTerminalIds() override {
+    ++terminalListQueries;
+    return all;
+  }
+  int CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
+                    const std::string& name) override {
+    if (refuse) return -1;
+    created.push_back({terminals, playList, name});
+    int number = static_cast<int>(created.size()) + 100;
+    finished[number] = false;
+    return number;
+  }
+  std::optional<bool> SessionFinished(int number) override {
+    auto it = finished.find(number);
+    if (it == finished.end()) return std::nullopt;
+    return it->second;
+  }
+};
+
+struct FakeAudio : AudioMaker {
+  std::vector<std::string> spoken;
+  int Text2Wav(const std::string& text, const std::string& wavPath) override {
+    spoken.push_back(wavPath);
+    std::ofstream(wavPath) << text;
+    return 4;
+  }
+  void Wav2Mp3(const std::string& wavPath) override {
+    std::ofstream(wavPath.substr(0, wavPath.rfind('.') + 1) + "mp3") << "mp3";
+  }
+};
+
+struct FakeDialog : TextBroadcastDialog {
+  std::optional<TextBroadcastRequest> answer;
+  std::optional<TextBroadcastRequest> Ask(const PatTable&) override { return answer; }
+};
+
+struct FakeClock : WallClock {
+  std::time_t now = 1765000000;
+  std::time_t Now() override { return now; }
+};
+
+class Pipeline : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("heraldo-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    settings.lastClearTime = timetext::FormatLocalTime(clock.now);
+    logic = std::make_unique<HeraldoViewLogic>(settings, (dir / "SMS.ini").string(), dir.string(),
+                                               PipelinePorts{&agent, &broadcast, &audio, &dialog, &clock});
+    logic->Initialise();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  void Receive(const std::string& from, const std::string& text, const std::string& stamp = "24071216304232") {
+    agent.inbox.push_back({from, stamp, text});
+    logic->ReceiveMessage();
+  }
+  std::string State(size_t row) { return codepage::GbkToUtf8(logic->rows()[row].columns[COL_STATE]); }
+  std::string Log() {
+    std::ifstream in(dir / "log.txt", std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  fs::path dir;
+  GatewaySettings settings;
+  FakeAgent agent;
+  FakeBroadcast broadcast;
+  FakeAudio audio;
+  FakeDialog dialog;
+  FakeClock clock;
+  std::unique_ptr<HeraldoViewLogic> logic;
+};
+
+TEST_F(Pipeline, AnSmsBecomesARowWithAudioAndPlaysOnAllTerminals) {
+  settings.pat["13900000001"] = "3,7";  // listed, but regular 1 sends everyone's to all terminals
+  Receive("8613900000001", "fire drill at three");
+  ASSERT_EQ(logic->rows().size(), 1u);
+  const auto& row = logic->rows()[0];
+  EXPECT_EQ(row.columns[COL_NUMBER], "13900000001");
+  EXPECT_EQ(row.columns[COL_TIME], "2024-07-12 16:30:42");
+  EXPECT_EQ(codepage::GbkToUtf8(row.columns[COL_SOURCE]), "电话短信");
+  EXPECT_EQ(State(0), "短信等待播放");
+  EXPECT_EQ(audio.spoken, (std::vector<std::string>{(dir / "temp/139000000012024-07-12_16_30_42.wav").string()}));
+
+  logic->SchedulePlayback();
+  ASSERT_EQ(broadcast.created.size(), 1u);
+  EXPECT_EQ(broadcast.created[0].terminals, (std::vector<int>{11, 12, 13}));
+  EXPECT_EQ(broadcast.created[0].name, "13900000001");
+  ASSERT_EQ(broadcast.created[0].playList.size(), 2u);  // one lead-in, then the message
+  EXPECT_EQ(broadcast.created[0].playList[0].path, (dir / "OneSecond.mp3").string());
+  EXPECT_EQ(broadcast.created[0].playList[1].name, "139000000012024-07-12_16_30_42.mp3");
+  EXPECT_TRUE(fs::exists(broadcast.created[0].playList[1].path));
+  EXPECT_EQ(State(0), "短信正在播放");
+  EXPECT_EQ(logic->busy().at("13900000001"), "3,7");
+
+  logic->SchedulePlayback();
+  EXPECT_EQ(State(0), "短信正在播放");  // still playing
+  broadcast.finished[101] = true;
+  logic->SchedulePlayback();
+  EXPECT_EQ(State(0), "短信播放完成");
+  EXPECT_TRUE(logic->busy().empty());
+  EXPECT_NE(Log().find("fire drill at three\r\n"), std::string::npos);
+  EXPECT_NE(Log().find(" Text2Wav Result Code:4\r\n"), std::string::npos);
+  EXPECT_NE(Log().find("\r\n13900000001\r\n"), std::string::npos);  // the session name
+}
+
+TEST_F(Pipeline, UnlistedSenderIsRefusedWhenOnlyListedNumbersMayBroadcast) {
+  settings.regular = 0;
+  settings.pat["13900000001"] = "3,7,";
+  Receive("8613900000009", "let me in");
+  EXPECT_EQ(State(0), "非授权号码");
+  EXPECT_FALSE(logic->rows()[0].item);
+  EXPECT_TRUE(audio.spoken.empty());
+  EXPECT_NE(Log().find("let me in\r\n"), std::string::npos);
+
+  Receive("8613900000001", "listed");
+  logic->SchedulePlayback();
+  ASSERT_EQ(broadcast.created.size(), 1u);
+  EXPECT_EQ(broadcast.created[0].terminals, (std::vector<int>{3, 7}));
+  EXPECT_EQ(broadcast.created[0].name, "139000000013,7,");
+  EXPECT_EQ(broadcast.terminalListQueries, 0);
+}
+
+TEST_F(Pipeline, OneNumberPlaysInTurnTwoNumbersTogether) {
+  Receive("8613900000001", "first", "24071216304201");
+  Receive("8613900000001", "second", "24071216304202");
+  Receive("8613900000002", "other", "24071216304203");
+  logic->SchedulePlayback();
+  ASSERT_EQ(broadcast.created.size(), 2u);
+  EXPECT_EQ(broadcast.created[1].name, "13900000002");
+  EXPECT_EQ(State(1), "短信等待播放");
+  broadcast.finished[101] = true;
+  logic->SchedulePlayback();  // finishes the first, and ends the tick there
+  EXPECT_EQ(State(0), "短信播放完成");
+  EXPECT_EQ(broadcast.created.size(), 2u);
+  logic->SchedulePlayback();
+  ASSERT_EQ(broadcast.created.size(), 3u);
+  EXPECT_EQ(State(1), "短信正在播放");
+}
+
+TEST_F(Pipeline, LeadInFollowsTheDelay) {
+  settings.delay = 0;
+  Receive("8613900000001", "no lead-in");
+  logic->SchedulePlayback();
+  settings.delay = 3;
+  Receive("8613900000002", "three");
+  logic->SchedulePlayback();
+  ASSERT_EQ(broadcast.created.size(), 2u);
+  EXPECT_EQ(broadcast.created[0].playList.size(), 1u);
+  ASSERT_EQ(broadcast.created[1].playList.size(), 4u);
+  EXPECT_EQ(broadcast.created[1].playList[2].name, "OneSecond.mp3");
+}
+
+TEST_F(Pipeline, FailuresLeaveTheBusyMapAlone) {
+  broadcast.all.clear();  // server unreachable
+  Receive("8613900000001", "nowhere");
+  logic->SchedulePlayback();
+  EXPECT_EQ(State(0), "短信播放失败");
+  broadcast.all = {1};
+  broadcast.refuse = true;
+  dialog.answer = TextBroadcastRequest{"8613900000002", "typed"};
+  logic->SendTextBroadcast();
+  EXPECT_EQ(logic->rows()[1].columns[COL_NUMBER], "8613900000002");  // typed numbers keep their 86
+  EXPECT_EQ(State(1), "文本等待播放");
+  logic->SchedulePlayback();
+  EXPECT_EQ(State(1), "文本播放失败");
+  EXPECT_TRUE(logic->busy().empty());
+}
+
+TEST_F(Pipeline, The201stRowDropsTheFirstAndItsBusyMark) {
+  Receive("8613900000001", "playing");
+  logic->SchedulePlayback();
+  ASSERT_EQ(logic->busy().size(), 1u);
+  for (int i = 0; i < 200; ++i) Receive("8613900000002", "m" + std::to_string(i));
+  EXPECT_EQ(logic->rows().size(), 200u);
+  EXPECT_EQ(logic->rows()[0].columns[COL_TEXT], "m0");
+  EXPECT_TRUE(logic->busy().count("13900000001") == 0);
+}
+
+TEST_F(Pipeline, CleanUpRemovesEveryWavAndOldMp3s) {
+  auto temp = fs::path(logic->TempDirectory());
+  auto made = [&](int daysAgo, const char* extension) {
+    std::string name = "13900000001" + FileBaseName(timetext::FormatLocalTime(clock.now - daysAgo * 86400)) + extension;
+    std::ofstream(temp / name) << "x";
+    return temp / name;
+  };
+  auto todayWav = made(0, ".wav"), yesterdayMp3 = made(1, ".mp3"), oldMp3 = made(3, ".mp3"), oldWav = made(3, ".wav");
+  std::ofstream(temp / "notes.txt") << "no date in its name";
+  settings.deadLineDay = 1;
+  settings.interDay = 1;
+
+  clock.now += 86400;  // one day: not more than interDay yet
+  logic->CheckCleanup();
+  EXPECT_TRUE(fs::exists(todayWav));
+  clock.now += 86400;
+  logic->CheckCleanup();
+  EXPECT_FALSE(fs::exists(todayWav));
+  EXPECT_FALSE(fs::exists(oldWav));
+  EXPECT_FALSE(fs::exists(oldMp3));
+  EXPECT_FALSE(fs::exists(temp / "notes.txt"));
+  EXPECT_FALSE(fs::exists(yesterdayMp3));  // three days old by now
+  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.now));
+}
+
+TEST_F(Pipeline, CleanUpKeepsAYesterdaysMp3AndRunsForAFutureTime) {
+  auto temp = fs::path(logic->TempDirectory());
+  std::string name = "1" + FileBaseName(timetext::FormatLocalTime(clock.now - 86400)) + ".mp3";
+  std::ofstream(temp / name) << "x";
+  logic->ClearTempFiles();
+  EXPECT_TRUE(fs::exists(temp / name));
+
+  settings.lastClearTime = timetext::FormatLocalTime(clock.now + 3 * 86400);  // a clock that went back
+  logic->CheckCleanup();
+  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.now));
+}
+
+TEST_F(Pipeline, AFreshInstallationSettlesTheLastCleanUpADayBack) {
+  settings.lastClearTime = DEFAULT_LAST_CLEAR_TIME;
+  logic->Initialise();
+  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.now - 86400));
+  GatewaySettings saved;
+  LoadGatewaySettings((dir / "SMS.ini").string(), saved);
+  EXPECT_EQ(saved.lastClearTime, settings.lastClearTime);
+}
+
+TEST_F(Pipeline, ClosingLogsEveryRow) {
+  Receive("8613900000001", "hello");
+  logic->LogAllRows();
+  EXPECT_NE(Log().find("13900000001 2024-07-12 16:30:42 hello " + codepage::Utf8ToGbk("短信等待播放") + " \r\n"),
+            std::string::npos);
+}
+
+TEST(StampText, ShortStampsAreRefused) {
+  EXPECT_EQ(StampToTimeText("240712163042"), "2024-07-12 16:30:42");
+  EXPECT_FALSE(StampToTimeText("24071216304"));
+  EXPECT_EQ(FileBaseName(" 2012-03-04 05:06:07 "), "2012-03-04_05_06_07");
+}
+
+}  // namespace
