@@ -1,0 +1,57 @@
+// Every live broadcast session by its server number. Sessions that have
+// played their last file are queued and removed on the next ProcessFinished.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "play_item.h"
+#include "session.h"
+
+// A word taken by compare-and-exchange from 0 to 1, retried at once. The
+// file-end event may arrive, on the same thread, while an outgoing call
+// waits; no lock is ever held across such a call, so it always finds its
+// lock free.
+class SpinLock {
+ public:
+  void lock() {
+    int expected = 0;
+    while (!word_.compare_exchange_weak(expected, 1, std::memory_order_acquire)) expected = 0;
+  }
+  void unlock() { word_.store(0, std::memory_order_release); }
+
+ private:
+  std::atomic<int> word_{0};
+};
+
+class SessionMgr {
+ public:
+  static SessionMgr& Instance();
+
+  // The new session's number, or -1 when it could not be started. Throws
+  // Exception when the session objects cannot be allocated.
+  int CreateSession(const std::vector<int>& terminalIds, const std::vector<PlayItem>& playList,
+                    const std::string& name);
+  // Owned by the manager; null when not registered.
+  Session* FindSession(int number);
+  void RemoveSession(int number);
+  void MarkFinished(int number);
+  void ProcessFinished();
+  void RemoveAll();
+
+  std::vector<int> ActiveNumbers();
+  std::deque<int> FinishedQueue();
+  size_t SessionCount();
+
+ private:
+  std::map<int, std::unique_ptr<Session>> sessions_;
+  std::vector<int> active_;
+  std::deque<int> finished_;
+  SpinLock mapLock_;
+  SpinLock listLock_;
+  SpinLock finishedLock_;
+};
