@@ -10,6 +10,7 @@
 #include <new>
 
 #include "bc_exception.h"
+#include "codepage.h"
 #include "broadcast_server_settings.h"
 #include "diag_log.h"
 
@@ -25,6 +26,9 @@ constexpr size_t kBatch = 100;
 constexpr int kMinTermFields = 7;
 
 bool StartsWith000(const char* text) { return std::strncmp(text, "000", 3) == 0; }
+
+// Texts of the log and of exceptions are GBK, as every 8-bit text of the programs.
+std::string Gbk(const char* utf8) { return codepage::Utf8ToGbk(utf8); }
 
 // The list's fields: runs of TABs separate them, leading TABs are skipped.
 std::vector<std::string> SplitFields(const std::string& text) {
@@ -56,7 +60,7 @@ bool BCAgent::LoginServer() {
     ACE_SOCK_Connector connector;
     if (server.set(static_cast<unsigned short>(settings.cmdPort), settings.serverAddress.c_str()) != 0 ||
         connector.connect(stream_, server, &kTimeout) != 0)
-      throw OsException("连接服务器失败", BC_SOURCE("BCAgent::LoginServer"));
+      throw OsException(Gbk("连接服务器失败"), BC_SOURCE("BCAgent::LoginServer"));
     connected_ = true;
     auto buffer = NewCommandBuffer();
     if (!buffer) {
@@ -64,7 +68,7 @@ bool BCAgent::LoginServer() {
       return false;
     }
     std::snprintf(buffer.get(), COMMAND_BUFFER_SIZE, "logon %d\t%s\t%s", kLogonNumber, kUser, kPassword);
-    if (!sendCommand(buffer.get())) throw Exception("登录服务器失败", BC_SOURCE("BCAgent::LoginServer"));
+    if (!sendCommand(buffer.get())) throw Exception(Gbk("登录服务器失败"), BC_SOURCE("BCAgent::LoginServer"));
     loggedOn_ = true;
     return true;
   } catch (const Exception&) {
@@ -113,7 +117,7 @@ int BCAgent::createSession(const std::string& name, int kind, int sessionPriorit
   std::snprintf(text, COMMAND_BUFFER_SIZE, "session new %s\t%d\t%d\t%d", name.c_str(), kind, sessionPriority,
                 userPriority);
   if (!sendCommand(text)) {
-    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "创建会话失败,(%s)", text);
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, Gbk("创建会话失败,(%s)").c_str(), text);
     disconnect();
     return -1;
   }
@@ -125,14 +129,14 @@ int BCAgent::createSession(const std::string& name, int kind, int sessionPriorit
       ids += std::to_string(terminalIds[i]) + ",";
     std::snprintf(text, COMMAND_BUFFER_SIZE, "session add_term %d,%s", number, ids.c_str());
     if (!sendCommand(text)) {
-      WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "添加终端失败, (%s)", text);
-      throw Exception("添加终端失败", BC_SOURCE("BCAgent::createSession"));
+      WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, Gbk("添加终端失败, (%s)").c_str(), text);
+      throw Exception(Gbk("添加终端失败"), BC_SOURCE("BCAgent::createSession"));
     }
   }
 
   std::snprintf(text, COMMAND_BUFFER_SIZE, "session set %d\tSTAT=%d", number, 1);
   if (!sendCommand(text)) {
-    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "启动会话失败, (%s)", text);
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, Gbk("启动会话失败, (%s)").c_str(), text);
     disconnect();
   }
   return number;
@@ -147,7 +151,7 @@ void BCAgent::removeSession(int number) {
   sendCommand(text);  // a refused stop changes nothing: the removal follows anyway
   std::snprintf(text, COMMAND_BUFFER_SIZE, "session rm %d", number);
   if (!sendCommand(text)) {
-    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "删除会话失败, (%s)", text);
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, Gbk("删除会话失败, (%s)").c_str(), text);
     disconnect();
   }
 }

@@ -43,4 +43,4 @@ class OsException : public Exception {
 };
 
 // printf-style formatting cut to 1,023 characters, as every exception text is.
-std::string FormatExceptionText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatExceptionText(const char* format, ...);

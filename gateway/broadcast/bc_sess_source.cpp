@@ -78,11 +78,11 @@ void bcSessSource::start(int number) {
   com::HRESULT opened = filePlayback_->OpenFile(path);
   com::SysFreeString(path);
   if (FAILED(opened))
-    throw Exception(FormatExceptionText("找不到声音文件: %s", codepage::GbkToUtf8(first).c_str()),
+    throw Exception(FormatExceptionText(codepage::Utf8ToGbk("找不到声音文件: %s").c_str(), first.c_str()),
                     BC_SOURCE("bcSessSource::start"));
   com::HRESULT started = fileControl_->Start();
   if (FAILED(started))
-    throw Exception(FormatExceptionText("播放文件失败: %s: %s", codepage::GbkToUtf8(first).c_str(),
+    throw Exception(FormatExceptionText(codepage::Utf8ToGbk("播放文件失败: %s: %s").c_str(), first.c_str(),
                                         HresultText(started).c_str()),
                     BC_SOURCE("bcSessSource::start"));
   currentIndex_ = 0;

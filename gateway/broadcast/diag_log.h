@@ -24,4 +24,4 @@ void RemoveLogger(int category);
 
 // Formats printf-style into at most 4,095 characters and hands the line to
 // every sink of the category's logger, when it exists and admits `level`.
-void WriteLog(int category, LogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void WriteLog(int category, LogLevel level, const char* format, ...);

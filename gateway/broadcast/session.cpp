@@ -3,6 +3,7 @@
 #include "bc_agent.h"
 #include "bc_exception.h"
 #include "broadcast_server_settings.h"
+#include "codepage.h"
 
 Session::Session(std::string name, int kind, std::unique_ptr<bcSessSource> source, std::vector<int> terminalIds)
     : name_(std::move(name)), kind_(kind), terminalIds_(std::move(terminalIds)), source_(std::move(source)) {}
@@ -22,7 +23,7 @@ int Session::start() {
       number_ = agent.createSession(name_, kind_, settings.sessionPriority, settings.userPriority, terminalIds_);
     }
     // A server that refused the session leaves nothing to play into.
-    if (number_ == -1) throw Exception("创建会话失败", BC_SOURCE("Session::start"));
+    if (number_ == -1) throw Exception(codepage::Utf8ToGbk("创建会话失败"), BC_SOURCE("Session::start"));
     source_->start(number_);
     state_ = SESSION_STARTED;
     return number_;

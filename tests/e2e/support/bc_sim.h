@@ -1,0 +1,33 @@
+// A bcsim started for one test, on free loopback ports, with its control.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "json_line_client.h"
+
+class BcSim {
+ public:
+  // Starts bcsim with `scenario` (a scenario object, see sim/broadcast/README.md).
+  explicit BcSim(const nlohmann::json& scenario = nlohmann::json::object());
+  ~BcSim();
+
+  nlohmann::json Call(const nlohmann::json& request) { return control_->Call(request); }
+  int cmdPort() const { return cmdPort_; }
+  int dataPort() const { return dataPort_; }
+  int infoPort() const { return infoPort_; }
+
+  // The command port's log entries of `kind` ("command", "piece", ...).
+  std::vector<nlohmann::json> LogEntries(const std::string& kind = "command");
+  // The text of every command received, oldest first.
+  std::vector<std::string> Commands();
+  nlohmann::json Session(int number);
+
+ private:
+  int cmdPort_, dataPort_, infoPort_, controlPort_;
+  std::string scenarioPath_;
+  std::unique_ptr<ChildProcess> process_;
+  std::unique_ptr<JsonLineClient> control_;
+};
