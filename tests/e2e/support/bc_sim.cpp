@@ -7,8 +7,8 @@
 #include <fstream>
 #include <stdexcept>
 
-BcSim::BcSim(const nlohmann::json& scenario)
-    : cmdPort_(FreeLoopbackPort()), dataPort_(FreeLoopbackPort()), infoPort_(FreeLoopbackPort()),
+BcSim::BcSim(const nlohmann::json& scenario, int dataPort)
+    : cmdPort_(FreeLoopbackPort()), dataPort_(dataPort ? dataPort : FreeLoopbackPort()), infoPort_(FreeLoopbackPort()),
       controlPort_(FreeLoopbackPort()) {
   scenarioPath_ = "/tmp/bcsim-scenario-" + std::to_string(getpid()) + "-" + std::to_string(cmdPort_) + ".json";
   std::ofstream(scenarioPath_) << scenario.dump();

@@ -11,7 +11,10 @@
 class BcSim {
  public:
   // Starts bcsim with `scenario` (a scenario object, see sim/broadcast/README.md).
-  explicit BcSim(const nlohmann::json& scenario = nlohmann::json::object());
+  // The data port is a free one unless given: the gateway's sessions always
+  // stream to 15001, so tests that play sound take that one (and a ctest
+  // resource lock keeps them apart).
+  explicit BcSim(const nlohmann::json& scenario = nlohmann::json::object(), int dataPort = 0);
   ~BcSim();
 
   nlohmann::json Call(const nlohmann::json& request) { return control_->Call(request); }
