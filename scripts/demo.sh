@@ -20,6 +20,9 @@ sim() { scripts/simctl "$sim_port" "$1" >/dev/null; }
 
 sim_port=$(free_port)
 service_port=$(free_port)
+bc_cmd_port=$(free_port)
+bc_info_port=$(free_port)
+bc_control_port=$(free_port)
 export QUILLON_REGISTRY=$scratch/registry QUILLON_USER_REGISTRY=$scratch/user-registry
 export QUILLON_UNIT_DIR=$scratch/units QUILLON_DEVICE_DIR=$scratch/dev QUILLON_SERVICE_PORT=$service_port
 
@@ -68,4 +71,49 @@ for entry in json.loads(sys.argv[1])["sent"]:
     print("  decoded to %s via centre %s, %s: %s" % (sms["Number"], sms["SMSC"]["Number"], sms["Coding"], sms["Text"]))
 PY
 
-say "Done: stopping Quillon and the simulated modem"
+say "A broadcast server appears: bcsim with 12 terminals in 3 areas (command port $bc_cmd_port)"
+mkfifo "$scratch/bcsim.out"
+"$bin/bcsim" --cmd-port "$bc_cmd_port" --data-port 15001 --info-port "$bc_info_port" --control "$bc_control_port" \
+  > "$scratch/bcsim.out" &
+pids+=($!)
+read -r line < "$scratch/bcsim.out"
+scripts/simctl "$bc_control_port" '{"cmd":"load","scenario":{"generate":{"terminals":12,"areas":3}}}' >/dev/null
+echo "bcsim: $line"
+
+say "Heraldo, the SMS broadcast gateway, starts headless; only 13911112222 may broadcast, on terminals 3 and 7"
+home=$scratch/heraldo
+mkdir -p "$home"
+ln -s "$PWD/$bin/OneSecond.mp3" "$PWD/$bin/liblame_enc.so" "$home/"
+/usr/bin/python3 - "$home" "$bc_cmd_port" <<'PY'
+import sys
+home, port = sys.argv[1], sys.argv[2]
+def ini(name, text):
+    with open(home + "/" + name, "wb") as f:
+        f.write(text.replace("\n", "\r\n").encode("gbk"))
+ini("SMS.ini", "[COM]\nPort=3\nRate=19200\n[Power]\nDelay=1\n[PhoneAndTerm]\nRegular=0\nPhoneCount=1\n"
+               "[PAT1]\nNumber=13911112222\nIDs=3,7\n")
+ini("SMServer.ini", "[Config]\nZarnSvrAddr=127.0.0.1\nZarnCmdPort=%s\n" % port)
+PY
+HERALDO_HOME=$home QUILLON_INFO_PORT=$bc_info_port "$bin/Heraldo" --headless > "$scratch/heraldo.log" 2>&1 &
+heraldo_pid=$!
+pids+=($heraldo_pid)
+tail -n +1 -f "$scratch/heraldo.log" --pid "$heraldo_pid" 2>/dev/null | sed -u 's/^/  Heraldo: /' &
+pids+=($!)
+for _ in $(seq 150); do grep -q "短信猫已连接" "$scratch/heraldo.log" && break; sleep 0.2; done
+
+say "Two SMS arrive: one from the authorised number, one from a stranger"
+sim '{"cmd":"inject","from":"8613911112222","coding":"ucs2","text":"请注意：三号楼今天下午两点停电检修，请提前做好准备。"}'
+sim '{"cmd":"inject","from":"8613000000000","coding":"ucs2","text":"我也想广播一条消息"}'
+for _ in $(seq 300); do grep -q "短信播放完成" "$scratch/heraldo.log" && break; sleep 0.2; done
+sleep 2
+
+say "What bcsim saw: the session, its terminals, and the audio that reached its data port"
+scripts/simctl "$bc_control_port" '{"cmd":"sessions"}' | /usr/bin/python3 -c '
+import json, os, sys
+for s in json.load(sys.stdin)["sessions"]:
+    print("session %d \"%s\" on terminals %s: %s" % (s["number"], s["name"], s["terminals"], s["state"]))
+    for f in s["received"]["files"]:
+        print("  %-40s %4d frames  %5.2f s" % (os.path.basename(f["path"]), f["frames"], f["duration_us"] / 1e6))
+    print("  total %.2f s of audio" % (s["received"]["duration_us"] / 1e6))'
+
+say "Done: stopping Heraldo, bcsim, Quillon and the simulated modem"

@@ -33,8 +33,10 @@ class Quillon:
                         QUILLON_SERVICE_PORT=str(self.port))
         subprocess.run([os.path.join(BIN, "Quillon"), "-RegServer"], env=self.env, check=True,
                        capture_output=True, timeout=10)
+        # A file, not a pipe: nobody reads the log while the test runs, and a full pipe would block it.
+        self.log = open(os.path.join(self.scratch, "quillon.log"), "wb")
         self.proc = subprocess.Popen([os.path.join(BIN, "Quillon"), "--port", str(self.port)], env=self.env,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                     stdout=self.log, stderr=subprocess.STDOUT)
         deadline = time.time() + 10
         while time.time() < deadline:
             try:
@@ -62,4 +64,5 @@ class Quillon:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        self.log.close()
         self.sim.stop()

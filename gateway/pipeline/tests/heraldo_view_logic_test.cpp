@@ -283,3 +283,38 @@ TEST(StampText, ShortStampsAreRefused) {
 }
 
 }  // namespace
+
+#include "modem_status.h"
+
+namespace {
+
+struct FakeAgentFlags : ModemAgentView {
+  bool requested = false, ready = false;
+  int port = 4, rate = 115200;
+  bool ConnectRequested() const override { return requested; }
+  bool ModemReady() const override { return ready; }
+  void GetModemSettings(int& p, int& r) override {
+    p = port;
+    r = rate;
+  }
+};
+
+TEST_F(Pipeline, TheFirstReadyStatusSavesTheConfirmedPortAndRate) {
+  ModemStatus status(settings, (dir / "SMS.ini").string());
+  FakeAgentFlags agentFlags;
+  EXPECT_EQ(codepage::GbkToUtf8(status.Update(nullptr)), "短信猫未连接");
+  agentFlags.requested = true;
+  EXPECT_EQ(codepage::GbkToUtf8(status.Update(&agentFlags)), "短信猫正在连接...");
+  agentFlags.ready = true;
+  EXPECT_EQ(codepage::GbkToUtf8(status.Update(&agentFlags)), "短信猫已连接");
+  EXPECT_EQ(settings.port, 4);
+  GatewaySettings saved;
+  LoadGatewaySettings((dir / "SMS.ini").string(), saved);
+  EXPECT_EQ(saved.rate, 115200);
+  agentFlags.rate = 9600;  // later updates while ready do not write again
+  status.Update(&agentFlags);
+  LoadGatewaySettings((dir / "SMS.ini").string(), saved);
+  EXPECT_EQ(saved.rate, 115200);
+}
+
+}  // namespace

@@ -35,9 +35,11 @@ class BcSim:
     """One simulator on free ports; stop() ends it with SIGTERM and returns
     its exit status. `scenario` is a file path or a scenario object."""
 
-    def __init__(self, scenario=None, env=None):
+    def __init__(self, scenario=None, env=None, data_port=None):
         for _ in range(3):  # another process may take a free port first
             self.cmd_port, self.data_port, self.info_port, self.control_port = free_ports(4)
+            # The gateway always streams to 15001; a test of it asks for that port.
+            self.data_port = data_port or self.data_port
             args = [BCSIM, "--cmd-port", str(self.cmd_port), "--data-port", str(self.data_port),
                     "--info-port", str(self.info_port), "--control", str(self.control_port)]
             if isinstance(scenario, str):

@@ -1,0 +1,46 @@
+#include "gateway_adapters.h"
+
+#include "bc_agent.h"
+#include "bc_exception.h"
+#include "diag_log.h"
+#include "session_mgr.h"
+#include "text_to_speech.h"
+#include "wav_to_mp3.h"
+
+std::vector<int> ServerBroadcast::AllTerminalIds() {
+  std::vector<TermInfo> list;
+  {
+    BCAgent agent;
+    agent.getTermList(list);
+  }
+  std::vector<int> ids;
+  for (const auto& terminal : list) ids.push_back(terminal.id);
+  return ids;
+}
+
+int ServerBroadcast::CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
+                                   const std::string& name) {
+  try {
+    return SessionMgr::Instance().CreateSession(terminals, playList, name);
+  } catch (const Exception& failure) {
+    // Out of memory for the session objects: the message fails like a refusal.
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "%s", failure.fullMessage().c_str());
+    return -1;
+  }
+}
+
+std::optional<bool> ServerBroadcast::SessionFinished(int number) {
+  Session* session = SessionMgr::Instance().FindSession(number);
+  if (!session) return std::nullopt;
+  return session->finished;
+}
+
+int SpeechAudio::Text2Wav(const std::string& text, const std::string& wavPath) {
+  TextToSpeech speech;
+  return speech.Text2Wav(text, wavPath);
+}
+
+void SpeechAudio::Wav2Mp3(const std::string& wavPath) {
+  LameEntryTable entries{};
+  ::Wav2Mp3(wavPath, entries);
+}

@@ -1,0 +1,47 @@
+// The message pipeline's ports, filled with the real parts: the client
+// agent, the broadcast server and its sessions, speech and encoding, the
+// system clock.
+#pragma once
+
+#include "kestrum_agent.h"
+#include "modem_status.h"
+#include "pipeline_ports.h"
+
+class AgentMessages final : public ReceivedMessages, public ModemAgentView {
+ public:
+  explicit AgentMessages(KestrumAgent& agent) : agent_(agent) {}
+  bool PopReceived(std::string& peer, std::string& stamp, std::string& text) override {
+    return agent_.PopReceived(peer, stamp, text);
+  }
+  bool ConnectRequested() const override { return agent_.ConnectRequested(); }
+  bool ModemReady() const override { return agent_.ModemReady(); }
+  void GetModemSettings(int& port, int& rate) override { agent_.GetModemSettings(port, rate); }
+
+ private:
+  KestrumAgent& agent_;
+};
+
+class ServerBroadcast final : public BroadcastPort {
+ public:
+  std::vector<int> AllTerminalIds() override;
+  int CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
+                    const std::string& name) override;
+  std::optional<bool> SessionFinished(int number) override;
+};
+
+class SpeechAudio final : public AudioMaker {
+ public:
+  int Text2Wav(const std::string& text, const std::string& wavPath) override;
+  void Wav2Mp3(const std::string& wavPath) override;
+};
+
+class SystemClock final : public WallClock {
+ public:
+  std::time_t Now() override { return std::time(nullptr); }
+};
+
+// No operator at hand: the text broadcast is never confirmed.
+class NoTextDialog final : public TextBroadcastDialog {
+ public:
+  std::optional<TextBroadcastRequest> Ask(const PatTable&) override { return std::nullopt; }
+};

@@ -1,0 +1,113 @@
+#include "headless_gateway.h"
+
+#include <signal.h>
+#include <syslog.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+#include "apartment.h"
+#include "broadcast_components.h"
+#include "broadcast_server_settings.h"
+#include "codepage.h"
+#include "event_timers.h"
+#include "gateway_adapters.h"
+#include "heraldo_view_logic.h"
+#include "program_directory.h"
+#include "session_mgr.h"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void RequestStop(int) { stopRequested = true; }
+
+// One line to standard output and syslog, UTF-8.
+void Report(const std::string& utf8) {
+  std::printf("%s\n", utf8.c_str());
+  std::fflush(stdout);
+  syslog(LOG_INFO, "%s", utf8.c_str());
+}
+
+std::string RowLine(const char* what, const MessageRow& row) {
+  return std::string(what) + ": " + codepage::GbkToUtf8(row.columns[COL_NUMBER]) + " " +
+         codepage::GbkToUtf8(row.columns[COL_TIME]) + " " + codepage::GbkToUtf8(row.columns[COL_TEXT]) + " [" +
+         codepage::GbkToUtf8(row.columns[COL_STATE]) + "]";
+}
+
+}  // namespace
+
+int RunHeadlessGateway() {
+  openlog("Heraldo", LOG_PID, LOG_DAEMON);
+  struct sigaction action {};
+  action.sa_handler = RequestStop;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+
+  std::string settingsPath = GatewaySettingsPath();
+  std::string programDirectory = ProgramDirectory();
+  if (settingsPath.empty()) {
+    Report("cannot find the program directory");
+    return 1;
+  }
+  GatewaySettings settings;
+  LoadGatewaySettings(settingsPath, settings);
+  LoadBroadcastServerSettings();
+
+  com::CoInitialize();
+  broadcast_components::RegisterBroadcastComponents();
+
+  std::unique_ptr<KestrumAgent> agent;
+  try {
+    agent = std::make_unique<KestrumAgent>(AGENT_MODE_POLL);
+  } catch (const std::runtime_error& e) {
+    Report(e.what());
+    return 1;
+  }
+  AgentMessages messages(*agent);
+  ServerBroadcast broadcast;
+  SpeechAudio audio;
+  NoTextDialog noDialog;
+  SystemClock clock;
+  HeraldoViewLogic logic(settings, settingsPath, programDirectory,
+                         PipelinePorts{&messages, &broadcast, &audio, &noDialog, &clock});
+  auto& rows = logic.rows();
+  rows.SetObserver({[&](size_t row) { Report(RowLine("row added", rows[row])); }, nullptr,
+                    [&](size_t row) { Report(RowLine("row state", rows[row])); }});
+  logic.Initialise();
+
+  ModemStatus status(settings, settingsPath);
+  std::string shownStatus;
+  auto updateStatus = [&] {
+    const std::string& text = status.Update(&messages);
+    if (text != shownStatus) Report("modem: " + codepage::GbkToUtf8(text));
+    shownStatus = text;
+  };
+
+  // No menu to ask for the connection: it is requested at once.
+  agent->Connect(settings.port, settings.rate, "127.0.0.1");
+  updateStatus();
+  Report("Heraldo headless: program directory " + programDirectory + ", broadcast server " +
+         BroadcastServerSettings::Instance().serverAddress + ":" +
+         std::to_string(BroadcastServerSettings::Instance().cmdPort));
+
+  EventTimers timers;
+  timers.Add(std::chrono::milliseconds(1000), [&] {
+    logic.ReceiveMessage();
+    updateStatus();
+  });
+  timers.Add(std::chrono::milliseconds(1000), [&] { logic.SchedulePlayback(); });
+  timers.Add(std::chrono::milliseconds(60000), [&] { logic.CheckCleanup(); });
+  timers.Add(std::chrono::milliseconds(1000), [&] { SessionMgr::Instance().ProcessFinished(); });
+  timers.Run(stopRequested);
+
+  Report("Heraldo stopping");
+  logic.LogAllRows();
+  SessionMgr::Instance().RemoveAll();
+  agent.reset();
+  com::CoUninitialize();
+  closelog();
+  return 0;
+}

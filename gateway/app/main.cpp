@@ -1,0 +1,29 @@
+// Heraldo, the SMS broadcast gateway.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "headless_gateway.h"
+#include "speak_once.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: Heraldo --headless\n"
+    "       Heraldo --speak TEXT --out FILE.wav\n"
+    "Settings (SMS.ini, SMServer.ini), log.txt and temp/ live in the program's\n"
+    "directory, or in $HERALDO_HOME when it is set.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadlessGateway();
+  if (argc == 5 && std::strcmp(argv[1], "--speak") == 0 && std::strcmp(argv[3], "--out") == 0)
+    return SpeakOnce(argv[2], argv[4]);
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  std::fputs(argc == 1 ? "Heraldo: the window is not part of this build; run with --headless\n" : kUsage, stderr);
+  return 2;
+}

@@ -1,0 +1,41 @@
+#include "broadcast_components.h"
+
+#include "class_registry.h"
+#include "file_stream.h"
+#include "implements.h"
+#include "network_stream.h"
+#include "stream_interfaces.h"
+#include "terminal_directory.h"
+#include "terminal_interfaces.h"
+#include "terminal_item.h"
+#include "type_library.h"
+
+namespace broadcast_components {
+
+using namespace com;
+
+void RegisterBroadcastComponents() {
+  RegisterClass(kClsidFileStream, &FileStream::Create);
+  RegisterClass(kClsidNetworkStream,
+                [](const IID& iid, void** object) { return CreateObjectFor<NetworkStream>(iid, object); });
+  RegisterClass(kClsidTerminalDirectory, &TerminalDirectory::Create);
+  RegisterClass(kClsidTerminalItem, &TerminalItem::Create);
+
+  DispatchMember fileEof;
+  fileEof.name = kFileEofName;
+  fileEof.id = kDispidFileEof;
+  fileEof.call = [](void* instance, const DISPPARAMS&, VARIANT*) {
+    return static_cast<IDB_FileEofEvent*>(instance)->FileEof();
+  };
+  RegisterTypeLib(kRTimeLibId, kRTimeLibMajor, kRTimeLibMinor, {{IDB_FileEofEvent::kIid, {fileEof}}});
+}
+
+void UnregisterBroadcastComponents() {
+  UnregisterClass(kClsidFileStream);
+  UnregisterClass(kClsidNetworkStream);
+  UnregisterClass(kClsidTerminalDirectory);
+  UnregisterClass(kClsidTerminalItem);
+  UnregisterTypeLib(kRTimeLibId, kRTimeLibMajor, kRTimeLibMinor);
+}
+
+}  // namespace broadcast_components

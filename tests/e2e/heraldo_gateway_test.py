@@ -1,0 +1,126 @@
+#!/usr/bin/python3
+"""The gateway end to end: an SMS stored in modemsim goes through Quillon to
+the headless Heraldo, becomes speech and MP3, and plays through a session on
+bcsim. The modem runs ten times faster, and sound twenty times faster, than
+in service."""
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from quillon_harness import BIN, SOURCE, Quillon
+
+sys.path.insert(0, os.path.join(SOURCE, "sim", "broadcast", "bcsim", "tests"))
+from bcsim_harness import BcSim  # noqa: E402
+
+AUTHORISED = "13911112222"
+
+
+def gbk_ini(path, sections):
+    text = ""
+    for section, keys in sections.items():
+        text += "[%s]\r\n" % section + "".join("%s=%s\r\n" % kv for kv in keys.items())
+    with open(path, "wb") as f:
+        f.write(text.encode("gbk"))
+
+
+class Heraldo:
+    """Heraldo --headless in a scratch program directory; its output lines are collected."""
+
+    def __init__(self, quillon, bcsim, regular, pat=None, delay=2):
+        self.home = tempfile.mkdtemp(prefix="heraldo-")
+        for name in ("OneSecond.mp3", "liblame_enc.so"):
+            os.symlink(os.path.abspath(os.path.join(BIN, name)), os.path.join(self.home, name))
+        pat = pat or {}
+        sections = {"COM": {"Port": 3, "Rate": 19200}, "Power": {"Delay": delay},
+                    "PhoneAndTerm": {"Regular": regular, "PhoneCount": len(pat)}}
+        for i, (number, ids) in enumerate(sorted(pat.items()), start=1):
+            sections["PAT%d" % i] = {"Number": number, "IDs": ids}
+        gbk_ini(os.path.join(self.home, "SMS.ini"), sections)
+        gbk_ini(os.path.join(self.home, "SMServer.ini"), {"Config": {"ZarnSvrAddr": "127.0.0.1",
+                                                                     "ZarnCmdPort": bcsim.cmd_port}})
+        env = dict(quillon.env, HERALDO_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port),
+                   QUILLON_PLAYBACK_SPEED="20")
+        self.proc = subprocess.Popen([os.path.join(BIN, "Heraldo"), "--headless"], env=env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.lines = []
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.lines.append(line.rstrip("\n"))
+
+    def wait_for_line(self, fragment, timeout=40):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if any(fragment in line for line in self.lines):
+                return True
+            time.sleep(0.1)
+        return False
+
+    def stop(self):
+        self.proc.terminate()
+        status = self.proc.wait(15)
+        self.reader.join(5)
+        return status
+
+
+class GatewayEndToEnd(unittest.TestCase):
+    def start(self, regular, pat=None, delay=2):
+        self.quillon = Quillon()
+        self.addCleanup(self.quillon.stop)
+        self.bcsim = BcSim({"generate": {"terminals": 12, "areas": 3}}, data_port=15001)
+        self.addCleanup(self.bcsim.stop)
+        self.heraldo = Heraldo(self.quillon, self.bcsim, regular, pat, delay)
+        self.addCleanup(lambda: self.heraldo.proc.poll() is None and self.heraldo.stop())
+        self.assertTrue(self.heraldo.wait_for_line("modem: 短信猫已连接"), "\n".join(self.heraldo.lines))
+
+    def inject(self, sender, text):
+        self.quillon.sim.ok(cmd="inject", **{"from": sender}, text=text, coding="ucs2")
+
+    def test_authorised_sms_plays_on_its_terminals_and_finishes(self):
+        self.start(regular=0, pat={AUTHORISED: "3,7,"}, delay=2)
+        self.inject("86" + AUTHORISED, "请注意：三号楼停电检修。")
+        self.assertTrue(self.heraldo.wait_for_line("[短信播放完成]"), "\n".join(self.heraldo.lines))
+        self.assertTrue(any(line.startswith("row added: %s 20" % AUTHORISED) for line in self.heraldo.lines))
+        deadline = time.time() + 10
+        while time.time() < deadline and self.bcsim.session(1)["state"] != "removed":
+            time.sleep(0.2)
+        session = self.bcsim.session(1)
+        self.assertEqual(session["state"], "removed")
+        self.assertEqual(session["terminals"], [3, 7])
+        self.assertEqual(session["name"], AUTHORISED + "3,7,")
+        files = [os.path.basename(f["path"]) for f in session["received"]["files"]]
+        self.assertEqual(files[:2], ["OneSecond.mp3", "OneSecond.mp3"])
+        self.assertEqual(len(files), 3)
+        self.assertTrue(files[2].startswith(AUTHORISED) and files[2].endswith(".mp3"))
+        self.assertTrue(all(f["ended"] and f["frames"] > 0 for f in session["received"]["files"]))
+        self.assertGreater(session["received"]["files"][2]["duration_us"], 1e6)  # the spoken message
+        self.assertEqual(self.heraldo.stop(), 0)
+        with open(os.path.join(self.heraldo.home, "log.txt"), "rb") as log:
+            self.assertIn("短信播放完成".encode("gbk"), log.read())
+
+    def test_unauthorised_sender_gets_no_audio(self):
+        self.start(regular=0, pat={AUTHORISED: "3"})
+        self.inject("8613000000000", "not allowed")
+        self.assertTrue(self.heraldo.wait_for_line("[非授权号码]"), "\n".join(self.heraldo.lines))
+        time.sleep(1.5)
+        temp = os.path.join(self.heraldo.home, "temp")
+        self.assertEqual([f for f in os.listdir(temp) if f.startswith("13000000000")], [])
+        self.assertIsNone(self.bcsim.session(1))
+
+    def test_regular_one_uses_the_whole_terminal_list(self):
+        self.start(regular=1, delay=0)
+        self.inject("8613500000000", "全体广播测试")
+        self.assertTrue(self.heraldo.wait_for_line("[短信播放完成]"), "\n".join(self.heraldo.lines))
+        session = self.bcsim.session(1)
+        self.assertEqual(session["terminals"], list(range(1, 13)))
+        self.assertEqual(session["name"], "13500000000")
+
+
+if __name__ == "__main__":
+    unittest.main()
