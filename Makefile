@@ -26,6 +26,8 @@ sanitize: deps
 bench: build
 	@build/bin/pdu_bench
 	@build/bin/request_bench
+	@cd build/bin && ./speech_bench
+	@/usr/bin/python3 bench/sms_latency_bench.py
 
 clean:
 	rm -rf build build-sanitize

@@ -51,7 +51,8 @@ void LoadScenarioFile(const std::string& path, Scenario& scenario) {
   ApplyScenario(description, scenario);
 }
 
-std::string ControlProtocol::Handle(std::string_view line) {
+std::string ControlProtocol::Handle(std::string_view line, int64_t nowMs) {
+  nowMs_ = nowMs;
   json reply;
   try {
     json request = json::parse(line);
@@ -67,6 +68,7 @@ std::string ControlProtocol::Handle(std::string_view line) {
 
 json ControlProtocol::Dispatch(const std::string& cmd, const json& request) {
   Scenario& live = state_.live;
+  if (cmd == "clock") return Ok({{"t", nowMs_}});
   if (cmd == "load") return Load(request);
   if (cmd == "scenario") return Ok(ScenarioToJson(live));
   if (cmd == "add_terminal" || cmd == "set_terminal") {

@@ -23,7 +23,8 @@ class ControlProtocol {
   ControlProtocol(PlatformState& state, PortSwitch portSwitch) : state_(state), portSwitch_(std::move(portSwitch)) {}
 
   // The reply to one request line, without its newline. Never throws.
-  std::string Handle(std::string_view line);
+  // `nowMs` is the simulator's clock, for the "clock" request.
+  std::string Handle(std::string_view line, int64_t nowMs = 0);
 
  private:
   nlohmann::json Dispatch(const std::string& cmd, const nlohmann::json& request);
@@ -36,6 +37,7 @@ class ControlProtocol {
 
   PlatformState& state_;
   PortSwitch portSwitch_;
+  int64_t nowMs_ = 0;
 };
 
 // Reads a scenario file (JSON) into `scenario`; throws BadRequest.

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
       loop.AddPort("control", options->controlPort, true,
                    [&control](int64_t) {
                      return std::make_unique<bcsim::LineConnection>(
-                         [&control](std::string_view line, int64_t) { return control.Handle(line); });
+                         [&control](std::string_view line, int64_t nowMs) { return control.Handle(line, nowMs); });
                    },
                    error);
   if (!listening) return Fail(error);
