@@ -34,6 +34,9 @@ def main():
     spread = float(sys.argv[2]) if len(sys.argv) > 2 else 60.0
     quillon = Quillon(time_scale="1")
     bcsim = BcSim({"generate": {"terminals": 12, "areas": 3}}, data_port=15001)
+    # bcsim waits 50 ms of quiet to see where a command ends; a real server
+    # answers at once, so that wait is not the gateway's to count.
+    bcsim.ok(cmd="framing", quiet_ms=5)
     heraldo = Heraldo(quillon, bcsim, regular=1, delay=1)
     try:
         if not heraldo.wait_for_line("modem: 短信猫已连接", timeout=60):
