@@ -28,6 +28,7 @@ bench: build
 	@build/bin/request_bench
 	@cd build/bin && ./speech_bench
 	@/usr/bin/python3 bench/sms_latency_bench.py
+	@build/bin/poll_bench --terminals 10000 --polls 5
 
 clean:
 	rm -rf build build-sanitize

@@ -116,4 +116,41 @@ for s in json.load(sys.stdin)["sessions"]:
         print("  %-40s %4d frames  %5.2f s" % (os.path.basename(f["path"]), f["frames"], f["duration_us"] / 1e6))
     print("  total %.2f s of audio" % (s["received"]["duration_us"] / 1e6))'
 
-say "Done: stopping Heraldo, bcsim, Quillon and the simulated modem"
+say "Vigimon, the terminal fault monitor, starts headless: polls every 10 s, alerts at a 30 % rise, reports at $(date -d '+25 seconds' +%H:%M:%S)"
+mhome=$scratch/vigimon
+mkdir -p "$mhome"
+/usr/bin/python3 - "$mhome" "$(date -d '+25 seconds' +%H:%M:%S)" <<'PY'
+import sys
+home, due = sys.argv[1], sys.argv[2]
+text = ("[SMS]\nCOM=3\nBaudrate=19200\nSMCenter=8613800100500\n[UI]\nInterval=10\n"
+        "[SendSMTime]\nCount=1\nName1=定时报告\nTime1=%s\n[OfflineThreshold]\nTrmPercent=30\n"
+        "[TotalArea]\nName=大面积离线\nCount=1\nContacts1=值班长\nPhoneNum1=13900000001\nAreaCount=1\n"
+        "[Area1]\nID=1\nName=区域1\nCount=1\nContacts1=区长\nPhoneNum1=13800000001\n") % due
+with open(home + "/Vigimon.ini", "wb") as f:
+    f.write(text.replace("\n", "\r\n").encode("gbk"))
+PY
+VIGIMON_HOME=$mhome QUILLON_INFO_PORT=$bc_info_port "$bin/Vigimon" --headless > "$scratch/vigimon.log" 2>&1 &
+vigimon_pid=$!
+pids+=($vigimon_pid)
+tail -n +1 -f "$scratch/vigimon.log" --pid "$vigimon_pid" 2>/dev/null | sed -u 's/^/  Vigimon: /' &
+pids+=($!)
+for _ in $(seq 150); do grep -q "离线终端数量：0" "$scratch/vigimon.log" && break; sleep 0.2; done
+
+say "Area 1's four terminals go offline at bcsim"
+for t in 1 2 3 4; do scripts/simctl "$bc_control_port" "{\"cmd\":\"set_terminal\",\"id\":$t,\"online\":false}" >/dev/null; done
+for _ in $(seq 100); do grep -q "sms queued" "$scratch/vigimon.log" && break; sleep 0.2; done
+sleep 4
+
+say "The report time comes"
+for _ in $(seq 150); do grep -q "report due" "$scratch/vigimon.log" && break; sleep 0.2; done
+sleep 4
+
+say "What the modem was asked to send (decoded)"
+scripts/simctl "$sim_port" '{"cmd":"sent"}' | /usr/bin/python3 -c '
+import binascii, json, sys
+import gammu
+for entry in json.load(sys.stdin)["sent"]:
+    sms = gammu.DecodePDU(binascii.unhexlify(entry["pdu"]), True)
+    print("  to %s: %s" % (sms["Number"], sms["Text"]))'
+
+say "Done: stopping Vigimon, Heraldo, bcsim, Quillon and the simulated modem"

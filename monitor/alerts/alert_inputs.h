@@ -3,10 +3,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-// One terminal as the last state refresh left it; null when the table has no record.
+// One terminal as the last state refresh left it.
 struct TerminalFacts {
   bool online = false;
   std::string name;  // GBK
@@ -15,7 +16,8 @@ struct TerminalFacts {
 class TerminalLookup {
  public:
   virtual ~TerminalLookup() = default;
-  virtual const TerminalFacts* Find(int32_t id) const = 0;
+  // Nothing when the terminal table has no record of `id`.
+  virtual std::optional<TerminalFacts> Find(int32_t id) const = 0;
   // Terminals answered in the last refresh, and how many of them were offline.
   virtual size_t PresentCount() const = 0;
   virtual int32_t OfflineCount() const = 0;

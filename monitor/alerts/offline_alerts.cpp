@@ -56,7 +56,7 @@ void JudgeArea(MonitorSettings& settings, AreaEntry& area, const std::vector<int
                const TerminalLookup& terminals, AlertSender* sender) {
   int known = 0, offline = 0;
   for (int32_t id : members) {
-    const TerminalFacts* facts = terminals.Find(id);
+    auto facts = terminals.Find(id);
     if (!facts) continue;
     ++known;
     if (!facts->online) ++offline;
@@ -128,7 +128,7 @@ void sendScheduledReport(MonitorSettings& settings, bool systemOk, const std::fu
     int known = 0, offline = 0;
     std::vector<std::string> offlineNames;
     for (int32_t member : list->second) {
-      const TerminalFacts* facts = terminals.Find(member);
+      auto facts = terminals.Find(member);
       if (!facts) continue;
       ++known;
       if (!facts->online) {

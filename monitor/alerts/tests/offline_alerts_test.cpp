@@ -18,9 +18,10 @@ struct Terminals : TerminalLookup {
   int32_t offline = 0;
   std::map<int32_t, std::vector<int32_t>> members;
 
-  const TerminalFacts* Find(int32_t id) const override {
+  std::optional<TerminalFacts> Find(int32_t id) const override {
     auto it = table.find(id);
-    return it == table.end() ? nullptr : &it->second;
+    if (it == table.end()) return std::nullopt;
+    return it->second;
   }
   size_t PresentCount() const override { return present; }
   int32_t OfflineCount() const override { return offline; }

@@ -1,0 +1,7 @@
+// The monitor without a window: the same settings, agent, acquisition,
+// alerts and report times, with the status texts and every queued SMS
+// logged instead of shown.
+#pragma once
+
+// Runs until SIGTERM or SIGINT; returns the exit status.
+int RunHeadlessMonitor();

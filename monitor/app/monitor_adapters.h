@@ -1,0 +1,43 @@
+// The alerts' ports filled with the real parts: the acquisition's results
+// and the client agent, whose every queued SMS is also reported.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "alert_inputs.h"
+#include "kestrum_agent.h"
+#include "terminal_acquisition.h"
+
+class AcquisitionLookup final : public TerminalLookup {
+ public:
+  explicit AcquisitionLookup(const TerminalAcquisition& acquisition) : acquisition_(acquisition) {}
+  std::optional<TerminalFacts> Find(int32_t id) const override {
+    const auto& table = acquisition_.terminalTable();
+    auto it = table.find(id);
+    if (it == table.end()) return std::nullopt;
+    return TerminalFacts{it->second.online, it->second.name};
+  }
+  size_t PresentCount() const override { return acquisition_.presentIds().size(); }
+  int32_t OfflineCount() const override { return acquisition_.offlineCount(); }
+  const std::map<int32_t, std::vector<int32_t>>& AreaMembers() const override { return acquisition_.areaMembers(); }
+
+ private:
+  const TerminalAcquisition& acquisition_;
+};
+
+class ReportingSender final : public AlertSender {
+ public:
+  // `report` hears every message handed to the agent (peer, GBK text, accepted).
+  ReportingSender(KestrumAgent& agent, std::function<void(const std::string&, const std::string&, bool)> report)
+      : agent_(agent), report_(std::move(report)) {}
+  bool QueueSend(const char* centre, const char* peer, const char* text, uint8_t dcs) override {
+    bool queued = agent_.QueueSend(centre, peer, text, dcs);
+    report_(peer, text, queued);
+    return queued;
+  }
+
+ private:
+  KestrumAgent& agent_;
+  std::function<void(const std::string&, const std::string&, bool)> report_;
+};

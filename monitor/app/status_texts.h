@@ -1,0 +1,22 @@
+// The three texts of the monitor's status bar: the modem, the terminal
+// information server, and the offline count. The first time the modem is
+// seen ready, the port and rate the service confirmed go into the settings,
+// which are saved.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "kestrum_agent.h"
+#include "monitor_settings.h"
+
+class StatusTexts {
+ public:
+  // GBK texts; `agent` may be null.
+  std::array<std::string, 3> Update(KestrumAgent* agent, bool systemOk, int32_t offlineCount,
+                                    MonitorSettings& settings);
+  bool modemConnected() const { return modemConnected_; }
+
+ private:
+  bool modemConnected_ = false;
+};
