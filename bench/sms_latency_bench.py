@@ -5,7 +5,7 @@ and bcsim at their real timings. MESSAGES messages from as many numbers are
 stored at random moments over SPREAD seconds; every number may broadcast,
 so no message waits for another's session.
 
-usage: bench/sms_latency_bench.py [MESSAGES [SPREAD]]   (after make build; default 20 60)"""
+usage: bench/sms_latency_bench.py [MESSAGES [SPREAD]]   (after make build; default 20 200)"""
 import os
 import random
 import statistics
@@ -31,7 +31,7 @@ def bcsim_epoch(bcsim):
 
 def main():
     messages = int(sys.argv[1]) if len(sys.argv) > 1 else 20
-    spread = float(sys.argv[2]) if len(sys.argv) > 2 else 60.0
+    spread = float(sys.argv[2]) if len(sys.argv) > 2 else 200.0
     quillon = Quillon(time_scale="1")
     bcsim = BcSim({"generate": {"terminals": 12, "areas": 3}}, data_port=15001)
     # bcsim waits 50 ms of quiet to see where a command ends; a real server
