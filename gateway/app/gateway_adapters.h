@@ -35,7 +35,7 @@ class SpeechAudio final : public AudioMaker {
   void Wav2Mp3(const std::string& wavPath) override;
 };
 
-class SystemClock final : public WallClock {
+class SystemWallClock final : public WallClock {
  public:
   std::time_t Now() override { return std::time(nullptr); }
 };

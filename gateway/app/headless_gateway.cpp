@@ -70,7 +70,7 @@ int RunHeadlessGateway() {
   ServerBroadcast broadcast;
   SpeechAudio audio;
   NoTextDialog noDialog;
-  SystemClock clock;
+  SystemWallClock clock;
   HeraldoViewLogic logic(settings, settingsPath, programDirectory,
                          PipelinePorts{&messages, &broadcast, &audio, &noDialog, &clock});
   auto& rows = logic.rows();

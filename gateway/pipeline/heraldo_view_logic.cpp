@@ -33,12 +33,6 @@ bool IsPlaying(int32_t state) { return state == SMS_PLAYING || state == TEXT_PLA
 
 std::string FileBaseName(const std::string& timeText) { return Replace(Replace(Trim(timeText), ' ', '_'), ':', '_'); }
 
-std::optional<std::string> StampToTimeText(const std::string& stamp) {
-  if (stamp.size() < 12) return std::nullopt;
-  return "20" + stamp.substr(0, 2) + "-" + stamp.substr(2, 2) + "-" + stamp.substr(4, 2) + " " + stamp.substr(6, 2) +
-         ":" + stamp.substr(8, 2) + ":" + stamp.substr(10, 2);
-}
-
 HeraldoViewLogic::HeraldoViewLogic(GatewaySettings& settings, std::string settingsPath, std::string programDirectory,
                                    PipelinePorts ports)
     : settings_(settings),

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "message_rows.h"
+#include "sms_stamp.h"
 #include "pipeline_ports.h"
 
 struct PipelinePorts {
@@ -60,5 +61,3 @@ class HeraldoViewLogic {
 
 // "2024-07-12 16:30:42" -> "2024-07-12_16_30_42": blanks and colons become "_".
 std::string FileBaseName(const std::string& timeText);
-// "24071216304232" -> "2024-07-12 16:30:42"; nothing for fewer than 12 digits.
-std::optional<std::string> StampToTimeText(const std::string& stamp);

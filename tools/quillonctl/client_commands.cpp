@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "kestrum_agent.h"
+#include "sms_stamp.h"
 #include "terminal_text.h"
 #include "tp_packet.h"
 
@@ -89,9 +90,8 @@ int DefaultCoding(const std::string& gbk) {
 }
 
 std::string FormatStamp(const std::string& stamp) {
-  if (stamp.size() < 12 || stamp.find_first_not_of("0123456789", 0) < 12) return stamp;
-  return "20" + stamp.substr(0, 2) + "-" + stamp.substr(2, 2) + "-" + stamp.substr(4, 2) + " " + stamp.substr(6, 2) +
-         ":" + stamp.substr(8, 2) + ":" + stamp.substr(10, 2);
+  if (stamp.find_first_not_of("0123456789", 0) < 12) return stamp;  // not a stamp: shown as it came
+  return StampToTimeText(stamp).value_or(stamp);
 }
 
 }  // namespace
