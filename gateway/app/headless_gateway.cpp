@@ -1,6 +1,5 @@
 #include "headless_gateway.h"
 
-#include <signal.h>
 #include <syslog.h>
 
 #include <atomic>
@@ -13,23 +12,13 @@
 #include "broadcast_server_settings.h"
 #include "codepage.h"
 #include "event_timers.h"
+#include "headless_run.h"
 #include "gateway_adapters.h"
 #include "heraldo_view_logic.h"
 #include "program_directory.h"
 #include "session_mgr.h"
 
 namespace {
-
-std::atomic<bool> stopRequested{false};
-
-void RequestStop(int) { stopRequested = true; }
-
-// One line to standard output and syslog, UTF-8.
-void Report(const std::string& utf8) {
-  std::printf("%s\n", utf8.c_str());
-  std::fflush(stdout);
-  syslog(LOG_INFO, "%s", utf8.c_str());
-}
 
 std::string RowLine(const char* what, const MessageRow& row) {
   return std::string(what) + ": " + codepage::GbkToUtf8(row.columns[COL_NUMBER]) + " " +
@@ -41,15 +30,12 @@ std::string RowLine(const char* what, const MessageRow& row) {
 
 int RunHeadlessGateway() {
   openlog("Heraldo", LOG_PID, LOG_DAEMON);
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  const std::atomic<bool>& stopRequested = StopOnTerminationSignals();
 
   std::string settingsPath = GatewaySettingsPath();
   std::string programDirectory = ProgramDirectory();
   if (settingsPath.empty()) {
-    Report("cannot find the program directory");
+    ReportLine("cannot find the program directory");
     return 1;
   }
   GatewaySettings settings;
@@ -63,7 +49,7 @@ int RunHeadlessGateway() {
   try {
     agent = std::make_unique<KestrumAgent>(AGENT_MODE_POLL);
   } catch (const std::runtime_error& e) {
-    Report(e.what());
+    ReportLine(e.what());
     return 1;
   }
   AgentMessages messages(*agent);
@@ -74,22 +60,22 @@ int RunHeadlessGateway() {
   HeraldoViewLogic logic(settings, settingsPath, programDirectory,
                          PipelinePorts{&messages, &broadcast, &audio, &noDialog, &clock});
   auto& rows = logic.rows();
-  rows.SetObserver({[&](size_t row) { Report(RowLine("row added", rows[row])); }, nullptr,
-                    [&](size_t row) { Report(RowLine("row state", rows[row])); }});
+  rows.SetObserver({[&](size_t row) { ReportLine(RowLine("row added", rows[row])); }, nullptr,
+                    [&](size_t row) { ReportLine(RowLine("row state", rows[row])); }});
   logic.Initialise();
 
   ModemStatus status(settings, settingsPath);
   std::string shownStatus;
   auto updateStatus = [&] {
     const std::string& text = status.Update(&messages);
-    if (text != shownStatus) Report("modem: " + codepage::GbkToUtf8(text));
+    if (text != shownStatus) ReportLine("modem: " + codepage::GbkToUtf8(text));
     shownStatus = text;
   };
 
   // No menu to ask for the connection: it is requested at once.
   agent->Connect(settings.port, settings.rate, "127.0.0.1");
   updateStatus();
-  Report("Heraldo headless: program directory " + programDirectory + ", broadcast server " +
+  ReportLine("Heraldo headless: program directory " + programDirectory + ", broadcast server " +
          BroadcastServerSettings::Instance().serverAddress + ":" +
          std::to_string(BroadcastServerSettings::Instance().cmdPort));
 
@@ -103,7 +89,7 @@ int RunHeadlessGateway() {
   timers.Add(std::chrono::milliseconds(1000), [&] { SessionMgr::Instance().ProcessFinished(); });
   timers.Run(stopRequested);
 
-  Report("Heraldo stopping");
+  ReportLine("Heraldo stopping");
   logic.LogAllRows();
   SessionMgr::Instance().RemoveAll();
   agent.reset();

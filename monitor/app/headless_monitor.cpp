@@ -1,6 +1,5 @@
 #include "headless_monitor.h"
 
-#include <signal.h>
 #include <syslog.h>
 
 #include <atomic>
@@ -13,31 +12,15 @@
 #include "broadcast_components.h"
 #include "codepage.h"
 #include "event_timers.h"
+#include "headless_run.h"
 #include "monitor_adapters.h"
 #include "offline_alerts.h"
 #include "report_clock.h"
 #include "status_texts.h"
 
-namespace {
-
-std::atomic<bool> stopRequested{false};
-
-void RequestStop(int) { stopRequested = true; }
-
-void Report(const std::string& utf8) {
-  std::printf("%s\n", utf8.c_str());
-  std::fflush(stdout);
-  syslog(LOG_INFO, "%s", utf8.c_str());
-}
-
-}  // namespace
-
 int RunHeadlessMonitor() {
   openlog("Vigimon", LOG_PID, LOG_DAEMON);
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  const std::atomic<bool>& stopRequested = StopOnTerminationSignals();
 
   com::CoInitialize();
   broadcast_components::RegisterBroadcastComponents();
@@ -48,11 +31,11 @@ int RunHeadlessMonitor() {
   try {
     agent = std::make_unique<KestrumAgent>(AGENT_MODE_SEND);
   } catch (const std::runtime_error& e) {
-    Report(e.what());
+    ReportLine(e.what());
     return 1;
   }
   ReportingSender sender(*agent, [](const std::string& peer, const std::string& text, bool queued) {
-    Report(std::string(queued ? "sms queued: " : "sms dropped: ") + peer + " " + codepage::GbkToUtf8(text));
+    ReportLine(std::string(queued ? "sms queued: " : "sms dropped: ") + peer + " " + codepage::GbkToUtf8(text));
   });
   SystemClock clock;
   TerminalAcquisition acquisition(settings, clock);
@@ -63,19 +46,19 @@ int RunHeadlessMonitor() {
   auto updateStatus = [&] {
     auto texts = status.Update(agent.get(), acquisition.systemOk(), acquisition.offlineCount(), settings);
     for (size_t part = 0; part < texts.size(); ++part)
-      if (texts[part] != shown[part]) Report("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(texts[part]));
+      if (texts[part] != shown[part]) ReportLine("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(texts[part]));
     shown = texts;
   };
 
   // No menu to ask for the connection: it is requested at once.
   agent->Connect(settings.comPort, settings.baudRate, "127.0.0.1");
-  Report("Vigimon headless: settings " + settings.iniPath + ", poll every " + std::to_string(settings.pollInterval) +
+  ReportLine("Vigimon headless: settings " + settings.iniPath + ", poll every " + std::to_string(settings.pollInterval) +
          " s, " + std::to_string(settings.reportTimes.size()) + " report times");
 
   auto apartment = com::Apartment::Current();
   ReportClock reportClock([apartment, &settings, &acquisition, &lookup, &sender] {
     apartment->Post([&] {
-      Report("report due");
+      ReportLine("report due");
       sendScheduledReport(
           settings, acquisition.systemOk(), [&] { return RunReportReloadSequence(acquisition, [] {}); }, lookup,
           &sender);
@@ -95,7 +78,7 @@ int RunHeadlessMonitor() {
   timers.Add(std::chrono::seconds(1), updateStatus);  // the modem's state changes between polls too
   timers.Run(stopRequested);
 
-  Report("Vigimon stopping");
+  ReportLine("Vigimon stopping");
   reportClock.Stop();
   saveSettings(settings);
   agent.reset();
