@@ -4,14 +4,12 @@ the headless Heraldo, becomes speech and MP3, and plays through a session on
 bcsim. The modem runs ten times faster, and sound twenty times faster, than
 in service."""
 import os
-import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
-from quillon_harness import BIN, SOURCE, Quillon
+from quillon_harness import BIN, SOURCE, HeadlessProgram, Quillon
 
 sys.path.insert(0, os.path.join(SOURCE, "sim", "broadcast", "bcsim", "tests"))
 from bcsim_harness import BcSim  # noqa: E402
@@ -27,7 +25,7 @@ def gbk_ini(path, sections):
         f.write(text.encode("gbk"))
 
 
-class Heraldo:
+class Heraldo(HeadlessProgram):
     """Heraldo --headless in a scratch program directory; its output lines are collected."""
 
     def __init__(self, quillon, bcsim, regular, pat=None, delay=2):
@@ -44,29 +42,7 @@ class Heraldo:
                                                                      "ZarnCmdPort": bcsim.cmd_port}})
         env = dict(quillon.env, HERALDO_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port),
                    QUILLON_PLAYBACK_SPEED="20")
-        self.proc = subprocess.Popen([os.path.join(BIN, "Heraldo"), "--headless"], env=env,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        self.lines = []
-        self.reader = threading.Thread(target=self._read, daemon=True)
-        self.reader.start()
-
-    def _read(self):
-        for line in self.proc.stdout:
-            self.lines.append(line.rstrip("\n"))
-
-    def wait_for_line(self, fragment, timeout=40):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if any(fragment in line for line in self.lines):
-                return True
-            time.sleep(0.1)
-        return False
-
-    def stop(self):
-        self.proc.terminate()
-        status = self.proc.wait(15)
-        self.reader.join(5)
-        return status
+        super().__init__([os.path.join(BIN, "Heraldo"), "--headless"], env)
 
 
 class GatewayEndToEnd(unittest.TestCase):
@@ -76,7 +52,7 @@ class GatewayEndToEnd(unittest.TestCase):
         self.bcsim = BcSim({"generate": {"terminals": 12, "areas": 3}}, data_port=15001)
         self.addCleanup(self.bcsim.stop)
         self.heraldo = Heraldo(self.quillon, self.bcsim, regular, pat, delay)
-        self.addCleanup(lambda: self.heraldo.proc.poll() is None and self.heraldo.stop())
+        self.addCleanup(self.heraldo.stop)
         self.assertTrue(self.heraldo.wait_for_line("modem: 短信猫已连接"), "\n".join(self.heraldo.lines))
 
     def inject(self, sender, text):

@@ -6,6 +6,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 SOURCE = os.environ.get("QUILLON_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -15,6 +16,36 @@ from modemsim_harness import ModemSim, free_port  # noqa: E402
 
 BIN = os.environ.get("QUILLON_BIN_DIR", "build/bin")
 COM = 3
+
+
+class HeadlessProgram:
+    """A headless program whose output lines are collected as they come."""
+
+    def __init__(self, args, env):
+        self.proc = subprocess.Popen(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.lines = []
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.lines.append(line.rstrip("\n"))
+
+    def wait_for_line(self, fragment, timeout=40):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if any(fragment in line for line in self.lines):
+                return True
+            time.sleep(0.1)
+        return False
+
+    def stop(self):
+        """Ends it with SIGTERM; its exit status."""
+        if self.proc.poll() is None:
+            self.proc.terminate()
+        status = self.proc.wait(15)
+        self.reader.join(5)
+        return status
 
 
 class Quillon:

@@ -5,16 +5,14 @@ as UCS2 SMS that gammu decodes."""
 import binascii
 import datetime
 import os
-import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
 import gammu
 
-from quillon_harness import BIN, SOURCE, Quillon
+from quillon_harness import BIN, SOURCE, HeadlessProgram, Quillon
 
 sys.path.insert(0, os.path.join(SOURCE, "sim", "broadcast", "bcsim", "tests"))
 from bcsim_harness import BcSim  # noqa: E402
@@ -28,7 +26,7 @@ def write_ini(path, sections):
         f.write(text.encode("gbk"))
 
 
-class Vigimon:
+class Vigimon(HeadlessProgram):
     def __init__(self, quillon, bcsim, report_times=()):
         self.home = tempfile.mkdtemp(prefix="vigimon-")
         sections = {
@@ -47,27 +45,7 @@ class Vigimon:
                                           "Contacts1": "区长%d" % area, "PhoneNum1": "1380000000%d" % area}
         write_ini(os.path.join(self.home, "Vigimon.ini"), sections)
         env = dict(quillon.env, VIGIMON_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port))
-        self.proc = subprocess.Popen([os.path.join(BIN, "Vigimon"), "--headless"], env=env, stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT, text=True)
-        self.lines = []
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for line in self.proc.stdout:
-            self.lines.append(line.rstrip("\n"))
-
-    def wait_for_line(self, fragment, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if any(fragment in line for line in self.lines):
-                return True
-            time.sleep(0.1)
-        return False
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(15)
+        super().__init__([os.path.join(BIN, "Vigimon"), "--headless"], env)
 
 
 class MonitorEndToEnd(unittest.TestCase):
