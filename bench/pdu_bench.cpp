@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "codepage.h"
-#include "pdu_codec.h"
+#include "platform/codepage/codepage.h"
+#include "smsservice/modem/pdu_codec.h"
 
 namespace {
 

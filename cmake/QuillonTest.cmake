@@ -19,12 +19,11 @@ endfunction()
 # A test built with AddressSanitizer and UndefinedBehaviorSanitizer together
 # with the sources it exercises, so that the normal build also proves those
 # sources never touch memory outside their data:
-# quillon_add_sanitized_test(SOURCE tests/x_test.cpp SOURCES a.cpp b.cpp INCLUDES dir...)
+# quillon_add_sanitized_test(SOURCE tests/x_test.cpp SOURCES a.cpp b.cpp)
 function(quillon_add_sanitized_test)
-  cmake_parse_arguments(T "" "SOURCE" "SOURCES;INCLUDES" ${ARGN})
+  cmake_parse_arguments(T "" "SOURCE" "SOURCES" ${ARGN})
   get_filename_component(name ${T_SOURCE} NAME_WE)
   add_executable(${name} ${T_SOURCE} ${T_SOURCES})
-  target_include_directories(${name} PRIVATE ${T_INCLUDES})
   set(flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_compile_options(${name} PRIVATE ${flags} -O1 -g)
   target_link_options(${name} PRIVATE -fsanitize=address,undefined)

@@ -1,4 +1,4 @@
-#include "kestrum_agent.h"
+#include "common/kestrum_agent.h"
 
 #include <ace/Guard_T.h>
 #include <ace/INET_Addr.h>

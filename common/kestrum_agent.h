@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tp_packet.h"
+#include "common/tp_packet.h"
 
 enum AgentMode : uint8_t {
   AGENT_MODE_SEND = 1,

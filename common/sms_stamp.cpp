@@ -1,4 +1,4 @@
-#include "sms_stamp.h"
+#include "common/sms_stamp.h"
 
 std::optional<std::string> StampToTimeText(const std::string& stamp) {
   if (stamp.size() < 12) return std::nullopt;

@@ -1,4 +1,4 @@
-#include "tp_packet.h"
+#include "common/tp_packet.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "broadcast_server_settings.h"
+#include "gateway/broadcast_server_settings.h"
 
-#include "profile.h"
-#include "program_directory.h"
+#include "platform/profile/profile.h"
+#include "gateway/program_directory.h"
 
 namespace {
 

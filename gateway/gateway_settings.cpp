@@ -1,9 +1,9 @@
-#include "gateway_settings.h"
+#include "gateway/gateway_settings.h"
 
 #include <cstdlib>
 
-#include "profile.h"
-#include "program_directory.h"
+#include "platform/profile/profile.h"
+#include "gateway/program_directory.h"
 
 namespace {
 

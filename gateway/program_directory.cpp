@@ -1,4 +1,4 @@
-#include "program_directory.h"
+#include "gateway/program_directory.h"
 
 #include <unistd.h>
 

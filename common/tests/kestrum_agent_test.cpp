@@ -1,5 +1,5 @@
 // The agent against a scripted service on loopback.
-#include "kestrum_agent.h"
+#include "common/kestrum_agent.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

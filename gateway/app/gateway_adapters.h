@@ -3,9 +3,9 @@
 // system clock.
 #pragma once
 
-#include "kestrum_agent.h"
-#include "modem_status.h"
-#include "pipeline_ports.h"
+#include "common/kestrum_agent.h"
+#include "gateway/pipeline/modem_status.h"
+#include "gateway/pipeline/pipeline_ports.h"
 
 class AgentMessages final : public ReceivedMessages, public ModemAgentView {
  public:

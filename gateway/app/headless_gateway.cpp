@@ -1,4 +1,4 @@
-#include "headless_gateway.h"
+#include "gateway/app/headless_gateway.h"
 
 #include <syslog.h>
 
@@ -7,16 +7,17 @@
 #include <memory>
 #include <stdexcept>
 
-#include "apartment.h"
-#include "broadcast_components.h"
-#include "broadcast_server_settings.h"
-#include "codepage.h"
-#include "event_timers.h"
-#include "headless_run.h"
-#include "gateway_adapters.h"
-#include "heraldo_view_logic.h"
-#include "program_directory.h"
-#include "session_mgr.h"
+#include "platform/com/apartment.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "gateway/broadcast_server_settings.h"
+#include "platform/codepage/codepage.h"
+#include "platform/ui/event_timers.h"
+#include "platform/signals/stop_signals.h"
+#include "platform/ui/headless_run.h"
+#include "gateway/app/gateway_adapters.h"
+#include "gateway/pipeline/heraldo_view_logic.h"
+#include "gateway/program_directory.h"
+#include "gateway/broadcast/session_mgr.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ std::string RowLine(const char* what, const MessageRow& row) {
 
 int RunHeadlessGateway() {
   openlog("Heraldo", LOG_PID, LOG_DAEMON);
-  const std::atomic<bool>& stopRequested = StopOnTerminationSignals();
+  stop_signals::Block();  // before the agent and the clocks start their threads
 
   std::string settingsPath = GatewaySettingsPath();
   std::string programDirectory = ProgramDirectory();
@@ -87,7 +88,7 @@ int RunHeadlessGateway() {
   timers.Add(std::chrono::milliseconds(1000), [&] { logic.SchedulePlayback(); });
   timers.Add(std::chrono::milliseconds(60000), [&] { logic.CheckCleanup(); });
   timers.Add(std::chrono::milliseconds(1000), [&] { SessionMgr::Instance().ProcessFinished(); });
-  timers.Run(stopRequested);
+  timers.Run(stop_signals::Arrived);
 
   ReportLine("Heraldo stopping");
   logic.LogAllRows();

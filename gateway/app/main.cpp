@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "headless_gateway.h"
-#include "speak_once.h"
+#include "gateway/app/headless_gateway.h"
+#include "gateway/app/speak_once.h"
 
 namespace {
 

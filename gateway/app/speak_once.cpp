@@ -1,11 +1,11 @@
-#include "speak_once.h"
+#include "gateway/app/speak_once.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "codepage.h"
-#include "gateway_adapters.h"
-#include "wav_to_mp3.h"
+#include "platform/codepage/codepage.h"
+#include "gateway/app/gateway_adapters.h"
+#include "gateway/audio/wav_to_mp3.h"
 
 int SpeakOnce(const std::string& utf8Text, const std::string& wavPath) {
   auto text = codepage::Utf8ToGbkStrict(utf8Text);

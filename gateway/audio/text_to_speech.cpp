@@ -1,8 +1,8 @@
-#include "text_to_speech.h"
+#include "gateway/audio/text_to_speech.h"
 
 #include <unistd.h>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 

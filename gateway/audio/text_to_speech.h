@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "speech_api.h"
+#include "platform/speech/speech_api.h"
 
 // Results of Text2Wav.
 enum Text2WavResult : int {

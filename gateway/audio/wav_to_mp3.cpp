@@ -1,4 +1,4 @@
-#include "wav_to_mp3.h"
+#include "gateway/audio/wav_to_mp3.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "program_directory.h"
+#include "gateway/program_directory.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "lame_enc_api.h"
+#include "platform/lame_enc/lame_enc_api.h"
 
 inline constexpr const char* kEncoderLibraryName = "liblame_enc.so";
 

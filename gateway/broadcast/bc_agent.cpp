@@ -1,4 +1,4 @@
-#include "bc_agent.h"
+#include "gateway/broadcast/bc_agent.h"
 
 #include <ace/INET_Addr.h>
 #include <ace/SOCK_Connector.h>
@@ -9,10 +9,10 @@
 #include <cstring>
 #include <new>
 
-#include "bc_exception.h"
-#include "codepage.h"
-#include "broadcast_server_settings.h"
-#include "diag_log.h"
+#include "gateway/broadcast/bc_exception.h"
+#include "platform/codepage/codepage.h"
+#include "gateway/broadcast_server_settings.h"
+#include "gateway/broadcast/diag_log.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bc_exception.h"
+#include "gateway/broadcast/bc_exception.h"
 
 #include <cerrno>
 #include <cstdarg>

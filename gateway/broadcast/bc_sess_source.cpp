@@ -1,18 +1,18 @@
-#include "bc_sess_source.h"
+#include "gateway/broadcast/bc_sess_source.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
 
 #include <cstdio>
 
-#include "bc_exception.h"
-#include "broadcast_server_settings.h"
-#include "bstr.h"
-#include "class_registry.h"
-#include "codepage.h"
-#include "connection_interfaces.h"
-#include "diag_log.h"
-#include "message_box.h"
+#include "gateway/broadcast/bc_exception.h"
+#include "gateway/broadcast_server_settings.h"
+#include "platform/com/bstr.h"
+#include "platform/com/class_registry.h"
+#include "platform/codepage/codepage.h"
+#include "platform/com/connection_interfaces.h"
+#include "gateway/broadcast/diag_log.h"
+#include "platform/ui/message_box.h"
 
 using com::FAILED;
 using com::SUCCEEDED;

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "com_ptr.h"
-#include "file_end_handler.h"
-#include "play_item.h"
-#include "stream_interfaces.h"
+#include "platform/com/com_ptr.h"
+#include "gateway/broadcast/file_end_handler.h"
+#include "gateway/broadcast/play_item.h"
+#include "platform/com/stream_interfaces.h"
 
 enum SourceState { SOURCE_IDLE = 0, SOURCE_PLAYING = 1, SOURCE_STOPPED = 3 };
 

@@ -1,4 +1,4 @@
-#include "diag_log.h"
+#include "gateway/broadcast/diag_log.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "file_end_handler.h"
+#include "gateway/broadcast/file_end_handler.h"
 
-#include "bc_sess_source.h"
-#include "session_mgr.h"
-#include "type_library.h"
+#include "gateway/broadcast/bc_sess_source.h"
+#include "gateway/broadcast/session_mgr.h"
+#include "platform/com/type_library.h"
 
 com::HRESULT FileEnd_Handler::TypeInfo(com::ITypeInfo** info) {
   com::ComPtr<com::ITypeLib> library;

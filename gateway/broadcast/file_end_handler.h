@@ -2,8 +2,8 @@
 // its source to the next file, or marks the session finished.
 #pragma once
 
-#include "implements.h"
-#include "stream_interfaces.h"
+#include "platform/com/implements.h"
+#include "platform/com/stream_interfaces.h"
 
 class bcSessSource;
 

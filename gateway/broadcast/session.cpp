@@ -1,9 +1,9 @@
-#include "session.h"
+#include "gateway/broadcast/session.h"
 
-#include "bc_agent.h"
-#include "bc_exception.h"
-#include "broadcast_server_settings.h"
-#include "codepage.h"
+#include "gateway/broadcast/bc_agent.h"
+#include "gateway/broadcast/bc_exception.h"
+#include "gateway/broadcast_server_settings.h"
+#include "platform/codepage/codepage.h"
 
 Session::Session(std::string name, int kind, std::unique_ptr<bcSessSource> source, std::vector<int> terminalIds)
     : name_(std::move(name)), kind_(kind), terminalIds_(std::move(terminalIds)), source_(std::move(source)) {}

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "bc_sess_source.h"
-#include "ref_counter.h"
+#include "gateway/broadcast/bc_sess_source.h"
+#include "gateway/broadcast/ref_counter.h"
 
 enum SessionState { SESSION_NEW = 0, SESSION_STARTED = 1, SESSION_STOPPED = 3 };
 

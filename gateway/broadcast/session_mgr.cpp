@@ -1,12 +1,12 @@
-#include "session_mgr.h"
+#include "gateway/broadcast/session_mgr.h"
 
 #include <algorithm>
 #include <mutex>
 #include <new>
 
-#include "bc_agent.h"
-#include "bc_exception.h"
-#include "diag_log.h"
+#include "gateway/broadcast/bc_agent.h"
+#include "gateway/broadcast/bc_exception.h"
+#include "gateway/broadcast/diag_log.h"
 
 SessionMgr& SessionMgr::Instance() {
   static SessionMgr manager;

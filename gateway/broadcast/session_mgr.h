@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "play_item.h"
-#include "session.h"
+#include "gateway/broadcast/play_item.h"
+#include "gateway/broadcast/session.h"
 
 // A word taken by compare-and-exchange from 0 to 1, retried at once. The
 // file-end event may arrive, on the same thread, while an outgoing call

@@ -1,11 +1,11 @@
-#include "heraldo_view_logic.h"
+#include "gateway/pipeline/heraldo_view_logic.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "timetext.h"
+#include "platform/timetext/timetext.h"
 
 namespace {
 

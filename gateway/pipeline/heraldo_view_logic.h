@@ -7,9 +7,9 @@
 #include <map>
 #include <string>
 
-#include "message_rows.h"
-#include "sms_stamp.h"
-#include "pipeline_ports.h"
+#include "gateway/pipeline/message_rows.h"
+#include "common/sms_stamp.h"
+#include "gateway/pipeline/pipeline_ports.h"
 
 struct PipelinePorts {
   ReceivedMessages* received = nullptr;

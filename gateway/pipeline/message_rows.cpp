@@ -1,6 +1,6 @@
-#include "message_rows.h"
+#include "gateway/pipeline/message_rows.h"
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 

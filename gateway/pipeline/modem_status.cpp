@@ -1,6 +1,6 @@
-#include "modem_status.h"
+#include "gateway/pipeline/modem_status.h"
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 

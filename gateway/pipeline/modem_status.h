@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "gateway_settings.h"
+#include "gateway/gateway_settings.h"
 
 class ModemAgentView {
  public:

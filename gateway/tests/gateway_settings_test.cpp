@@ -1,4 +1,4 @@
-#include "gateway_settings.h"
+#include "gateway/gateway_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "broadcast_server_settings.h"
+#include "gateway/broadcast_server_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "acquisition_sequences.h"
+#include "monitor/acquisition/acquisition_sequences.h"
 
 namespace {
 

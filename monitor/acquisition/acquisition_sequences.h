@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "terminal_acquisition.h"
+#include "monitor/acquisition/terminal_acquisition.h"
 
 // Refills the window's area selector from the settings' areas; it runs
 // between the area reconciliation and the membership load, so the selector

@@ -1,6 +1,6 @@
-#include "fault_codes.h"
+#include "monitor/acquisition/fault_codes.h"
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 const std::array<std::string, kNamedFaultCodes> FAULT_TEXTS = {
     codepage::Utf8ToGbk("工作正常"), codepage::Utf8ToGbk("市电异常"), codepage::Utf8ToGbk("电源异常"),

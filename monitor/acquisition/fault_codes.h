@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "terminal_record.h"
+#include "monitor/acquisition/terminal_record.h"
 
 inline constexpr size_t kNamedFaultCodes = 8;
 

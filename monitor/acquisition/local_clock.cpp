@@ -1,4 +1,4 @@
-#include "local_clock.h"
+#include "monitor/acquisition/local_clock.h"
 
 LocalTimestamp SystemClock::Now() const {
   LocalTimestamp now;

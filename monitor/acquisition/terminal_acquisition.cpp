@@ -1,13 +1,13 @@
-#include "terminal_acquisition.h"
+#include "monitor/acquisition/terminal_acquisition.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "bstr.h"
-#include "class_registry.h"
-#include "codepage.h"
-#include "com_ptr.h"
-#include "terminal_interfaces.h"
+#include "platform/com/bstr.h"
+#include "platform/com/class_registry.h"
+#include "platform/codepage/codepage.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/terminal_interfaces.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "local_clock.h"
-#include "monitor_settings.h"
-#include "terminal_record.h"
+#include "monitor/acquisition/local_clock.h"
+#include "monitor/settings/monitor_settings.h"
+#include "monitor/acquisition/terminal_record.h"
 
 struct ServerArea {
   int32_t id = 0;

@@ -1,4 +1,4 @@
-#include "terminal_record.h"
+#include "monitor/acquisition/terminal_record.h"
 
 #include <cstdio>
 

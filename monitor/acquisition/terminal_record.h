@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "local_clock.h"
+#include "monitor/acquisition/local_clock.h"
 
 struct TerminalRecord {
   int32_t id = 0;

@@ -1,9 +1,9 @@
-#include "offline_alerts.h"
+#include "monitor/alerts/offline_alerts.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "alert_inputs.h"
-#include "monitor_settings.h"
+#include "monitor/alerts/alert_inputs.h"
+#include "monitor/settings/monitor_settings.h"
 
 // Hands one message (GBK) to the agent: "86" + phone, UCS2. False when
 // there is no agent, the phone or the centre is longer than 14 characters,

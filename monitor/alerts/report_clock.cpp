@@ -1,4 +1,4 @@
-#include "report_clock.h"
+#include "monitor/alerts/report_clock.h"
 
 #include <chrono>
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "monitor_settings.h"
+#include "monitor/settings/monitor_settings.h"
 
 class ReportClock {
  public:

@@ -1,4 +1,4 @@
-#include "headless_monitor.h"
+#include "monitor/app/headless_monitor.h"
 
 #include <syslog.h>
 
@@ -7,20 +7,21 @@
 #include <memory>
 #include <stdexcept>
 
-#include "acquisition_sequences.h"
-#include "apartment.h"
-#include "broadcast_components.h"
-#include "codepage.h"
-#include "event_timers.h"
-#include "headless_run.h"
-#include "monitor_adapters.h"
-#include "offline_alerts.h"
-#include "report_clock.h"
-#include "status_texts.h"
+#include "monitor/acquisition/acquisition_sequences.h"
+#include "platform/com/apartment.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/codepage/codepage.h"
+#include "platform/ui/event_timers.h"
+#include "platform/signals/stop_signals.h"
+#include "platform/ui/headless_run.h"
+#include "monitor/app/monitor_adapters.h"
+#include "monitor/alerts/offline_alerts.h"
+#include "monitor/alerts/report_clock.h"
+#include "monitor/app/status_texts.h"
 
 int RunHeadlessMonitor() {
   openlog("Vigimon", LOG_PID, LOG_DAEMON);
-  const std::atomic<bool>& stopRequested = StopOnTerminationSignals();
+  stop_signals::Block();  // before the agent and the clocks start their threads
 
   com::CoInitialize();
   broadcast_components::RegisterBroadcastComponents();
@@ -76,7 +77,7 @@ int RunHeadlessMonitor() {
     updateStatus();
   });
   timers.Add(std::chrono::seconds(1), updateStatus);  // the modem's state changes between polls too
-  timers.Run(stopRequested);
+  timers.Run(stop_signals::Arrived);
 
   ReportLine("Vigimon stopping");
   reportClock.Stop();

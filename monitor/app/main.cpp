@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "headless_monitor.h"
+#include "monitor/app/headless_monitor.h"
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadlessMonitor();

@@ -1,6 +1,6 @@
-#include "status_texts.h"
+#include "monitor/app/status_texts.h"
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 

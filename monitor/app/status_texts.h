@@ -7,8 +7,8 @@
 #include <array>
 #include <string>
 
-#include "kestrum_agent.h"
-#include "monitor_settings.h"
+#include "common/kestrum_agent.h"
+#include "monitor/settings/monitor_settings.h"
 
 class StatusTexts {
  public:

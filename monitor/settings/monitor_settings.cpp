@@ -1,10 +1,10 @@
-#include "monitor_settings.h"
+#include "monitor/settings/monitor_settings.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 std::string MonitorSettingsPath() {
   std::filesystem::path directory;

@@ -1,11 +1,11 @@
 // Reading and rewriting Vigimon.ini. The key names, defaults and the order
 // of writes are those of files already in the field, which must keep loading.
-#include "monitor_settings.h"
+#include "monitor/settings/monitor_settings.h"
 
 #include <cstdio>
 #include <string_view>
 
-#include "profile.h"
+#include "platform/profile/profile.h"
 
 namespace {
 

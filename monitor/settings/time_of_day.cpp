@@ -1,4 +1,4 @@
-#include "monitor_settings.h"
+#include "monitor/settings/monitor_settings.h"
 
 #include <cstdio>
 #include <string_view>

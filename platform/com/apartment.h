@@ -24,7 +24,7 @@
 #include <mutex>
 #include <thread>
 
-#include "hresult.h"
+#include "platform/com/hresult.h"
 
 namespace com {
 

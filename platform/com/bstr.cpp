@@ -1,10 +1,10 @@
-#include "bstr.h"
+#include "platform/com/bstr.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace com {
 namespace {

@@ -1,10 +1,10 @@
-#include "class_registry.h"
+#include "platform/com/class_registry.h"
 
 #include <mutex>
 #include <unordered_map>
 #include <utility>
 
-#include "apartment.h"
+#include "platform/com/apartment.h"
 
 namespace com {
 namespace {

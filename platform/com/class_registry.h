@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "guid.h"
-#include "hresult.h"
-#include "unknown.h"
+#include "platform/com/guid.h"
+#include "platform/com/hresult.h"
+#include "platform/com/unknown.h"
 
 namespace com {
 

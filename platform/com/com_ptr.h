@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "unknown.h"
+#include "platform/com/unknown.h"
 
 namespace com {
 

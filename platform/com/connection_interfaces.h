@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "unknown.h"
+#include "platform/com/unknown.h"
 
 namespace com {
 

@@ -1,4 +1,4 @@
-#include "connection_point.h"
+#include "platform/com/connection_point.h"
 
 #include <utility>
 

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "com_ptr.h"
-#include "connection_interfaces.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/connection_interfaces.h"
 
 namespace com {
 

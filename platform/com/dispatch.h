@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "unknown.h"
-#include "variant.h"
+#include "platform/com/unknown.h"
+#include "platform/com/variant.h"
 
 namespace com {
 

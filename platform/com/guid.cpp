@@ -1,4 +1,4 @@
-#include "guid.h"
+#include "platform/com/guid.h"
 
 #include <cstdio>
 

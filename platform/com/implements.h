@@ -14,8 +14,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "com_ptr.h"
-#include "unknown.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/unknown.h"
 
 namespace com {
 

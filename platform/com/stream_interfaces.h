@@ -8,12 +8,12 @@
 
 #include <cstdint>
 
-#include "bstr.h"
-#include "class_registry.h"
-#include "dispatch.h"
-#include "guid.h"
-#include "hresult.h"
-#include "unknown.h"
+#include "platform/com/bstr.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/dispatch.h"
+#include "platform/com/guid.h"
+#include "platform/com/hresult.h"
+#include "platform/com/unknown.h"
 
 namespace com {
 

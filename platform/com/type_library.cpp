@@ -1,12 +1,12 @@
-#include "type_library.h"
+#include "platform/com/type_library.h"
 
 #include <map>
 #include <memory>
 #include <mutex>
 #include <tuple>
 
-#include "com_ptr.h"
-#include "implements.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/implements.h"
 
 namespace com {
 namespace {

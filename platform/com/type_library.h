@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "dispatch.h"
-#include "guid.h"
+#include "platform/com/dispatch.h"
+#include "platform/com/guid.h"
 
 namespace com {
 

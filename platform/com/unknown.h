@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include "guid.h"
-#include "hresult.h"
+#include "platform/com/guid.h"
+#include "platform/com/hresult.h"
 
 namespace com {
 

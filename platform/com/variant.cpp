@@ -1,6 +1,6 @@
-#include "variant.h"
+#include "platform/com/variant.h"
 
-#include "dispatch.h"
+#include "platform/com/dispatch.h"
 
 namespace com {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "bstr.h"
-#include "hresult.h"
+#include "platform/com/bstr.h"
+#include "platform/com/hresult.h"
 
 namespace com {
 

@@ -1,4 +1,4 @@
-#include "encoder_config.h"
+#include "platform/lame_enc/encoder_config.h"
 
 namespace lame_enc {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <lame/lame.h>
 
-#include "lame_enc_api.h"
+#include "platform/lame_enc/lame_enc_api.h"
 
 namespace lame_enc {
 

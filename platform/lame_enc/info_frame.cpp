@@ -1,9 +1,9 @@
-#include "info_frame.h"
+#include "platform/lame_enc/info_frame.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "mp3_frame.h"
+#include "platform/lame_enc/mp3_frame.h"
 
 namespace lame_enc {
 namespace {

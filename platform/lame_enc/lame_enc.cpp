@@ -7,7 +7,7 @@
 // information frame, beCloseStream keeps the encoder for beWriteInfoTag,
 // which needs its counts; every other close frees it at once. Streams still
 // kept when the library is unloaded are freed then.
-#include "lame_enc_api.h"
+#include "platform/lame_enc/lame_enc_api.h"
 
 #include <lame/lame.h>
 
@@ -18,9 +18,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "encoder_config.h"
-#include "info_frame.h"
-#include "mp3_frame.h"
+#include "platform/lame_enc/encoder_config.h"
+#include "platform/lame_enc/info_frame.h"
+#include "platform/lame_enc/mp3_frame.h"
 
 namespace {
 

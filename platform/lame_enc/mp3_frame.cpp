@@ -1,4 +1,4 @@
-#include "mp3_frame.h"
+#include "platform/lame_enc/mp3_frame.h"
 
 namespace lame_enc {
 namespace {

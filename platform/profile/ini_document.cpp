@@ -1,4 +1,4 @@
-#include "ini_document.h"
+#include "platform/profile/ini_document.h"
 
 #include <cstddef>
 

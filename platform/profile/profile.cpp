@@ -1,12 +1,12 @@
-#include "profile.h"
+#include "platform/profile/profile.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <string_view>
 
-#include "ini_document.h"
-#include "profile_file.h"
+#include "platform/profile/ini_document.h"
+#include "platform/profile/profile_file.h"
 
 namespace profile {
 namespace {

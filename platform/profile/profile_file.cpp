@@ -1,4 +1,4 @@
-#include "profile_file.h"
+#include "platform/profile/profile_file.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "serial_port.h"
-#include "timescale.h"
+#include "platform/serial/serial_port.h"
+#include "platform/timescale/timescale.h"
 
 namespace serial {
 namespace {

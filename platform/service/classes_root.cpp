@@ -1,4 +1,4 @@
-#include "registry.h"
+#include "platform/service/registry.h"
 
 #include <cstdlib>
 #include <utility>
@@ -6,7 +6,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "win_error.h"
+#include "platform/service/win_error.h"
 
 namespace service {
 namespace {

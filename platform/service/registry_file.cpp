@@ -1,4 +1,4 @@
-#include "registry.h"
+#include "platform/service/registry.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -9,9 +9,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "profile_file.h"
-#include "registry_format.h"
-#include "win_error.h"
+#include "platform/profile/profile_file.h"
+#include "platform/service/registry_format.h"
+#include "platform/service/win_error.h"
 
 namespace service {
 namespace {

@@ -1,4 +1,4 @@
-#include "registry_format.h"
+#include "platform/service/registry_format.h"
 
 #include <cstdio>
 

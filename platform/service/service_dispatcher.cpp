@@ -1,11 +1,11 @@
-#include "service_dispatcher.h"
+#include "platform/service/service_dispatcher.h"
 
 #include <cstdlib>
 #include <string>
 
 #include <unistd.h>
 
-#include "win_error.h"
+#include "platform/service/win_error.h"
 
 namespace service {
 

@@ -1,4 +1,4 @@
-#include "event_log.h"
+#include "platform/service/event_log.h"
 
 #include <mutex>
 

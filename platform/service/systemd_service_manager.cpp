@@ -1,4 +1,4 @@
-#include "service_manager.h"
+#include "platform/service/service_manager.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,9 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "profile_file.h"
-#include "systemd_unit.h"
-#include "win_error.h"
+#include "platform/profile/profile_file.h"
+#include "platform/service/systemd_unit.h"
+#include "platform/service/win_error.h"
 
 extern char** environ;
 

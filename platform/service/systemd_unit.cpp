@@ -1,4 +1,4 @@
-#include "systemd_unit.h"
+#include "platform/service/systemd_unit.h"
 
 namespace service {
 namespace {

@@ -25,7 +25,7 @@
 #include <optional>
 #include <string>
 
-#include "service_manager.h"
+#include "platform/service/service_manager.h"
 
 namespace service {
 

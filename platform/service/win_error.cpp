@@ -1,4 +1,4 @@
-#include "win_error.h"
+#include "platform/service/win_error.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "espeak_engine.h"
+#include "platform/speech/espeak_engine.h"
 
 #include <espeak-ng/speak_lib.h>
 

@@ -1,10 +1,10 @@
 // The speech interface over espeak-ng, WAV files and the voice catalogue.
-#include "speech_api.h"
+#include "platform/speech/speech_api.h"
 
 #include <utility>
 
-#include "espeak_voice.h"
-#include "wav_file_stream.h"
+#include "platform/speech/espeak_voice.h"
+#include "platform/speech/wav_file_stream.h"
 
 namespace speech {
 namespace {

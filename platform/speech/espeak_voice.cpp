@@ -1,9 +1,9 @@
-#include "espeak_voice.h"
+#include "platform/speech/espeak_voice.h"
 
 #include <vector>
 
-#include "espeak_engine.h"
-#include "resampler.h"
+#include "platform/speech/espeak_engine.h"
+#include "platform/speech/resampler.h"
 
 namespace speech {
 namespace {

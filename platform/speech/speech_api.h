@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "voice_catalogue.h"
+#include "platform/speech/voice_catalogue.h"
 
 namespace speech {
 

@@ -1,4 +1,4 @@
-#include "voice_catalogue.h"
+#include "platform/speech/voice_catalogue.h"
 
 #include <charconv>
 #include <cstdlib>

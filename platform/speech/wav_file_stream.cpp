@@ -9,7 +9,7 @@
 //
 // The sizes are written as 0 when the file is bound and filled in by Close,
 // so a file whose writer died midway reads as holding no audio.
-#include "wav_file_stream.h"
+#include "platform/speech/wav_file_stream.h"
 
 #include <bit>
 #include <cstdio>

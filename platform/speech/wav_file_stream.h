@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "speech_api.h"
+#include "platform/speech/speech_api.h"
 
 namespace speech {
 

@@ -1,4 +1,4 @@
-#include "timescale.h"
+#include "platform/timescale/timescale.h"
 
 #include <cstdlib>
 #include <thread>

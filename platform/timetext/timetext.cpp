@@ -1,4 +1,4 @@
-#include "timetext.h"
+#include "platform/timetext/timetext.h"
 
 #include <cerrno>
 #include <cstddef>

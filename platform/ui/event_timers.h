@@ -3,7 +3,6 @@
 // events.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -13,8 +12,9 @@ class EventTimers {
   using Clock = std::chrono::steady_clock;
 
   void Add(std::chrono::milliseconds period, std::function<void()> action);
-  // Runs the calling thread's apartment and the timers until `stop` is set.
-  void Run(const std::atomic<bool>& stop);
+  // Runs the calling thread's apartment and the timers until `stopRequested`
+  // answers true; it is asked at least every 100 ms.
+  void Run(const std::function<bool()>& stopRequested);
 
  private:
   struct Timer {

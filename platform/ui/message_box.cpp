@@ -1,9 +1,9 @@
-#include "message_box.h"
+#include "platform/ui/message_box.h"
 
 #include <atomic>
 #include <cstdio>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace ui {
 namespace {

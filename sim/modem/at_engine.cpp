@@ -1,4 +1,4 @@
-#include "at_engine.h"
+#include "sim/modem/at_engine.h"
 
 #include <algorithm>
 #include <cctype>

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "modem_state.h"
+#include "sim/modem/modem_state.h"
 
 namespace modemsim {
 

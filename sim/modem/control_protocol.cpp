@@ -1,11 +1,11 @@
-#include "control_protocol.h"
+#include "sim/modem/control_protocol.h"
 
 #include <algorithm>
 #include <cctype>
 #include <ctime>
 #include <stdexcept>
 
-#include "deliver_encoder.h"
+#include "sim/modem/deliver_encoder.h"
 
 namespace modemsim {
 namespace {

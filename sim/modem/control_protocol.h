@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "at_engine.h"
-#include "modem_state.h"
+#include "sim/modem/at_engine.h"
+#include "sim/modem/modem_state.h"
 
 namespace modemsim {
 

@@ -1,4 +1,4 @@
-#include "control_server.h"
+#include "sim/modem/control_server.h"
 
 #include <cerrno>
 #include <cstring>

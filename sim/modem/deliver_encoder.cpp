@@ -1,12 +1,11 @@
-#include "deliver_encoder.h"
+#include "sim/modem/deliver_encoder.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-#include "codepage.h"
-#include "gsm_alphabet.h"
-#include "pdu_codec.h"
+#include "platform/codepage/codepage.h"
+#include "sim/modem/gsm_alphabet.h"
 
 namespace modemsim {
 namespace {
@@ -33,10 +32,16 @@ struct Range {
   size_t begin, end;  // symbol indexes
 };
 
+// Upper-case hex, as modems list PDUs. The simulator keeps its own hex and
+// semi-octet helpers: sharing the service's codec would hide its faults.
 std::string Hex(const std::vector<uint8_t>& octets) {
-  std::string hex(2 * octets.size() + 1, '\0');
-  BytesToHex(octets.data(), static_cast<int>(octets.size()), hex.data());
-  hex.pop_back();
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  hex.reserve(2 * octets.size());
+  for (uint8_t octet : octets) {
+    hex += kDigits[octet >> 4];
+    hex += kDigits[octet & 0x0F];
+  }
   return hex;
 }
 
@@ -44,9 +49,13 @@ std::string OctetHex(int value) {
   return Hex({static_cast<uint8_t>(value)});
 }
 
+// Digits in swapped semi-octets, an odd count padded with 'F'.
 std::string SwappedDigits(const std::string& digits) {
-  std::string out(digits.size() + 2, '\0');
-  out.resize(SwapDigits(digits.data(), static_cast<int>(digits.size()), out.data()));
+  std::string out;
+  for (size_t i = 0; i < digits.size(); i += 2) {
+    out += i + 1 < digits.size() ? digits[i + 1] : 'F';
+    out += digits[i];
+  }
   return out;
 }
 

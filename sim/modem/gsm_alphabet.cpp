@@ -1,4 +1,4 @@
-#include "gsm_alphabet.h"
+#include "sim/modem/gsm_alphabet.h"
 
 #include <array>
 #include <cstddef>

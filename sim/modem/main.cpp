@@ -7,7 +7,6 @@
 // up; runs until SIGTERM or SIGINT, then removes the link.
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,15 +15,15 @@
 #include <vector>
 
 #include <poll.h>
-#include <sys/signalfd.h>
+#include "platform/signals/stop_signals.h"
 #include <unistd.h>
 
-#include "at_engine.h"
-#include "control_protocol.h"
-#include "control_server.h"
-#include "modem_state.h"
-#include "paced_output.h"
-#include "pty_link.h"
+#include "sim/modem/at_engine.h"
+#include "sim/modem/control_protocol.h"
+#include "sim/modem/control_server.h"
+#include "sim/modem/modem_state.h"
+#include "sim/modem/paced_output.h"
+#include "sim/modem/pty_link.h"
 
 namespace {
 
@@ -84,13 +83,8 @@ int main(int argc, char** argv) {
     return Fail("usage: modemsim --device-dir DIR --com N --control PORT [--storage SLOTS]");
 
   // Signals arrive through a descriptor, so the poll loop never misses one.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-  int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
-  std::signal(SIGPIPE, SIG_IGN);
+  stop_signals::Block();
+  int signalFd = stop_signals::Descriptor();
 
   auto start = std::chrono::steady_clock::now();
   auto nowMs = [start] {

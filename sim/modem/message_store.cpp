@@ -1,4 +1,4 @@
-#include "message_store.h"
+#include "sim/modem/message_store.h"
 
 namespace modemsim {
 

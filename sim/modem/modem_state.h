@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "message_store.h"
+#include "sim/modem/message_store.h"
 
 namespace modemsim {
 

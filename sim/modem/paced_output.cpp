@@ -1,4 +1,4 @@
-#include "paced_output.h"
+#include "sim/modem/paced_output.h"
 
 #include <algorithm>
 #include <cerrno>

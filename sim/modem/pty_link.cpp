@@ -1,4 +1,4 @@
-#include "pty_link.h"
+#include "sim/modem/pty_link.h"
 
 #include <cerrno>
 #include <cstdlib>

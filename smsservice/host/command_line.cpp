@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "smsservice/host/command_line.h"
 
 #include <charconv>
 #include <utility>

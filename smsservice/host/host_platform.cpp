@@ -1,10 +1,10 @@
-#include "host_platform.h"
+#include "smsservice/host/host_platform.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
-#include "service_dispatcher.h"
+#include "platform/service/service_dispatcher.h"
 
 HostPlatform MakeLinuxHostPlatform() {
   HostPlatform platform;

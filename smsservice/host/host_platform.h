@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "event_log.h"
-#include "registry.h"
-#include "service_manager.h"
+#include "platform/service/event_log.h"
+#include "platform/service/registry.h"
+#include "platform/service/service_manager.h"
 
 struct HostPlatform {
   // The classes root; the per-user verbs change the user's.

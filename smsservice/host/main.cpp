@@ -1,13 +1,12 @@
 // Quillon, the SMS service.
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "host_platform.h"
-#include "quillon_module.h"
-#include "win_error.h"
+#include "smsservice/host/command_line.h"
+#include "smsservice/host/host_platform.h"
+#include "smsservice/host/quillon_module.h"
+#include "platform/service/win_error.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -21,8 +20,6 @@ int main(int argc, char** argv) {
     std::fputs(kHostUsage, stdout);
     return 0;
   }
-  // A client that goes away while being answered must not end the service.
-  std::signal(SIGPIPE, SIG_IGN);
   CQuillonModule module(MakeLinuxHostPlatform(), *options);
   return module.WinMain(args);
 }

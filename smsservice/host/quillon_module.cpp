@@ -1,4 +1,4 @@
-#include "quillon_module.h"
+#include "smsservice/host/quillon_module.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,10 +6,10 @@
 
 #include <ace/Init_ACE.h>
 
-#include "gsm_modem.h"
-#include "stop_signals.h"
-#include "ui_proxy_server.h"
-#include "win_error.h"
+#include "smsservice/modem/gsm_modem.h"
+#include "platform/signals/stop_signals.h"
+#include "smsservice/server/ui_proxy_server.h"
+#include "platform/service/win_error.h"
 
 namespace {
 
@@ -186,7 +186,7 @@ void CQuillonModule::ServiceMain() {
 }
 
 int CQuillonModule::Run() {
-  BlockStopSignals();  // before the request server starts its threads
+  stop_signals::Block();  // before the request server starts its threads
   ACE::init();
   CUiProxySvr* server = CUiProxySvr::Instance();
   server->SetListenAddress(options_.listenAddress, options_.port);
@@ -208,7 +208,7 @@ int CQuillonModule::Run() {
 
 int CQuillonModule::RunMessageLoop() {
   while (!quitPosted_) {
-    WaitForStopSignal();
+    stop_signals::Wait();
     if (serviceMode_) {
       ServiceHandler(kControlStop);
     } else {

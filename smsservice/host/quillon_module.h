@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "host_platform.h"
+#include "smsservice/host/command_line.h"
+#include "smsservice/host/host_platform.h"
 
 class CQuillonModule {
  public:

@@ -1,10 +1,10 @@
-#include "at_commands.h"
+#include "smsservice/modem/at_commands.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "pdu_codec.h"
-#include "serial_line.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "smsservice/modem/serial_line.h"
 
 namespace {
 

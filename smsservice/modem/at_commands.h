@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "at_replies.h"
-#include "modem_sms.h"
+#include "smsservice/modem/at_replies.h"
+#include "smsservice/modem/modem_sms.h"
 
 // The reply to one command, collected over several reads. Large enough for
 // a listing of 256 messages of full length, so that no listing the engine

@@ -1,4 +1,4 @@
-#include "at_replies.h"
+#include "smsservice/modem/at_replies.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,14 +1,14 @@
-#include "gsm_modem.h"
+#include "smsservice/modem/gsm_modem.h"
 
 #include <syslog.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "pdu_codec.h"
-#include "serial_line.h"
-#include "sms_traffic.h"
-#include "startup_dialogue.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "smsservice/modem/serial_line.h"
+#include "smsservice/modem/sms_traffic.h"
+#include "smsservice/modem/startup_dialogue.h"
 
 CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_Mutex>::instance(); }
 

@@ -9,8 +9,8 @@
 
 #include <atomic>
 
-#include "modem_sms.h"
-#include "tp_packet.h"
+#include "smsservice/modem/modem_sms.h"
+#include "common/tp_packet.h"
 
 class CSmsTraffic;
 

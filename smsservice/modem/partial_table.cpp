@@ -1,9 +1,9 @@
-#include "partial_table.h"
+#include "smsservice/modem/partial_table.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 PartialTable& PartialTable::Instance() {
   static PartialTable table;

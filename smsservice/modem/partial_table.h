@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "modem_sms.h"
+#include "smsservice/modem/modem_sms.h"
 
 // Parts belong together when they come from one originator with one
 // reference. An 8-bit and a 16-bit reference of the same value are different

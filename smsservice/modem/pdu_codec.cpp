@@ -1,12 +1,12 @@
-#include "pdu_codec.h"
+#include "smsservice/modem/pdu_codec.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
 
-#include "codepage.h"
-#include "partial_table.h"
+#include "platform/codepage/codepage.h"
+#include "smsservice/modem/partial_table.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "modem_sms.h"
+#include "smsservice/modem/modem_sms.h"
 
 // One SMS: what the encoder accepts without splitting.
 inline constexpr int SMS_MAX_SEPTETS = 160;

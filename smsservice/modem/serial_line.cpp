@@ -1,4 +1,4 @@
-#include "serial_line.h"
+#include "smsservice/modem/serial_line.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "serial_port.h"
+#include "platform/serial/serial_port.h"
 
 inline constexpr int NOPARITY = 0;
 inline constexpr int ONESTOPBIT = 0;

@@ -1,14 +1,14 @@
-#include "sms_traffic.h"
+#include "smsservice/modem/sms_traffic.h"
 
 #include <syslog.h>
 
 #include <deque>
 #include <memory>
 
-#include "at_commands.h"
-#include "gsm_modem.h"
-#include "pdu_codec.h"
-#include "timescale.h"
+#include "smsservice/modem/at_commands.h"
+#include "smsservice/modem/gsm_modem.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "platform/timescale/timescale.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "manual_reset_event.h"
-#include "modem_sms.h"
+#include "smsservice/modem/manual_reset_event.h"
+#include "smsservice/modem/modem_sms.h"
 
 class CGsmMorden;
 

@@ -1,13 +1,13 @@
-#include "startup_dialogue.h"
+#include "smsservice/modem/startup_dialogue.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
-#include "at_commands.h"
-#include "at_replies.h"
-#include "serial_line.h"
-#include "timescale.h"
+#include "smsservice/modem/at_commands.h"
+#include "smsservice/modem/at_replies.h"
+#include "smsservice/modem/serial_line.h"
+#include "platform/timescale/timescale.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "request_dispatch.h"
+#include "smsservice/server/request_dispatch.h"
 
 #include <cstring>
 
-#include "gsm_modem.h"
+#include "smsservice/modem/gsm_modem.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "modem_sms.h"
-#include "tp_packet.h"
+#include "smsservice/modem/modem_sms.h"
+#include "common/tp_packet.h"
 
 // The modem operations a request needs; the service passes the driver.
 class ModemAccess {

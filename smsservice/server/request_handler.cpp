@@ -1,9 +1,9 @@
-#include "request_handler.h"
+#include "smsservice/server/request_handler.h"
 
 #include <ace/OS_NS_sys_time.h>
 #include <ace/Reactor.h>
 
-#include "ui_proxy_server.h"
+#include "smsservice/server/ui_proxy_server.h"
 
 CRequest_Handler::CRequest_Handler() : receive_(new uint8_t[kReceiveSize]) {
   openRule_.lastOpenTime = ACE_OS::gettimeofday();

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "request_dispatch.h"
+#include "smsservice/server/request_dispatch.h"
 
 class CRequest_Handler : public ACE_Event_Handler {
  public:

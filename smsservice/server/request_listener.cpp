@@ -1,10 +1,10 @@
-#include "request_listener.h"
+#include "smsservice/server/request_listener.h"
 
 #include <ace/INET_Addr.h>
 #include <ace/Reactor.h>
 
-#include "request_handler.h"
-#include "ui_proxy_server.h"
+#include "smsservice/server/request_handler.h"
+#include "smsservice/server/ui_proxy_server.h"
 
 CRequest_Listener::~CRequest_Listener() { Close(); }
 

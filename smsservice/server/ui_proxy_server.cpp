@@ -1,10 +1,10 @@
-#include "ui_proxy_server.h"
+#include "smsservice/server/ui_proxy_server.h"
 
 #include <ace/Select_Reactor.h>
 
 #include <vector>
 
-#include "request_handler.h"
+#include "smsservice/server/request_handler.h"
 
 CUiProxySvr* CUiProxySvr::Instance() { return ACE_Singleton<CUiProxySvr, ACE_Null_Mutex>::instance(); }
 

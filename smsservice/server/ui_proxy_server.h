@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "request_listener.h"
+#include "smsservice/server/request_listener.h"
 
 class CRequest_Handler;
 

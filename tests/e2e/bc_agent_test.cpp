@@ -1,17 +1,17 @@
 // The broadcast command agent against bcsim over real sockets.
-#include "bc_agent.h"
+#include "gateway/broadcast/bc_agent.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "bc_exception.h"
-#include "bc_sim.h"
-#include "broadcast_server_settings.h"
-#include "codepage.h"
-#include "diag_log.h"
-#include "modem_sim.h"
+#include "gateway/broadcast/bc_exception.h"
+#include "tests/e2e/support/bc_sim.h"
+#include "gateway/broadcast_server_settings.h"
+#include "platform/codepage/codepage.h"
+#include "gateway/broadcast/diag_log.h"
+#include "tests/e2e/support/modem_sim.h"
 
 namespace {
 

@@ -8,15 +8,15 @@
 #include <fstream>
 #include <filesystem>
 
-#include "apartment.h"
-#include "bc_sim.h"
-#include "broadcast_components.h"
-#include "broadcast_server_settings.h"
-#include "class_registry.h"
-#include "codepage.h"
-#include "message_box.h"
-#include "modem_sim.h"
-#include "session_mgr.h"
+#include "platform/com/apartment.h"
+#include "tests/e2e/support/bc_sim.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "gateway/broadcast_server_settings.h"
+#include "platform/com/class_registry.h"
+#include "platform/codepage/codepage.h"
+#include "platform/ui/message_box.h"
+#include "tests/e2e/support/modem_sim.h"
+#include "gateway/broadcast/session_mgr.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "codepage.h"
-#include "gsm_modem.h"
-#include "modem_sim.h"
-#include "pdu_codec.h"
-#include "serial_line.h"
+#include "platform/codepage/codepage.h"
+#include "smsservice/modem/gsm_modem.h"
+#include "tests/e2e/support/modem_sim.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "smsservice/modem/serial_line.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstdlib>
 
-#include "gsm_modem.h"
-#include "modem_sim.h"
+#include "smsservice/modem/gsm_modem.h"
+#include "tests/e2e/support/modem_sim.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <memory>
 #include <vector>
 
-#include "acquisition_sequences.h"
-#include "apartment.h"
-#include "bc_sim.h"
-#include "broadcast_components.h"
-#include "codepage.h"
-#include "fault_codes.h"
-#include "monitor_settings.h"
-#include "terminal_acquisition.h"
+#include "monitor/acquisition/acquisition_sequences.h"
+#include "platform/com/apartment.h"
+#include "tests/e2e/support/bc_sim.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/codepage/codepage.h"
+#include "monitor/acquisition/fault_codes.h"
+#include "monitor/settings/monitor_settings.h"
+#include "monitor/acquisition/terminal_acquisition.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "client_commands.h"
+#include "tools/quillonctl/client_commands.h"
 
 #include <ace/INET_Addr.h>
 #include <ace/SOCK_Connector.h>
@@ -9,11 +9,11 @@
 #include <iostream>
 #include <thread>
 
-#include "command_line.h"
-#include "kestrum_agent.h"
-#include "sms_stamp.h"
-#include "terminal_text.h"
-#include "tp_packet.h"
+#include "tools/quillonctl/command_line.h"
+#include "common/kestrum_agent.h"
+#include "common/sms_stamp.h"
+#include "tools/quillonctl/terminal_text.h"
+#include "common/tp_packet.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "tools/quillonctl/command_line.h"
 
 #include <cctype>
 #include <cerrno>

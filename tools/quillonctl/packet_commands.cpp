@@ -1,12 +1,12 @@
-#include "packet_commands.h"
+#include "tools/quillonctl/packet_commands.h"
 
 #include <cstring>
 #include <iostream>
 
-#include "command_line.h"
-#include "pdu_codec.h"
-#include "terminal_text.h"
-#include "tp_packet.h"
+#include "tools/quillonctl/command_line.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "tools/quillonctl/terminal_text.h"
+#include "common/tp_packet.h"
 
 namespace {
 

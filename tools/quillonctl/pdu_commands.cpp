@@ -1,4 +1,4 @@
-#include "pdu_commands.h"
+#include "tools/quillonctl/pdu_commands.h"
 
 #include <cstring>
 #include <fstream>
@@ -6,9 +6,9 @@
 #include <iterator>
 #include <sstream>
 
-#include "command_line.h"
-#include "pdu_codec.h"
-#include "terminal_text.h"
+#include "tools/quillonctl/command_line.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "tools/quillonctl/terminal_text.h"
 
 namespace {
 

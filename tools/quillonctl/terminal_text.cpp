@@ -1,7 +1,7 @@
-#include "terminal_text.h"
+#include "tools/quillonctl/terminal_text.h"
 
-#include "codepage.h"
-#include "command_line.h"
+#include "platform/codepage/codepage.h"
+#include "tools/quillonctl/command_line.h"
 
 std::string TerminalToGbk(std::string_view utf8) {
   auto gbk = codepage::Utf8ToGbkStrict(utf8);

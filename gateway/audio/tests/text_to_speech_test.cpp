@@ -1,4 +1,4 @@
-#include "text_to_speech.h"
+#include "gateway/audio/text_to_speech.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "wav_to_mp3.h"
+#include "gateway/audio/wav_to_mp3.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "mp3_frame.h"
-#include "wav_file_stream.h"
+#include "platform/lame_enc/mp3_frame.h"
+#include "platform/speech/wav_file_stream.h"
 
 namespace {
 

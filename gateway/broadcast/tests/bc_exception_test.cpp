@@ -1,11 +1,11 @@
-#include "bc_exception.h"
+#include "gateway/broadcast/bc_exception.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
 
-#include "diag_log.h"
+#include "gateway/broadcast/diag_log.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "heraldo_view_logic.h"
+#include "gateway/pipeline/heraldo_view_logic.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <map>
 #include <sstream>
 
-#include "codepage.h"
-#include "timetext.h"
+#include "platform/codepage/codepage.h"
+#include "platform/timetext/timetext.h"
 
 namespace {
 
@@ -284,7 +284,7 @@ TEST(StampText, ShortStampsAreRefused) {
 
 }  // namespace
 
-#include "modem_status.h"
+#include "gateway/pipeline/modem_status.h"
 
 namespace {
 

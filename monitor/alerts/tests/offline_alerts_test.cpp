@@ -1,11 +1,11 @@
-#include "offline_alerts.h"
+#include "monitor/alerts/offline_alerts.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
 
-#include "codepage.h"
-#include "report_clock.h"
+#include "platform/codepage/codepage.h"
+#include "monitor/alerts/report_clock.h"
 
 namespace {
 

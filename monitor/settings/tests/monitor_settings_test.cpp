@@ -1,4 +1,4 @@
-#include "monitor_settings.h"
+#include "monitor/settings/monitor_settings.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "codepage.h"
-#include "profile.h"
+#include "platform/codepage/codepage.h"
+#include "platform/profile/profile.h"
 
 namespace {
 

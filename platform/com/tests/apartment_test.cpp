@@ -1,4 +1,4 @@
-#include "apartment.h"
+#include "platform/com/apartment.h"
 
 #include <atomic>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "bstr.h"
+#include "platform/com/bstr.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
-#include "connection_point.h"
+#include "platform/com/connection_point.h"
 
 #include <gtest/gtest.h>
 
-#include "implements.h"
-#include "stream_interfaces.h"
+#include "platform/com/implements.h"
+#include "platform/com/stream_interfaces.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // A sink whose IDispatch is driven by registered type information, as event
 // sinks of the programs are built.
-#include "type_library.h"
+#include "platform/com/type_library.h"
 
 #include <gtest/gtest.h>
 
-#include "implements.h"
-#include "stream_interfaces.h"
+#include "platform/com/implements.h"
+#include "platform/com/stream_interfaces.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "connection_interfaces.h"
-#include "dispatch.h"
-#include "stream_interfaces.h"
-#include "terminal_interfaces.h"
+#include "platform/com/connection_interfaces.h"
+#include "platform/com/dispatch.h"
+#include "platform/com/stream_interfaces.h"
+#include "platform/com/terminal_interfaces.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "apartment.h"
-#include "class_registry.h"
-#include "com_ptr.h"
-#include "implements.h"
-#include "stream_interfaces.h"
+#include "platform/com/apartment.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/implements.h"
+#include "platform/com/stream_interfaces.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "lame_enc_api.h"
+#include "platform/lame_enc/lame_enc_api.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "mp3_frame.h"
+#include "platform/lame_enc/mp3_frame.h"
 
 namespace {
 

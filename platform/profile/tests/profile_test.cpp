@@ -1,4 +1,4 @@
-#include "profile.h"
+#include "platform/profile/profile.h"
 
 #include <filesystem>
 #include <fstream>

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "serial_port.h"
+#include "platform/serial/serial_port.h"
 
 namespace {
 

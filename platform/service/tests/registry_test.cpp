@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "registry.h"
-#include "win_error.h"
+#include "platform/service/registry.h"
+#include "platform/service/win_error.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "service_manager.h"
-#include "systemd_unit.h"
-#include "win_error.h"
+#include "platform/service/service_manager.h"
+#include "platform/service/systemd_unit.h"
+#include "platform/service/win_error.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "resampler.h"
-#include "speech_api.h"
-#include "voice_catalogue.h"
-#include "wav_file_stream.h"
+#include "platform/speech/resampler.h"
+#include "platform/speech/speech_api.h"
+#include "platform/speech/voice_catalogue.h"
+#include "platform/speech/wav_file_stream.h"
 
 namespace {
 

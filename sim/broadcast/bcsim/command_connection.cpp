@@ -1,9 +1,9 @@
-#include "command_connection.h"
+#include "sim/broadcast/bcsim/command_connection.h"
 
 #include <algorithm>
 
-#include "codepage.h"
-#include "command_interpreter.h"
+#include "platform/codepage/codepage.h"
+#include "sim/broadcast/bcsim/command_interpreter.h"
 
 namespace bcsim {
 namespace {

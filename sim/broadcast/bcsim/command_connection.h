@@ -11,9 +11,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "command_framer.h"
-#include "event_loop.h"
-#include "platform_state.h"
+#include "sim/broadcast/bcsim/command_framer.h"
+#include "sim/broadcast/bcsim/event_loop.h"
+#include "sim/broadcast/bcsim/platform_state.h"
 
 namespace bcsim {
 

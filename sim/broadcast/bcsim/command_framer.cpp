@@ -1,4 +1,4 @@
-#include "command_framer.h"
+#include "sim/broadcast/bcsim/command_framer.h"
 
 #include <algorithm>
 

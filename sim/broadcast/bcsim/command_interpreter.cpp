@@ -1,10 +1,10 @@
-#include "command_interpreter.h"
+#include "sim/broadcast/bcsim/command_interpreter.h"
 
 #include <charconv>
 #include <optional>
 
-#include "codepage.h"
-#include "term_list_text.h"
+#include "platform/codepage/codepage.h"
+#include "sim/broadcast/bcsim/term_list_text.h"
 
 namespace bcsim {
 namespace {

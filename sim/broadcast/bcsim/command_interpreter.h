@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform_state.h"
+#include "sim/broadcast/bcsim/platform_state.h"
 
 namespace bcsim {
 

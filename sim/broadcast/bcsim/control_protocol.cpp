@@ -1,9 +1,9 @@
-#include "control_protocol.h"
+#include "sim/broadcast/bcsim/control_protocol.h"
 
 #include <fstream>
 #include <sstream>
 
-#include "json_fields.h"
+#include "sim/broadcast/bcsim/json_fields.h"
 
 namespace bcsim {
 namespace {

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform_state.h"
+#include "sim/broadcast/bcsim/platform_state.h"
 
 namespace bcsim {
 

@@ -1,4 +1,4 @@
-#include "data_connection.h"
+#include "sim/broadcast/bcsim/data_connection.h"
 
 #include <string>
 

@@ -3,9 +3,9 @@
 // that breaks the record format is noted as a data error and closed.
 #pragma once
 
-#include "data_record_parser.h"
-#include "event_loop.h"
-#include "platform_state.h"
+#include "sim/broadcast/bcsim/data_record_parser.h"
+#include "sim/broadcast/bcsim/event_loop.h"
+#include "sim/broadcast/bcsim/platform_state.h"
 
 namespace bcsim {
 

@@ -1,4 +1,4 @@
-#include "data_record_parser.h"
+#include "sim/broadcast/bcsim/data_record_parser.h"
 
 namespace bcsim {
 namespace {

@@ -1,4 +1,4 @@
-#include "event_loop.h"
+#include "sim/broadcast/bcsim/event_loop.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "outgoing_queue.h"
+#include "sim/broadcast/bcsim/outgoing_queue.h"
 
 namespace bcsim {
 

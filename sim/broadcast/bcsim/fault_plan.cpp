@@ -1,4 +1,4 @@
-#include "fault_plan.h"
+#include "sim/broadcast/bcsim/fault_plan.h"
 
 #include <algorithm>
 

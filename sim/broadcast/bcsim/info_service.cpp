@@ -1,10 +1,10 @@
-#include "info_service.h"
+#include "sim/broadcast/bcsim/info_service.h"
 
 #include <algorithm>
 #include <optional>
 #include <vector>
 
-#include "json_fields.h"
+#include "sim/broadcast/bcsim/json_fields.h"
 
 namespace bcsim {
 namespace {

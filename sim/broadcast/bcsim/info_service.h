@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform_state.h"
+#include "sim/broadcast/bcsim/platform_state.h"
 
 namespace bcsim {
 

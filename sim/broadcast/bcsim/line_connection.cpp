@@ -1,4 +1,4 @@
-#include "line_connection.h"
+#include "sim/broadcast/bcsim/line_connection.h"
 
 namespace bcsim {
 namespace {

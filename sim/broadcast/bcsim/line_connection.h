@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "event_loop.h"
+#include "sim/broadcast/bcsim/event_loop.h"
 
 namespace bcsim {
 

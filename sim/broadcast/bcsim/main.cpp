@@ -9,23 +9,22 @@
 // control port and the scenario files.
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include <sys/signalfd.h>
+#include "platform/signals/stop_signals.h"
 
-#include "command_connection.h"
-#include "control_protocol.h"
-#include "data_connection.h"
-#include "event_loop.h"
-#include "info_service.h"
-#include "json_fields.h"
-#include "line_connection.h"
-#include "platform_state.h"
+#include "sim/broadcast/bcsim/command_connection.h"
+#include "sim/broadcast/bcsim/control_protocol.h"
+#include "sim/broadcast/bcsim/data_connection.h"
+#include "sim/broadcast/bcsim/event_loop.h"
+#include "sim/broadcast/bcsim/info_service.h"
+#include "sim/broadcast/bcsim/json_fields.h"
+#include "sim/broadcast/bcsim/line_connection.h"
+#include "sim/broadcast/bcsim/platform_state.h"
 
 namespace {
 
@@ -91,13 +90,8 @@ int main(int argc, char** argv) {
   }
 
   // Signals arrive through a descriptor, so the poll loop never misses one.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-  int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
-  std::signal(SIGPIPE, SIG_IGN);
+  stop_signals::Block();
+  int signalFd = stop_signals::Descriptor();
 
   auto start = std::chrono::steady_clock::now();
   bcsim::EventLoop loop([start] {

@@ -1,4 +1,4 @@
-#include "outgoing_queue.h"
+#include "sim/broadcast/bcsim/outgoing_queue.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -10,9 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "fault_plan.h"
-#include "scenario.h"
-#include "session_book.h"
+#include "sim/broadcast/bcsim/fault_plan.h"
+#include "sim/broadcast/bcsim/scenario.h"
+#include "sim/broadcast/bcsim/session_book.h"
 
 namespace bcsim {
 

@@ -1,9 +1,9 @@
-#include "scenario.h"
+#include "sim/broadcast/bcsim/scenario.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "json_fields.h"
+#include "sim/broadcast/bcsim/json_fields.h"
 
 namespace bcsim {
 namespace {

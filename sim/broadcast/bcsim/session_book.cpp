@@ -1,4 +1,4 @@
-#include "session_book.h"
+#include "sim/broadcast/bcsim/session_book.h"
 
 namespace bcsim {
 namespace {

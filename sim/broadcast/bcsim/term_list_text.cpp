@@ -1,8 +1,8 @@
-#include "term_list_text.h"
+#include "sim/broadcast/bcsim/term_list_text.h"
 
 #include <algorithm>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace bcsim {
 

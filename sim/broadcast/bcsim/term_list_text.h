@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform_state.h"
-#include "scenario.h"
+#include "sim/broadcast/bcsim/platform_state.h"
+#include "sim/broadcast/bcsim/scenario.h"
 
 namespace bcsim {
 

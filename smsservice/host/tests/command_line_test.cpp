@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "command_line.h"
+#include "smsservice/host/command_line.h"
 
 namespace {
 

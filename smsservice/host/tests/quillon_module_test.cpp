@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "quillon_module.h"
-#include "registry.h"
-#include "win_error.h"
+#include "smsservice/host/quillon_module.h"
+#include "platform/service/registry.h"
+#include "platform/service/win_error.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The command writers and the reply reader over a scripted port.
-#include "at_commands.h"
+#include "smsservice/modem/at_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <deque>
 #include <string>
 
-#include "serial_line.h"
+#include "smsservice/modem/serial_line.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Replies as modems put them on the line, CR LF included.
-#include "at_replies.h"
+#include "smsservice/modem/at_replies.h"
 
 #include <gtest/gtest.h>
 

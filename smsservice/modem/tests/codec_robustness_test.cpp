@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "partial_table.h"
-#include "pdu_codec.h"
-#include "tp_packet.h"
+#include "smsservice/modem/partial_table.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "common/tp_packet.h"
 
 namespace {
 

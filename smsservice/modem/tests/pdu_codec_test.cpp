@@ -1,4 +1,4 @@
-#include "pdu_codec.h"
+#include "smsservice/modem/pdu_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "partial_table.h"
+#include "smsservice/modem/partial_table.h"
 
 namespace {
 

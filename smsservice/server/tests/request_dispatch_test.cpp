@@ -1,4 +1,4 @@
-#include "request_dispatch.h"
+#include "smsservice/server/request_dispatch.h"
 
 #include <gtest/gtest.h>
 

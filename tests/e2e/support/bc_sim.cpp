@@ -1,4 +1,4 @@
-#include "bc_sim.h"
+#include "tests/e2e/support/bc_sim.h"
 
 #include <unistd.h>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "json_line_client.h"
+#include "tests/e2e/support/child_process.h"
+#include "tests/e2e/support/json_line_client.h"
 
 class BcSim {
  public:

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "tests/e2e/support/child_process.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

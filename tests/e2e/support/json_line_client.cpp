@@ -1,4 +1,4 @@
-#include "json_line_client.h"
+#include "tests/e2e/support/json_line_client.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

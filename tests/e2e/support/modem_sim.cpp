@@ -1,4 +1,4 @@
-#include "modem_sim.h"
+#include "tests/e2e/support/modem_sim.h"
 
 #include <stdlib.h>
 

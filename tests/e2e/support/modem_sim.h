@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "child_process.h"
-#include "json_line_client.h"
+#include "tests/e2e/support/child_process.h"
+#include "tests/e2e/support/json_line_client.h"
 
 class ModemSim {
  public:

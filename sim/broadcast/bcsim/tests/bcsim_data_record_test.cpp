@@ -1,6 +1,6 @@
 // The data port's records taken from a stream split anywhere, and the
 // malformed records that end a stream.
-#include "data_record_parser.h"
+#include "sim/broadcast/bcsim/data_record_parser.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // Where the command port cuts commands: the quiet gap, the texts that are
 // complete the moment they are whole, and the pieces of long commands.
-#include "command_framer.h"
+#include "sim/broadcast/bcsim/command_framer.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "mp3_file.h"
+#include "platform/broadcast/mp3_file.h"
 
 #include <memory>
 #include <mutex>

@@ -15,13 +15,13 @@
 #include <string>
 #include <thread>
 
-#include "apartment.h"
-#include "audio_sink.h"
-#include "com_ptr.h"
-#include "connection_point.h"
-#include "implements.h"
-#include "mp3_file.h"
-#include "stream_interfaces.h"
+#include "platform/com/apartment.h"
+#include "platform/broadcast/audio_sink.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/connection_point.h"
+#include "platform/com/implements.h"
+#include "platform/broadcast/mp3_file.h"
+#include "platform/com/stream_interfaces.h"
 
 namespace broadcast_components {
 

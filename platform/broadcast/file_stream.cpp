@@ -1,4 +1,4 @@
-#include "file_stream.h"
+#include "platform/broadcast/file_stream.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "codepage.h"
+#include "platform/codepage/codepage.h"
 
 namespace broadcast_components {
 namespace {

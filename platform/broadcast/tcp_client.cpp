@@ -1,4 +1,4 @@
-#include "tcp_client.h"
+#include "platform/broadcast/tcp_client.h"
 
 #include <cerrno>
 

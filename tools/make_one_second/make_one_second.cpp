@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "wav_file_stream.h"
-#include "wav_to_mp3.h"
+#include "platform/speech/wav_file_stream.h"
+#include "gateway/audio/wav_to_mp3.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -1,4 +1,4 @@
-#include "terminal_directory.h"
+#include "platform/broadcast/terminal_directory.h"
 
 #include <utility>
 

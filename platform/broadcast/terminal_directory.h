@@ -5,10 +5,10 @@
 // Like every object of the monitor's apartment, it is used from one thread.
 #pragma once
 
-#include "com_ptr.h"
-#include "info_client.h"
-#include "implements.h"
-#include "terminal_interfaces.h"
+#include "platform/com/com_ptr.h"
+#include "platform/broadcast/info_client.h"
+#include "platform/com/implements.h"
+#include "platform/com/terminal_interfaces.h"
 
 namespace broadcast_components {
 

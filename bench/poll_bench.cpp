@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "apartment.h"
-#include "broadcast_components.h"
-#include "terminal_acquisition.h"
+#include "platform/com/apartment.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "monitor/acquisition/terminal_acquisition.h"
 
 extern char** environ;
 

@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "data_record.h"
+#include "platform/broadcast/data_record.h"
 
 namespace broadcast_components::testing {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "unknown.h"
+#include "platform/com/unknown.h"
 
 namespace broadcast_components {
 

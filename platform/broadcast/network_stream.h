@@ -11,10 +11,10 @@
 #include <mutex>
 #include <vector>
 
-#include "audio_sink.h"
-#include "implements.h"
-#include "stream_interfaces.h"
-#include "tcp_client.h"
+#include "platform/broadcast/audio_sink.h"
+#include "platform/com/implements.h"
+#include "platform/com/stream_interfaces.h"
+#include "platform/broadcast/tcp_client.h"
 
 namespace broadcast_components {
 

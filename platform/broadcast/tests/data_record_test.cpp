@@ -1,4 +1,4 @@
-#include "data_record.h"
+#include "platform/broadcast/data_record.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-#include "broadcast_components.h"
+#include "platform/broadcast/broadcast_components.h"
 
-#include "class_registry.h"
-#include "file_stream.h"
-#include "implements.h"
-#include "network_stream.h"
-#include "stream_interfaces.h"
-#include "terminal_directory.h"
-#include "terminal_interfaces.h"
-#include "terminal_item.h"
-#include "type_library.h"
+#include "platform/com/class_registry.h"
+#include "platform/broadcast/file_stream.h"
+#include "platform/com/implements.h"
+#include "platform/broadcast/network_stream.h"
+#include "platform/com/stream_interfaces.h"
+#include "platform/broadcast/terminal_directory.h"
+#include "platform/com/terminal_interfaces.h"
+#include "platform/broadcast/terminal_item.h"
+#include "platform/com/type_library.h"
 
 namespace broadcast_components {
 

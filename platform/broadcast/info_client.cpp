@@ -1,4 +1,4 @@
-#include "info_client.h"
+#include "platform/broadcast/info_client.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -12,14 +12,14 @@
 
 #include <gtest/gtest.h>
 
-#include "apartment.h"
-#include "broadcast_components.h"
-#include "class_registry.h"
-#include "connection_interfaces.h"
-#include "fake_bcsim.h"
-#include "implements.h"
-#include "stream_interfaces.h"
-#include "type_library.h"
+#include "platform/com/apartment.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/connection_interfaces.h"
+#include "platform/broadcast/tests/fake_bcsim.h"
+#include "platform/com/implements.h"
+#include "platform/com/stream_interfaces.h"
+#include "platform/com/type_library.h"
 
 namespace {
 

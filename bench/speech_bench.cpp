@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "codepage.h"
-#include "text_to_speech.h"
-#include "wav_to_mp3.h"
+#include "platform/codepage/codepage.h"
+#include "gateway/audio/text_to_speech.h"
+#include "gateway/audio/wav_to_mp3.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "data_record.h"
+#include "platform/broadcast/data_record.h"
 
 namespace broadcast_components {
 namespace {

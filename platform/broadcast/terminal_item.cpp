@@ -1,4 +1,4 @@
-#include "terminal_item.h"
+#include "platform/broadcast/terminal_item.h"
 
 #include <string>
 

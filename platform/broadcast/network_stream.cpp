@@ -1,6 +1,6 @@
-#include "network_stream.h"
+#include "platform/broadcast/network_stream.h"
 
-#include "data_record.h"
+#include "platform/broadcast/data_record.h"
 
 namespace broadcast_components {
 namespace {

@@ -9,10 +9,10 @@
 
 #include <optional>
 
-#include "com_ptr.h"
-#include "implements.h"
-#include "info_client.h"
-#include "terminal_interfaces.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/implements.h"
+#include "platform/broadcast/info_client.h"
+#include "platform/com/terminal_interfaces.h"
 
 namespace broadcast_components {
 

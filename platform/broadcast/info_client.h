@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "hresult.h"
-#include "tcp_client.h"
+#include "platform/com/hresult.h"
+#include "platform/broadcast/tcp_client.h"
 
 namespace broadcast_components {
 

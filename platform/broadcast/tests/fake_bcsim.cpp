@@ -1,4 +1,4 @@
-#include "fake_bcsim.h"
+#include "platform/broadcast/tests/fake_bcsim.h"
 
 #include <stdexcept>
 

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "apartment.h"
-#include "broadcast_components.h"
-#include "class_registry.h"
-#include "com_ptr.h"
-#include "fake_bcsim.h"
-#include "terminal_interfaces.h"
+#include "platform/com/apartment.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_ptr.h"
+#include "platform/broadcast/tests/fake_bcsim.h"
+#include "platform/com/terminal_interfaces.h"
 
 namespace {
 
