@@ -2,8 +2,6 @@
 // messages in one run. Each side starts from its own native input (ours: a
 // record with GBK text; gammu: its message structure with UCS-2 text) and
 // produces what the modem line needs: hex text out, hex text in.
-#include <gammu.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +9,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include <gammu.h>
 
 #include "platform/codepage/codepage.h"
 #include "smsservice/modem/pdu_codec.h"
@@ -61,7 +61,9 @@ GSM_SMSMessage GammuMessage(const Message& m, bool deliver) {
   sms.PDU = deliver ? SMS_Deliver : SMS_Submit;
   EncodeUnicode(sms.Number, ("+" + m.number).c_str(), m.number.size() + 1);
   EncodeUnicode(sms.SMSC.Number, ("+" + m.smsc).c_str(), m.smsc.size() + 1);
-  sms.Coding = m.dcs == 8 ? SMS_Coding_Unicode_No_Compression : m.dcs == 0 ? SMS_Coding_Default_No_Compression : SMS_Coding_8bit;
+  sms.Coding = m.dcs == 8   ? SMS_Coding_Unicode_No_Compression
+               : m.dcs == 0 ? SMS_Coding_Default_No_Compression
+                            : SMS_Coding_8bit;
   if (sms.Coding == SMS_Coding_8bit) {
     std::memcpy(sms.Text, m.utf8.data(), m.utf8.size());
     sms.Length = static_cast<int>(m.utf8.size());

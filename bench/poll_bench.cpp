@@ -8,14 +8,6 @@
 // steady polls that follow; bcsim's own processor time is reported at the
 // end, since each poll's work is shared between the two processes.
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,12 +15,19 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
-#include "platform/com/apartment.h"
-#include "platform/broadcast/broadcast_components.h"
 #include "monitor/acquisition/terminal_acquisition.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/com/apartment.h"
 
 extern char** environ;
 

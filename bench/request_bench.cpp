@@ -1,25 +1,24 @@
 // Request throughput and latency of the SMS service: N concurrent clients
 // send TP_SMS_FETCH with nothing waiting (each answered by a state reply),
 // and the service's resident memory before and after 100,000 requests.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -100,7 +99,8 @@ Result Run(int port, int clients, long perClient, double ratePerClient = 0) {
       }
       latencies[c].reserve(perClient);
       unsigned char reply[64];
-      auto interval = ratePerClient > 0 ? std::chrono::duration<double>(1.0 / ratePerClient) : std::chrono::duration<double>(0);
+      auto interval =
+          ratePerClient > 0 ? std::chrono::duration<double>(1.0 / ratePerClient) : std::chrono::duration<double>(0);
       auto due = Clock::now() + std::chrono::duration_cast<Clock::duration>(interval * (double(c) / clients));
       for (long i = 0; i < perClient; ++i) {
         if (ratePerClient > 0) {

@@ -5,10 +5,6 @@
 // encodes, so a third line adds sox to bring them to the gateway's format.
 //
 //   speech_bench [runs]     (run from the program directory, beside liblame_enc.so)
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,11 +13,14 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
-#include "platform/codepage/codepage.h"
 #include "gateway/audio/text_to_speech.h"
 #include "gateway/audio/wav_to_mp3.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 
@@ -121,8 +120,9 @@ int main(int argc, char** argv) {
             return FileSize(file("ours.mp3")) > 0;
           });
       auto speak = [&] { return Run({"espeak-ng", "-v", voice, "-f", file("text.txt"), "-w", file("tools.wav")}); };
-      ok = ok && Measure(RUSAGE_CHILDREN, tools, speak,
-                         [&] { return Run({"lame", "--quiet", "-b", "128", file("tools.wav"), file("tools.mp3")}); });
+      ok = ok && Measure(RUSAGE_CHILDREN, tools, speak, [&] {
+             return Run({"lame", "--quiet", "-b", "128", file("tools.wav"), file("tools.mp3")});
+           });
       ok = ok && Measure(RUSAGE_CHILDREN, toolsSameFormat, speak, [&] {
              return Run({"sox", file("tools.wav"), "-r", "44100", "-c", "2", file("tools44.wav")}) &&
                     Run({"lame", "--quiet", "-b", "128", file("tools44.wav"), file("tools44.mp3")});

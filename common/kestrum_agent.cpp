@@ -1,12 +1,12 @@
 #include "common/kestrum_agent.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include <ace/Guard_T.h>
 #include <ace/INET_Addr.h>
 #include <ace/OS_NS_unistd.h>
 #include <ace/SOCK_Connector.h>
-
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 

@@ -3,15 +3,15 @@
 // thread; in send mode it hands queued SMS to the service, one per second.
 #pragma once
 
-#include <ace/SOCK_Stream.h>
-#include <ace/Thread.h>
-#include <ace/Thread_Mutex.h>
-
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <stdexcept>
 #include <string>
+
+#include <ace/SOCK_Stream.h>
+#include <ace/Thread.h>
+#include <ace/Thread_Mutex.h>
 
 #include "common/tp_packet.h"
 

@@ -133,8 +133,7 @@ void TpBuffer::MakeSmsFetch(uint8_t reserved1, uint8_t reserved2) {
 
 bool TpBuffer::MakeSmsDeliver(const TpSmsDeliver& record) {
   length = 0;
-  if (record.textLength > TP_MAX_PAYLOAD - TP_SMS_DELIVER_FIXED || !HasNul(record.sender) ||
-      !HasNul(record.timestamp))
+  if (record.textLength > TP_MAX_PAYLOAD - TP_SMS_DELIVER_FIXED || !HasNul(record.sender) || !HasNul(record.timestamp))
     return false;
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, TP_SMS_DELIVER);
@@ -150,8 +149,7 @@ bool TpBuffer::MakeSmsDeliver(const TpSmsDeliver& record) {
 
 bool TpBuffer::MakeSmsSubmit(const TpSmsSubmit& record) {
   length = 0;
-  if (record.textLength > TP_MAX_PAYLOAD - TP_SMS_SUBMIT_FIXED || !HasNul(record.smsc) ||
-      !HasNul(record.destination))
+  if (record.textLength > TP_MAX_PAYLOAD - TP_SMS_SUBMIT_FIXED || !HasNul(record.smsc) || !HasNul(record.destination))
     return false;
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, TP_SMS_SUBMIT);
@@ -195,9 +193,7 @@ void TpMessage::Parse(const SP_Packet& packet) {
       // The query's payload carries nothing the service reads.
       modemQuery = std::make_unique<TpModemParam>();
       break;
-    case TP_SMS_FETCH:
-      smsFetch = std::make_unique<TpSmsFetch>();
-      break;
+    case TP_SMS_FETCH: smsFetch = std::make_unique<TpSmsFetch>(); break;
     case TP_SMS_DELIVER: {
       RequirePayload(packet, TP_SMS_DELIVER_FIXED);
       auto deliver = std::make_unique<TpSmsDeliver>();
@@ -228,8 +224,7 @@ void TpMessage::Parse(const SP_Packet& packet) {
       submitAck = std::make_unique<TpSubmitAck>();
       submitAck->result = p[0];
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -1,7 +1,7 @@
 #include "gateway/broadcast_server_settings.h"
 
-#include "platform/profile/profile.h"
 #include "gateway/program_directory.h"
+#include "platform/profile/profile.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "platform/profile/profile.h"
 #include "gateway/program_directory.h"
+#include "platform/profile/profile.h"
 
 namespace {
 
@@ -45,8 +45,8 @@ void LoadGatewaySettings(const std::string& path, GatewaySettings& s) {
   s.delay = ReadInt("Power", "Delay", 1, path);
   s.interDay = static_cast<uint32_t>(ReadInt("MediaFile", "InterDay", 1, path));
   s.deadLineDay = static_cast<uint32_t>(ReadInt("MediaFile", "DeadLineDay", 1, path));
-  s.lastClearTime = profile::GetPrivateProfileString("MediaFile", "LastClearTime", DEFAULT_LAST_CLEAR_TIME,
-                                                     kStringBuffer, path);
+  s.lastClearTime =
+      profile::GetPrivateProfileString("MediaFile", "LastClearTime", DEFAULT_LAST_CLEAR_TIME, kStringBuffer, path);
   s.regular = ReadInt("PhoneAndTerm", "Regular", 1, path);
   s.phoneCount = ReadInt("PhoneAndTerm", "PhoneCount", 0, path);
   s.pat.clear();

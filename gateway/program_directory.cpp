@@ -1,10 +1,9 @@
 #include "gateway/program_directory.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 std::string ProgramDirectory() {
   std::error_code error;

@@ -1,22 +1,21 @@
 // The agent against a scripted service on loopback.
 #include "common/kestrum_agent.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -220,7 +219,12 @@ TEST(KestrumAgent, ConnectWithNewSettingsReconnectsWithThem) {
   ASSERT_TRUE(WaitUntil([&] { return service.connections() == 2; }, 5));
   ASSERT_TRUE(WaitUntil([&] { return service.RequestCount(TP_MODEM_OPEN) == 2; }, 5));
   int port, rate;
-  ASSERT_TRUE(WaitUntil([&] { agent->GetModemSettings(port, rate); return port == 7 && agent->ModemReady(); }, 5));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        agent->GetModemSettings(port, rate);
+        return port == 7 && agent->ModemReady();
+      },
+      5));
 }
 
 TEST(KestrumAgent, DisconnectClosesWithinASecondAndStaysIdle) {
@@ -237,7 +241,10 @@ TEST(KestrumAgent, DisconnectClosesWithinASecondAndStaysIdle) {
 
 TEST(KestrumAgent, UnreachableServiceNeverBecomesReady) {
   unsigned short deadPort;
-  { ScriptedService gone([](const TpMessage&) { return std::vector<uint8_t>{}; }); deadPort = gone.port(); }
+  {
+    ScriptedService gone([](const TpMessage&) { return std::vector<uint8_t>{}; });
+    deadPort = gone.port();
+  }
   KestrumAgent agent(AGENT_MODE_POLL);
   agent.SetServicePort(deadPort);
   agent.Connect(3, 9600, "127.0.0.1");

@@ -1,10 +1,10 @@
 #include "common/tp_packet.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -126,8 +126,8 @@ TEST(TpPacketVerify, UnknownCommandParsesEmpty) {
   std::vector<uint8_t> bytes{0xFD, 0x00, 0x33, 0x33, 0x00, 0x00};
   TpMessage message = Decode(bytes);
   EXPECT_EQ(message.command, 0x33);
-  EXPECT_FALSE(message.modemOpen || message.modemState || message.smsFetch || message.smsDeliver ||
-               message.smsSubmit || message.submitAck || message.modemQuery || message.modemQueryAck);
+  EXPECT_FALSE(message.modemOpen || message.modemState || message.smsFetch || message.smsDeliver || message.smsSubmit ||
+               message.submitAck || message.modemQuery || message.modemQueryAck);
 }
 
 TEST(TpPacketVerify, RejectsBytesThatDoNotHoldTheirPacket) {

@@ -1,11 +1,11 @@
 #include "gateway/app/gateway_adapters.h"
 
+#include "gateway/audio/text_to_speech.h"
+#include "gateway/audio/wav_to_mp3.h"
 #include "gateway/broadcast/bc_agent.h"
 #include "gateway/broadcast/bc_exception.h"
 #include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast/session_mgr.h"
-#include "gateway/audio/text_to_speech.h"
-#include "gateway/audio/wav_to_mp3.h"
 
 std::vector<int> ServerBroadcast::AllTerminalIds() {
   std::vector<TermInfo> list;

@@ -1,23 +1,22 @@
 #include "gateway/app/headless_gateway.h"
 
-#include <syslog.h>
-
 #include <atomic>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
+#include <syslog.h>
 
-#include "platform/com/apartment.h"
-#include "platform/broadcast/broadcast_components.h"
-#include "gateway/broadcast_server_settings.h"
-#include "platform/codepage/codepage.h"
-#include "platform/ui/event_timers.h"
-#include "platform/signals/stop_signals.h"
-#include "platform/ui/headless_run.h"
 #include "gateway/app/gateway_adapters.h"
+#include "gateway/broadcast/session_mgr.h"
+#include "gateway/broadcast_server_settings.h"
 #include "gateway/pipeline/heraldo_view_logic.h"
 #include "gateway/program_directory.h"
-#include "gateway/broadcast/session_mgr.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/codepage/codepage.h"
+#include "platform/com/apartment.h"
+#include "platform/signals/stop_signals.h"
+#include "platform/ui/event_timers.h"
+#include "platform/ui/headless_run.h"
 
 namespace {
 
@@ -77,8 +76,8 @@ int RunHeadlessGateway() {
   agent->Connect(settings.port, settings.rate, "127.0.0.1");
   updateStatus();
   ReportLine("Heraldo headless: program directory " + programDirectory + ", broadcast server " +
-         BroadcastServerSettings::Instance().serverAddress + ":" +
-         std::to_string(BroadcastServerSettings::Instance().cmdPort));
+             BroadcastServerSettings::Instance().serverAddress + ":" +
+             std::to_string(BroadcastServerSettings::Instance().cmdPort));
 
   EventTimers timers;
   timers.Add(std::chrono::milliseconds(1000), [&] {

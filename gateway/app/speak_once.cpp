@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/codepage/codepage.h"
 #include "gateway/app/gateway_adapters.h"
 #include "gateway/audio/wav_to_mp3.h"
+#include "platform/codepage/codepage.h"
 
 int SpeakOnce(const std::string& utf8Text, const std::string& wavPath) {
   auto text = codepage::Utf8ToGbkStrict(utf8Text);

@@ -1,11 +1,10 @@
 #include "gateway/audio/wav_to_mp3.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 #include "gateway/program_directory.h"

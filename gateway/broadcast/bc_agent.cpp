@@ -1,18 +1,18 @@
 #include "gateway/broadcast/bc_agent.h"
 
-#include <ace/INET_Addr.h>
-#include <ace/SOCK_Connector.h>
-#include <strings.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <strings.h>
+
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Connector.h>
 
 #include "gateway/broadcast/bc_exception.h"
-#include "platform/codepage/codepage.h"
-#include "gateway/broadcast_server_settings.h"
 #include "gateway/broadcast/diag_log.h"
+#include "gateway/broadcast_server_settings.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 
@@ -49,7 +49,9 @@ std::vector<std::string> SplitFields(const std::string& text) {
 
 }  // namespace
 
-std::unique_ptr<char[]> NewCommandBuffer() { return std::unique_ptr<char[]>(new (std::nothrow) char[COMMAND_BUFFER_SIZE]()); }
+std::unique_ptr<char[]> NewCommandBuffer() {
+  return std::unique_ptr<char[]>(new (std::nothrow) char[COMMAND_BUFFER_SIZE]());
+}
 
 BCAgent::~BCAgent() { disconnect(); }
 

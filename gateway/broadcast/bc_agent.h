@@ -3,12 +3,12 @@
 // commands, "quit", close.
 #pragma once
 
-#include <ace/SOCK_Stream.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <ace/SOCK_Stream.h>
 
 // One terminal of the server's list.
 struct TermInfo {

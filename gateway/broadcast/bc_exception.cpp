@@ -27,7 +27,8 @@ std::string Cut(std::string text) {
 SourceInfo::SourceInfo(const char* functionName, const char* fileName, int32_t lineNumber)
     : function(functionName ? functionName : "unknown"), file(BaseName(fileName)), line(lineNumber) {}
 
-Exception::Exception(std::string message, SourceInfo source) : message_(Cut(std::move(message))), source_(std::move(source)) {}
+Exception::Exception(std::string message, SourceInfo source)
+    : message_(Cut(std::move(message))), source_(std::move(source)) {}
 
 std::string Exception::fullMessage() const {
   return FormatExceptionText("%s, source=[%s:%d]", message_.c_str(), source_.file.c_str(), source_.line);

@@ -1,17 +1,16 @@
 #include "gateway/broadcast/bc_sess_source.h"
 
 #include <arpa/inet.h>
+#include <cstdio>
 #include <netdb.h>
 
-#include <cstdio>
-
 #include "gateway/broadcast/bc_exception.h"
+#include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast_server_settings.h"
+#include "platform/codepage/codepage.h"
 #include "platform/com/bstr.h"
 #include "platform/com/class_registry.h"
-#include "platform/codepage/codepage.h"
 #include "platform/com/connection_interfaces.h"
-#include "gateway/broadcast/diag_log.h"
 #include "platform/ui/message_box.h"
 
 using com::FAILED;
@@ -68,8 +67,8 @@ void bcSessSource::start(int number) {
   network_->SetSession(number_);
   network_->SetServer(ServerAddressValue(BroadcastServerSettings::Instance().serverAddress), BROADCAST_DATA_PORT);
   if (playList_.empty()) {
-    ui::MessageBox().Show(codepage::Utf8ToGbk("播放文件列表为空"), codepage::Utf8ToGbk("提示"),
-                          ui::MessageIcon::Error, ui::MB_OK);
+    ui::MessageBox().Show(codepage::Utf8ToGbk("播放文件列表为空"), codepage::Utf8ToGbk("提示"), ui::MessageIcon::Error,
+                          ui::MB_OK);
     return;
   }
   fileControl_->Stop();
@@ -91,8 +90,8 @@ void bcSessSource::start(int number) {
 
 bool bcSessSource::ObtainComponents() {
   using namespace com;
-  if (!fileControl_ &&
-      FAILED(CoCreateInstance(kClsidFileStream, nullptr, kComponentContext, IStreamControl::kIid, fileControl_.PutVoid()))) {
+  if (!fileControl_ && FAILED(CoCreateInstance(kClsidFileStream, nullptr, kComponentContext, IStreamControl::kIid,
+                                               fileControl_.PutVoid()))) {
     TellOperator("采播服务（文件流）无法连接，请检查服务是否已启动！");
     return false;
   }
@@ -100,8 +99,8 @@ bool bcSessSource::ObtainComponents() {
     TellOperator("采播服务（文件播放）无法连接，请检查服务是否已启动！");
     return false;
   }
-  if (!networkControl_ && FAILED(CoCreateInstance(kClsidNetworkStream, nullptr, kComponentContext,
-                                                  IStreamControl::kIid, networkControl_.PutVoid()))) {
+  if (!networkControl_ && FAILED(CoCreateInstance(kClsidNetworkStream, nullptr, kComponentContext, IStreamControl::kIid,
+                                                  networkControl_.PutVoid()))) {
     TellOperator("采播服务（网络流）无法连接，请检查服务是否已启动！");
     return false;
   }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/com_ptr.h"
 #include "gateway/broadcast/file_end_handler.h"
 #include "gateway/broadcast/play_item.h"
+#include "platform/com/com_ptr.h"
 #include "platform/com/stream_interfaces.h"
 
 enum SourceState { SOURCE_IDLE = 0, SOURCE_PLAYING = 1, SOURCE_STOPPED = 3 };

@@ -25,15 +25,15 @@ com::HRESULT FileEnd_Handler::GetTypeInfo(uint32_t index, com::LCID, com::ITypeI
 }
 
 com::HRESULT FileEnd_Handler::GetIDsOfNames(const com::IID&, char16_t** names, uint32_t count, com::LCID,
-                                       com::DISPID* ids) {
+                                            com::DISPID* ids) {
   com::ComPtr<com::ITypeInfo> info;
   com::HRESULT hr = TypeInfo(info.Put());
   return com::FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
 }
 
 com::HRESULT FileEnd_Handler::Invoke(com::DISPID member, const com::IID&, com::LCID, uint16_t flags,
-                                com::DISPPARAMS* params, com::VARIANT* result, com::EXCEPINFO* exception,
-                                uint32_t* argError) {
+                                     com::DISPPARAMS* params, com::VARIANT* result, com::EXCEPINFO* exception,
+                                     uint32_t* argError) {
   com::ComPtr<com::ITypeInfo> info;
   com::HRESULT hr = TypeInfo(info.Put());
   if (com::FAILED(hr)) return hr;

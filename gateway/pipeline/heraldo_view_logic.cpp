@@ -50,8 +50,8 @@ void HeraldoViewLogic::Initialise() {
   std::error_code ignored;
   std::filesystem::create_directories(TempDirectory(), ignored);
   if (!timetext::ParseLocalTime(settings_.lastClearTime)) {
-    settings_.lastClearTime = timetext::FormatLocalTime(ports_.clock->Now() -
-                                                        static_cast<std::time_t>(settings_.interDay) * kSecondsPerDay);
+    settings_.lastClearTime =
+        timetext::FormatLocalTime(ports_.clock->Now() - static_cast<std::time_t>(settings_.interDay) * kSecondsPerDay);
     SaveGatewaySettings(settingsPath_, settings_, SAVE_CLEANUP);
   }
 }

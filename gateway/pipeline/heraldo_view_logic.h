@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "gateway/pipeline/message_rows.h"
 #include "common/sms_stamp.h"
+#include "gateway/pipeline/message_rows.h"
 #include "gateway/pipeline/pipeline_ports.h"
 
 struct PipelinePorts {

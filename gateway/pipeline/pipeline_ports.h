@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gateway/gateway_settings.h"
 #include "gateway/broadcast/play_item.h"
+#include "gateway/gateway_settings.h"
 
 // Received SMS, as the client agent hands them over.
 class ReceivedMessages {

@@ -1,10 +1,10 @@
 #include "gateway/gateway_settings.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 #include "gateway/broadcast_server_settings.h"
 
@@ -56,8 +56,9 @@ TEST_F(SettingsFile, AFreshInstallationHasTheDefaults) {
 }
 
 TEST_F(SettingsFile, DuplicateEntriesKeepTheLaterOne) {
-  Write("[PhoneAndTerm]\r\nRegular=0\r\nPhoneCount=2\r\n[PAT1]\r\nNumber=13900000001\r\nIDs=1,2\r\n"
-        "[PAT2]\r\nNumber=13900000001\r\nIDs=3,7,\r\n");
+  Write(
+      "[PhoneAndTerm]\r\nRegular=0\r\nPhoneCount=2\r\n[PAT1]\r\nNumber=13900000001\r\nIDs=1,2\r\n"
+      "[PAT2]\r\nNumber=13900000001\r\nIDs=3,7,\r\n");
   GatewaySettings s;
   LoadGatewaySettings(path_, s);
   ASSERT_EQ(s.pat.size(), 1u);

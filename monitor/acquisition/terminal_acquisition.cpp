@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/codepage/codepage.h"
 #include "platform/com/bstr.h"
 #include "platform/com/class_registry.h"
-#include "platform/codepage/codepage.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/terminal_interfaces.h"
 

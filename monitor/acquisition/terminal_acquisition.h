@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "monitor/acquisition/local_clock.h"
-#include "monitor/settings/monitor_settings.h"
 #include "monitor/acquisition/terminal_record.h"
+#include "monitor/settings/monitor_settings.h"
 
 struct ServerArea {
   int32_t id = 0;

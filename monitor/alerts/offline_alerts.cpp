@@ -12,8 +12,10 @@ constexpr uint8_t kUcs2 = 8;
 constexpr size_t kReportUnits = 70;
 
 // The texts, GBK; converted once each.
-const std::string kInstallationAlert = codepage::Utf8ToGbk("已有%d个终端离线，占总数的%d%%，具体终端列表可联系系统管理员查询。");
-const std::string kAreaAlert = codepage::Utf8ToGbk("已有%d个终端离线，占区域总数的%d%%，具体终端列表可联系系统管理员查询。");
+const std::string kInstallationAlert =
+    codepage::Utf8ToGbk("已有%d个终端离线，占总数的%d%%，具体终端列表可联系系统管理员查询。");
+const std::string kAreaAlert =
+    codepage::Utf8ToGbk("已有%d个终端离线，占区域总数的%d%%，具体终端列表可联系系统管理员查询。");
 const std::string kReportHeader = codepage::Utf8ToGbk("%s区域：%d个终端在线，%d个终端离线，离线率：%d%%");
 const std::string kNameSeparator = codepage::Utf8ToGbk("，");
 const std::string kMoreNames = codepage::Utf8ToGbk("等");

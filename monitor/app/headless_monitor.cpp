@@ -1,23 +1,22 @@
 #include "monitor/app/headless_monitor.h"
 
-#include <syslog.h>
-
 #include <atomic>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
+#include <syslog.h>
 
 #include "monitor/acquisition/acquisition_sequences.h"
-#include "platform/com/apartment.h"
-#include "platform/broadcast/broadcast_components.h"
-#include "platform/codepage/codepage.h"
-#include "platform/ui/event_timers.h"
-#include "platform/signals/stop_signals.h"
-#include "platform/ui/headless_run.h"
-#include "monitor/app/monitor_adapters.h"
 #include "monitor/alerts/offline_alerts.h"
 #include "monitor/alerts/report_clock.h"
+#include "monitor/app/monitor_adapters.h"
 #include "monitor/app/status_texts.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/codepage/codepage.h"
+#include "platform/com/apartment.h"
+#include "platform/signals/stop_signals.h"
+#include "platform/ui/event_timers.h"
+#include "platform/ui/headless_run.h"
 
 int RunHeadlessMonitor() {
   openlog("Vigimon", LOG_PID, LOG_DAEMON);
@@ -47,14 +46,16 @@ int RunHeadlessMonitor() {
   auto updateStatus = [&] {
     auto texts = status.Update(agent.get(), acquisition.systemOk(), acquisition.offlineCount(), settings);
     for (size_t part = 0; part < texts.size(); ++part)
-      if (texts[part] != shown[part]) ReportLine("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(texts[part]));
+      if (texts[part] != shown[part])
+        ReportLine("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(texts[part]));
     shown = texts;
   };
 
   // No menu to ask for the connection: it is requested at once.
   agent->Connect(settings.comPort, settings.baudRate, "127.0.0.1");
-  ReportLine("Vigimon headless: settings " + settings.iniPath + ", poll every " + std::to_string(settings.pollInterval) +
-         " s, " + std::to_string(settings.reportTimes.size()) + " report times");
+  ReportLine("Vigimon headless: settings " + settings.iniPath + ", poll every " +
+             std::to_string(settings.pollInterval) + " s, " + std::to_string(settings.reportTimes.size()) +
+             " report times");
 
   auto apartment = com::Apartment::Current();
   ReportClock reportClock([apartment, &settings, &acquisition, &lookup, &sender] {

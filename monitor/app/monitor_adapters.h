@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "monitor/alerts/alert_inputs.h"
 #include "common/kestrum_agent.h"
 #include "monitor/acquisition/terminal_acquisition.h"
+#include "monitor/alerts/alert_inputs.h"
 
 class AcquisitionLookup final : public TerminalLookup {
  public:

@@ -1,10 +1,9 @@
 // Reading and rewriting Vigimon.ini. The key names, defaults and the order
 // of writes are those of files already in the field, which must keep loading.
-#include "monitor/settings/monitor_settings.h"
-
 #include <cstdio>
 #include <string_view>
 
+#include "monitor/settings/monitor_settings.h"
 #include "platform/profile/profile.h"
 
 namespace {
@@ -103,9 +102,7 @@ void WriteAreaBody(const IniWriter& ini, const std::string& section, const AreaE
 // Area sections are numbered afresh on every save, so any left from an
 // earlier, longer list must go. The first four letters are compared exactly:
 // "area..." and the bare "Area" are not ours to delete.
-bool IsNumberedAreaSection(std::string_view name) {
-  return name.size() >= 5 && name.substr(0, 4) == "Area";
-}
+bool IsNumberedAreaSection(std::string_view name) { return name.size() >= 5 && name.substr(0, 4) == "Area"; }
 
 }  // namespace
 

@@ -1,7 +1,7 @@
-#include "monitor/settings/monitor_settings.h"
-
 #include <cstdio>
 #include <string_view>
+
+#include "monitor/settings/monitor_settings.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "platform/broadcast/broadcast_components.h"
 
-#include "platform/com/class_registry.h"
 #include "platform/broadcast/file_stream.h"
-#include "platform/com/implements.h"
 #include "platform/broadcast/network_stream.h"
-#include "platform/com/stream_interfaces.h"
 #include "platform/broadcast/terminal_directory.h"
-#include "platform/com/terminal_interfaces.h"
 #include "platform/broadcast/terminal_item.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/implements.h"
+#include "platform/com/stream_interfaces.h"
+#include "platform/com/terminal_interfaces.h"
 #include "platform/com/type_library.h"
 
 namespace broadcast_components {

@@ -3,10 +3,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 #include <vector>
-
-#include <unistd.h>
 
 #include "platform/codepage/codepage.h"
 

@@ -15,12 +15,12 @@
 #include <string>
 #include <thread>
 
-#include "platform/com/apartment.h"
 #include "platform/broadcast/audio_sink.h"
+#include "platform/broadcast/mp3_file.h"
+#include "platform/com/apartment.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/connection_point.h"
 #include "platform/com/implements.h"
-#include "platform/broadcast/mp3_file.h"
 #include "platform/com/stream_interfaces.h"
 
 namespace broadcast_components {

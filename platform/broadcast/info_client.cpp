@@ -31,7 +31,8 @@ InfoEndpoint InfoEndpointFromEnvironment() {
 }
 
 com::HRESULT InfoConnection::Open() {
-  if (endpoint_.address == 0 || endpoint_.port == 0 || !client_.Connect(endpoint_.address, endpoint_.port, kConnectTimeout))
+  if (endpoint_.address == 0 || endpoint_.port == 0 ||
+      !client_.Connect(endpoint_.address, endpoint_.port, kConnectTimeout))
     return com::RPC_S_SERVER_UNAVAILABLE_HR;
   return com::S_OK;
 }

@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/com/hresult.h"
 #include "platform/broadcast/tcp_client.h"
+#include "platform/com/hresult.h"
 
 namespace broadcast_components {
 

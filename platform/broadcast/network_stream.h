@@ -12,14 +12,13 @@
 #include <vector>
 
 #include "platform/broadcast/audio_sink.h"
+#include "platform/broadcast/tcp_client.h"
 #include "platform/com/implements.h"
 #include "platform/com/stream_interfaces.h"
-#include "platform/broadcast/tcp_client.h"
 
 namespace broadcast_components {
 
-class NetworkStream final
-    : public com::Implements<com::StreamControlImplBase, com::NetworkStreamImplBase, IAudioSink> {
+class NetworkStream final : public com::Implements<com::StreamControlImplBase, com::NetworkStreamImplBase, IAudioSink> {
  public:
   NetworkStream() = default;
 

@@ -1,8 +1,7 @@
 #include "platform/broadcast/tcp_client.h"
 
-#include <cerrno>
-
 #include <arpa/inet.h>
+#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>

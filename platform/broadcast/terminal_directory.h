@@ -5,8 +5,8 @@
 // Like every object of the monitor's apartment, it is used from one thread.
 #pragma once
 
-#include "platform/com/com_ptr.h"
 #include "platform/broadcast/info_client.h"
+#include "platform/com/com_ptr.h"
 #include "platform/com/implements.h"
 #include "platform/com/terminal_interfaces.h"
 

@@ -9,9 +9,9 @@
 
 #include <optional>
 
+#include "platform/broadcast/info_client.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/implements.h"
-#include "platform/broadcast/info_client.h"
 #include "platform/com/terminal_interfaces.h"
 
 namespace broadcast_components {

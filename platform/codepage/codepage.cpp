@@ -1,10 +1,9 @@
 #include "platform/codepage/codepage.h"
 
-#include <iconv.h>
-
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <iconv.h>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -66,7 +65,8 @@ struct GbkTables {
     std::string out;
     auto decode = [&](uint16_t code, const unsigned char* bytes, size_t n) {
       if (decoder.Convert(bytes, n, out) && out.size() == 2)
-        toUnicode[code] = static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8);
+        toUnicode[code] =
+            static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8);
     };
     for (unsigned b = 0; b < 0x100; ++b) {
       unsigned char byte = static_cast<unsigned char>(b);
@@ -82,7 +82,8 @@ struct GbkTables {
       unsigned char unit[2] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8)};
       if (!encoder.Convert(unit, 2, out)) continue;
       if (out.size() == 1) toGbk[u] = static_cast<unsigned char>(out[0]);
-      if (out.size() == 2) toGbk[u] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) << 8 | static_cast<unsigned char>(out[1]));
+      if (out.size() == 2)
+        toGbk[u] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) << 8 | static_cast<unsigned char>(out[1]));
     }
   }
 };

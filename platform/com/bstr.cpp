@@ -23,10 +23,8 @@ BSTR SysAllocStringLen(const char16_t* text, uint32_t length) {
   if (!block) return nullptr;
   block[0] = static_cast<uint32_t>(bytes);
   auto* chars = reinterpret_cast<char16_t*>(block + 1);
-  if (text)
-    std::memcpy(chars, text, bytes);
-  else
-    std::memset(chars, 0, bytes);
+  if (text) std::memcpy(chars, text, bytes);
+  else std::memset(chars, 0, bytes);
   chars[length] = u'\0';
   return chars;
 }

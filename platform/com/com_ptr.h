@@ -22,8 +22,8 @@ class ComPtr {
   ComPtr(const ComPtr& other) : ComPtr(other.pointer_) {}
   ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  ComPtr(ComPtr<U>&& other) noexcept : pointer_(other.Detach()) {}
+  requires std::is_convertible_v<U*, T*> ComPtr(ComPtr<U>&& other)
+  noexcept : pointer_(other.Detach()) {}
   ~ComPtr() { Reset(); }
 
   ComPtr& operator=(ComPtr other) noexcept {

@@ -33,7 +33,7 @@ class IConnectionPoint : public IUnknown {
   static constexpr IID kIid = GuidLiteral("{B196B286-BAB4-101A-B69C-00AA00341D07}");
   using Base = IUnknown;
 
-  virtual HRESULT GetConnectionInterface(IID* eventIid) = 0;                          // slot 3
+  virtual HRESULT GetConnectionInterface(IID* eventIid) = 0;                               // slot 3
   virtual HRESULT GetConnectionPointContainer(IConnectionPointContainer** container) = 0;  // slot 4
   // Slot 5. Keeps a reference to the sink's event interface until Unadvise;
   // the cookie is never 0. CONNECT_E_CANNOTCONNECT when the sink lacks the

@@ -57,8 +57,8 @@ constexpr std::optional<uint32_t> ReadHex(std::string_view text, size_t at, size
 // else (no braces, wrong grouping, stray characters).
 constexpr std::optional<Guid> ParseGuid(std::string_view text) {
   using guid_detail::ReadHex;
-  if (text.size() != 38 || text[0] != '{' || text[37] != '}' || text[9] != '-' || text[14] != '-' ||
-      text[19] != '-' || text[24] != '-')
+  if (text.size() != 38 || text[0] != '{' || text[37] != '}' || text[9] != '-' || text[14] != '-' || text[19] != '-' ||
+      text[24] != '-')
     return std::nullopt;
   Guid g;
   auto d1 = ReadHex(text, 1, 8);

@@ -24,10 +24,8 @@ namespace implements_detail {
 template <class I>
 constexpr bool Answers(const IID& iid) {
   if (iid == I::kIid) return true;
-  if constexpr (std::is_same_v<I, IUnknown>)
-    return false;
-  else
-    return Answers<typename I::Base>(iid);
+  if constexpr (std::is_same_v<I, IUnknown>) return false;
+  else return Answers<typename I::Base>(iid);
 }
 
 }  // namespace implements_detail

@@ -40,8 +40,8 @@ class IStreamControl : public IUnknown {
   // network stream's stream control. E_POINTER for null, E_NOINTERFACE when
   // `downstream` cannot take audio. Replaces an earlier connection.
   virtual HRESULT Connect(IStreamControl* downstream) = 0;  // slot 7
-  virtual HRESULT Reserved8() = 0;  // slot 8, not used by the programs
-  virtual HRESULT Reserved9() = 0;  // slot 9, not used by the programs
+  virtual HRESULT Reserved8() = 0;                          // slot 8, not used by the programs
+  virtual HRESULT Reserved9() = 0;                          // slot 9, not used by the programs
   // Begins playing. The file stream fails (E_UNEXPECTED) with no file open;
   // S_FALSE when it is already playing.
   virtual HRESULT Start() = 0;  // slot 10

@@ -62,8 +62,9 @@ class ITerminalDirectory : public IUnknown {
   // not name. The caller frees the name.
   virtual HRESULT GetAreaName(int32_t area, BSTR* name) = 0;  // slot 27
   // One page of the area's members: up to `max` ids from index `first`.
-  virtual HRESULT GetAreaTerminals(int32_t area, int32_t first, int32_t max, int32_t* ids, int32_t* got) = 0;  // slot 28
-  virtual HRESULT Reserved29() = 0;  // slot 29, not used by the programs
+  virtual HRESULT GetAreaTerminals(int32_t area, int32_t first, int32_t max, int32_t* ids,
+                                   int32_t* got) = 0;  // slot 28
+  virtual HRESULT Reserved29() = 0;                    // slot 29, not used by the programs
   // Takes `count` terminal ids and replaces each, in place, with that
   // terminal's IPv4 address, first octet most significant (0: unknown).
   virtual HRESULT GetTerminalAddresses(int32_t count, int32_t* idsInAddressesOut) = 0;  // slot 30
@@ -117,42 +118,42 @@ class ITerminalItem : public IUnknown {
   virtual HRESULT Reserved7() = 0;  // slot 7, not used by the programs
   // The terminal's identifier text.
   virtual HRESULT GetTag(BSTR* tag) = 0;  // slot 8
-  virtual HRESULT Reserved9() = 0;  // slot 9, not used by the programs
+  virtual HRESULT Reserved9() = 0;        // slot 9, not used by the programs
   // The terminal's name.
   virtual HRESULT GetName(BSTR* name) = 0;  // slot 10
-  virtual HRESULT Reserved11() = 0;  // slot 11, not used by the programs
-  virtual HRESULT Reserved12() = 0;  // slot 12, not used by the programs
-  virtual HRESULT Reserved13() = 0;  // slot 13, not used by the programs
-  virtual HRESULT Reserved14() = 0;  // slot 14, not used by the programs
-  virtual HRESULT Reserved15() = 0;  // slot 15, not used by the programs
-  virtual HRESULT Reserved16() = 0;  // slot 16, not used by the programs
-  virtual HRESULT Reserved17() = 0;  // slot 17, not used by the programs
-  virtual HRESULT Reserved18() = 0;  // slot 18, not used by the programs
-  virtual HRESULT Reserved19() = 0;  // slot 19, not used by the programs
-  virtual HRESULT Reserved20() = 0;  // slot 20, not used by the programs
-  virtual HRESULT Reserved21() = 0;  // slot 21, not used by the programs
+  virtual HRESULT Reserved11() = 0;         // slot 11, not used by the programs
+  virtual HRESULT Reserved12() = 0;         // slot 12, not used by the programs
+  virtual HRESULT Reserved13() = 0;         // slot 13, not used by the programs
+  virtual HRESULT Reserved14() = 0;         // slot 14, not used by the programs
+  virtual HRESULT Reserved15() = 0;         // slot 15, not used by the programs
+  virtual HRESULT Reserved16() = 0;         // slot 16, not used by the programs
+  virtual HRESULT Reserved17() = 0;         // slot 17, not used by the programs
+  virtual HRESULT Reserved18() = 0;         // slot 18, not used by the programs
+  virtual HRESULT Reserved19() = 0;         // slot 19, not used by the programs
+  virtual HRESULT Reserved20() = 0;         // slot 20, not used by the programs
+  virtual HRESULT Reserved21() = 0;         // slot 21, not used by the programs
   // Zero or positive: online; negative: offline.
   virtual HRESULT GetState(int32_t* state) = 0;  // slot 22
-  virtual HRESULT Reserved23() = 0;  // slot 23, not used by the programs
-  virtual HRESULT Reserved24() = 0;  // slot 24, not used by the programs
-  virtual HRESULT Reserved25() = 0;  // slot 25, not used by the programs
-  virtual HRESULT Reserved26() = 0;  // slot 26, not used by the programs
-  virtual HRESULT Reserved27() = 0;  // slot 27, not used by the programs
-  virtual HRESULT Reserved28() = 0;  // slot 28, not used by the programs
-  virtual HRESULT Reserved29() = 0;  // slot 29, not used by the programs
-  virtual HRESULT Reserved30() = 0;  // slot 30, not used by the programs
-  virtual HRESULT Reserved31() = 0;  // slot 31, not used by the programs
-  virtual HRESULT Reserved32() = 0;  // slot 32, not used by the programs
-  virtual HRESULT Reserved33() = 0;  // slot 33, not used by the programs
+  virtual HRESULT Reserved23() = 0;              // slot 23, not used by the programs
+  virtual HRESULT Reserved24() = 0;              // slot 24, not used by the programs
+  virtual HRESULT Reserved25() = 0;              // slot 25, not used by the programs
+  virtual HRESULT Reserved26() = 0;              // slot 26, not used by the programs
+  virtual HRESULT Reserved27() = 0;              // slot 27, not used by the programs
+  virtual HRESULT Reserved28() = 0;              // slot 28, not used by the programs
+  virtual HRESULT Reserved29() = 0;              // slot 29, not used by the programs
+  virtual HRESULT Reserved30() = 0;              // slot 30, not used by the programs
+  virtual HRESULT Reserved31() = 0;              // slot 31, not used by the programs
+  virtual HRESULT Reserved32() = 0;              // slot 32, not used by the programs
+  virtual HRESULT Reserved33() = 0;              // slot 33, not used by the programs
   // Selects the terminal the getters answer for.
   virtual HRESULT SetId(int32_t terminal) = 0;  // slot 34
-  virtual HRESULT Reserved35() = 0;  // slot 35, not used by the programs
-  virtual HRESULT Reserved36() = 0;  // slot 36, not used by the programs
-  virtual HRESULT Reserved37() = 0;  // slot 37, not used by the programs
-  virtual HRESULT Reserved38() = 0;  // slot 38, not used by the programs
-  virtual HRESULT Reserved39() = 0;  // slot 39, not used by the programs
-  virtual HRESULT Reserved40() = 0;  // slot 40, not used by the programs
-  virtual HRESULT Reserved41() = 0;  // slot 41, not used by the programs
+  virtual HRESULT Reserved35() = 0;             // slot 35, not used by the programs
+  virtual HRESULT Reserved36() = 0;             // slot 36, not used by the programs
+  virtual HRESULT Reserved37() = 0;             // slot 37, not used by the programs
+  virtual HRESULT Reserved38() = 0;             // slot 38, not used by the programs
+  virtual HRESULT Reserved39() = 0;             // slot 39, not used by the programs
+  virtual HRESULT Reserved40() = 0;             // slot 40, not used by the programs
+  virtual HRESULT Reserved41() = 0;             // slot 41, not used by the programs
   // The raw fault code; the low seven bits are the fault.
   virtual HRESULT GetFaultCode(int32_t* fault) = 0;  // slot 42
 

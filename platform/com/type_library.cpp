@@ -53,8 +53,8 @@ class TypeInfo final : public Implements<ITypeInfo> {
     return hr;
   }
 
-  HRESULT Invoke(void* instance, DISPID member, uint16_t flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO*, uint32_t*) override {
+  HRESULT Invoke(void* instance, DISPID member, uint16_t flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 uint32_t*) override {
     if (!instance || !params) return E_POINTER;
     for (const DispatchMember& m : description_->members) {
       if (m.id != member) continue;

@@ -12,17 +12,14 @@ void VariantInit(VARIANT* value) {
 HRESULT VariantClear(VARIANT* value) {
   if (!value) return E_POINTER;
   switch (value->vt) {
-    case VT_BSTR:
-      SysFreeString(value->bstrVal);
-      break;
+    case VT_BSTR: SysFreeString(value->bstrVal); break;
     case VT_UNKNOWN:
       if (value->punkVal) value->punkVal->Release();
       break;
     case VT_DISPATCH:
       if (value->pdispVal) value->pdispVal->Release();
       break;
-    default:
-      break;
+    default: break;
   }
   VariantInit(value);
   return S_OK;

@@ -72,9 +72,7 @@ bool ApplyPreset(const BE_CONFIG& config, lame_t lame) {
       lame_set_VBR(lame, vbr_abr);
       lame_set_VBR_mean_bitrate_kbps(lame, static_cast<int>(c.dwBitrate));
       return true;
-    case LQP_CBR:
-      lame_set_VBR(lame, vbr_off);
-      return lame_set_brate(lame, static_cast<int>(c.dwBitrate)) == 0;
+    case LQP_CBR: lame_set_VBR(lame, vbr_off); return lame_set_brate(lame, static_cast<int>(c.dwBitrate)) == 0;
     default: return false;
   }
 }

@@ -8,7 +8,7 @@
 namespace lame_enc {
 
 struct StreamLayout {
-  int inputChannels = 2;      // interleaved in each chunk
+  int inputChannels = 2;        // interleaved in each chunk
   bool writeInfoFrame = false;  // bWriteVBRHeader
 };
 

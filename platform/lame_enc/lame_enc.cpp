@@ -7,10 +7,6 @@
 // information frame, beCloseStream keeps the encoder for beWriteInfoTag,
 // which needs its counts; every other close frees it at once. Streams still
 // kept when the library is unloaded are freed then.
-#include "platform/lame_enc/lame_enc_api.h"
-
-#include <lame/lame.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,8 +14,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include <lame/lame.h>
+
 #include "platform/lame_enc/encoder_config.h"
 #include "platform/lame_enc/info_frame.h"
+#include "platform/lame_enc/lame_enc_api.h"
 #include "platform/lame_enc/mp3_frame.h"
 
 namespace {
@@ -98,8 +97,8 @@ BE_ERR WriteTagFrame(lame_t lame, const char* path) {
   size_t got = std::fread(head, 1, sizeof head, file.get());
   size_t offset = lame_enc::Id3v2Length(std::span<const uint8_t>(head, got));
   uint8_t sync[4];
-  if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
-      std::fread(sync, 1, 4, file.get()) != 4 || !lame_enc::ParseLayer3Header(sync)) {
+  if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0 || std::fread(sync, 1, 4, file.get()) != 4 ||
+      !lame_enc::ParseLayer3Header(sync)) {
     return BE_ERR_INVALID_FORMAT_PARAMETERS;
   }
   if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
@@ -114,8 +113,7 @@ BE_ERR WriteTagFrame(lame_t lame, const char* path) {
 
 extern "C" {
 
-BE_API BE_ERR beInitStream(PBE_CONFIG pbeConfig, uint32_t* dwSamples, uint32_t* dwBufferSize,
-                           PHBE_STREAM phbeStream) {
+BE_API BE_ERR beInitStream(PBE_CONFIG pbeConfig, uint32_t* dwSamples, uint32_t* dwBufferSize, PHBE_STREAM phbeStream) {
   if (!pbeConfig || !dwSamples || !dwBufferSize || !phbeStream) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   auto stream = std::make_unique<Stream>();
   stream->lame = lame_init();

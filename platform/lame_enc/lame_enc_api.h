@@ -100,7 +100,7 @@ typedef enum {
 typedef struct {
   uint32_t dwConfig; /* BE_CONFIG_MP3 or BE_CONFIG_LAME */
   union {
-    struct { /* BE_CONFIG_MP3 */
+    struct {                 /* BE_CONFIG_MP3 */
       uint32_t dwSampleRate; /* 32000, 44100 or 48000 */
       uint8_t byMode;
       uint16_t wBitrate;
@@ -109,7 +109,7 @@ typedef struct {
       int32_t bCopyright;
       int32_t bOriginal;
     } mp3;
-    struct { /* BE_CONFIG_LAME */
+    struct {                    /* BE_CONFIG_LAME */
       uint32_t dwStructVersion; /* 1 */
       uint32_t dwStructSize;    /* sizeof(BE_CONFIG) */
       uint32_t dwSampleRate;    /* of the input */
@@ -127,12 +127,12 @@ typedef struct {
       int32_t bOriginal;
       int32_t bWriteVBRHeader; /* reserve and later write the information frame */
       int32_t bEnableVBR;
-      int32_t nVBRQuality;     /* 0 (best) to 9 */
-      uint32_t dwVbrAbr_bps;   /* average rate for VBR_METHOD_ABR, bit/s or kbit/s */
-      int32_t nVbrMethod;      /* VBRMETHOD */
-      int32_t bNoRes;          /* bit reservoir off */
+      int32_t nVBRQuality;   /* 0 (best) to 9 */
+      uint32_t dwVbrAbr_bps; /* average rate for VBR_METHOD_ABR, bit/s or kbit/s */
+      int32_t nVbrMethod;    /* VBRMETHOD */
+      int32_t bNoRes;        /* bit reservoir off */
       int32_t bStrictIso;
-      uint16_t nQuality;       /* low byte 0-9, high byte its complement; otherwise 7 */
+      uint16_t nQuality; /* low byte 0-9, high byte its complement; otherwise 7 */
       uint8_t btReserved[255 - 4 * sizeof(uint32_t) - sizeof(uint16_t)];
     } LHV1;
   } format;
@@ -141,9 +141,9 @@ typedef struct {
 typedef struct {
   uint8_t byDLLMajorVersion; /* this library */
   uint8_t byDLLMinorVersion;
-  uint8_t byMajorVersion;    /* the encoder engine */
+  uint8_t byMajorVersion; /* the encoder engine */
   uint8_t byMinorVersion;
-  uint8_t byDay;             /* release date of this library */
+  uint8_t byDay; /* release date of this library */
   uint8_t byMonth;
   uint16_t wYear;
   char zHomepage[BE_MAX_HOMEPAGE + 1];
@@ -163,8 +163,7 @@ _Static_assert(sizeof(BE_CONFIG) == 331, "BE_CONFIG must keep its 331-byte layou
 
 #define BE_API __attribute__((visibility("default")))
 
-BE_API BE_ERR beInitStream(PBE_CONFIG pbeConfig, uint32_t* dwSamples, uint32_t* dwBufferSize,
-                           PHBE_STREAM phbeStream);
+BE_API BE_ERR beInitStream(PBE_CONFIG pbeConfig, uint32_t* dwSamples, uint32_t* dwBufferSize, PHBE_STREAM phbeStream);
 BE_API BE_ERR beEncodeChunk(HBE_STREAM hbeStream, uint32_t nSamples, int16_t* pSamples, uint8_t* pOutput,
                             uint32_t* pdwOutput);
 BE_API BE_ERR beDeinitStream(HBE_STREAM hbeStream, uint8_t* pOutput, uint32_t* pdwOutput);

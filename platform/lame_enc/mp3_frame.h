@@ -21,7 +21,7 @@ struct FrameHeader {
   int sampleRate;
   bool crc;
   bool padding;
-  int mode;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+  int mode;            // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
   size_t frameLength;  // bytes, header included
   size_t sideInfoLength;
 };

@@ -57,8 +57,7 @@ std::optional<SectionSpan> FindSection(const IniDocument& doc, std::string_view 
   return std::nullopt;
 }
 
-std::optional<std::size_t> FindEntry(const IniDocument& doc, const SectionSpan& span,
-                                     std::string_view key) {
+std::optional<std::size_t> FindEntry(const IniDocument& doc, const SectionSpan& span, std::string_view key) {
   const std::string_view wanted = TrimBlanks(key);
   for (std::size_t i = span.header + 1; i < span.end; ++i) {
     const IniLine& line = doc.lines[i];
@@ -128,8 +127,7 @@ bool NamesEqual(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::optional<std::string> FindValue(const IniDocument& doc, std::string_view section,
-                                     std::string_view key) {
+std::optional<std::string> FindValue(const IniDocument& doc, std::string_view section, std::string_view key) {
   const auto span = FindSection(doc, section);
   if (!span) return std::nullopt;
   const auto entry = FindEntry(doc, *span, key);
@@ -146,8 +144,7 @@ std::vector<std::string> SectionNames(const IniDocument& doc) {
   return names;
 }
 
-bool SetValue(IniDocument& doc, std::string_view section, std::string_view key,
-              std::string_view value) {
+bool SetValue(IniDocument& doc, std::string_view section, std::string_view key, std::string_view value) {
   const std::string_view keyName = TrimBlanks(key);
   const auto span = FindSection(doc, section);
   if (!span) {
@@ -156,8 +153,11 @@ bool SetValue(IniDocument& doc, std::string_view section, std::string_view key,
       doc.lines.push_back(IniLine{IniLine::Kind::kOther, "", std::string(kCrLf), {}, {}});
     }
     const std::string_view sectionName = TrimBlanks(section);
-    doc.lines.push_back(IniLine{IniLine::Kind::kSection, "[" + std::string(sectionName) + "]",
-                                std::string(kCrLf), std::string(sectionName), {}});
+    doc.lines.push_back(IniLine{IniLine::Kind::kSection,
+                                "[" + std::string(sectionName) + "]",
+                                std::string(kCrLf),
+                                std::string(sectionName),
+                                {}});
     doc.lines.push_back(MakeEntry(keyName, value));
     return true;
   }
@@ -175,8 +175,7 @@ bool SetValue(IniDocument& doc, std::string_view section, std::string_view key,
     --insertAt;
   }
   if (insertAt == doc.lines.size()) TerminateLastLine(doc);
-  doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                   MakeEntry(keyName, value));
+  doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), MakeEntry(keyName, value));
   return true;
 }
 

@@ -46,8 +46,7 @@ bool NamesEqual(std::string_view a, std::string_view b);
 
 // Value of the first such key in the first such section; names are trimmed
 // before comparing. nullopt when the section or the key is missing.
-std::optional<std::string> FindValue(const IniDocument& doc, std::string_view section,
-                                     std::string_view key);
+std::optional<std::string> FindValue(const IniDocument& doc, std::string_view section, std::string_view key);
 
 // Named sections in file order, duplicates included; "[]" is not listed.
 std::vector<std::string> SectionNames(const IniDocument& doc);
@@ -55,11 +54,10 @@ std::vector<std::string> SectionNames(const IniDocument& doc);
 // The edits return whether the document changed.
 //
 // SetValue replaces the value of an existing key in place, keeping the key's
-// spelling from the file (an equal value leaves the line untouched); a new key goes after the last non-blank line of the
-// section; a new section goes at the end, after a blank line unless the file
-// is empty or already ends in one. New and replaced lines end in CRLF.
-bool SetValue(IniDocument& doc, std::string_view section, std::string_view key,
-              std::string_view value);
+// spelling from the file (an equal value leaves the line untouched); a new key goes after the last non-blank line of
+// the section; a new section goes at the end, after a blank line unless the file is empty or already ends in one. New
+// and replaced lines end in CRLF.
+bool SetValue(IniDocument& doc, std::string_view section, std::string_view key, std::string_view value);
 bool DeleteKey(IniDocument& doc, std::string_view section, std::string_view key);
 // Removes every section of that name: its header and all lines up to the
 // next header, comments and blank lines included.

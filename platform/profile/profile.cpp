@@ -14,13 +14,10 @@ namespace {
 // The system routine parses the integer from a 30-byte buffer.
 constexpr std::size_t kIntBufferSize = 30;
 
-IniDocument LoadDocument(const std::string& path) {
-  return ParseIni(ReadWholeFile(path).value_or(std::string()));
-}
+IniDocument LoadDocument(const std::string& path) { return ParseIni(ReadWholeFile(path).value_or(std::string())); }
 
 std::string_view DropMatchingQuotes(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
     return value.substr(1, value.size() - 2);
   }
   return value;
@@ -55,16 +52,15 @@ std::mutex& WriteMutex() {
 
 }  // namespace
 
-unsigned GetPrivateProfileInt(const std::string& section, const std::string& key,
-                              int defaultValue, const std::string& path) {
+unsigned GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                              const std::string& path) {
   const std::string text = GetPrivateProfileString(section, key, "", kIntBufferSize, path);
   if (text.empty()) return static_cast<unsigned>(defaultValue);
   return LeadingDecimal(text);
 }
 
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, std::size_t bufferSize,
-                                    const std::string& path) {
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    std::size_t bufferSize, const std::string& path) {
   if (bufferSize == 0) return {};
   const std::optional<std::string> found = FindValue(LoadDocument(path), section, key);
   const std::string_view value = found ? DropMatchingQuotes(*found) : DropTrailingSpaces(defaultValue);
@@ -72,9 +68,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   return std::string(value.substr(0, bufferSize - 1));
 }
 
-std::size_t GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, std::string& out,
-                                    std::size_t bufferSize, const std::string& path) {
+std::size_t GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    std::string& out, std::size_t bufferSize, const std::string& path) {
   out = GetPrivateProfileString(section, key, defaultValue, bufferSize, path);
   return out.size();
 }

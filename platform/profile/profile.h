@@ -26,22 +26,20 @@ namespace profile {
 //
 // The result is unsigned like the system's UINT; assign it to an int to get
 // negative values back (C++20 converts modulo 2^32).
-unsigned GetPrivateProfileInt(const std::string& section, const std::string& key,
-                              int defaultValue, const std::string& path);
+unsigned GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                              const std::string& path);
 
 // The value of section/key: trimmed of blanks, one pair of matching quotes
 // (' or ") around it dropped, then cut to bufferSize - 1 bytes, as the system
 // routine fills a buffer of that size. When the file, section or key is
 // missing, defaultValue with trailing spaces removed, cut the same way.
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, std::size_t bufferSize,
-                                    const std::string& path);
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    std::size_t bufferSize, const std::string& path);
 
 // The same, in the shape of the system call: fills out and returns the number
 // of bytes placed in it.
-std::size_t GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, std::string& out,
-                                    std::size_t bufferSize, const std::string& path);
+std::size_t GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    std::string& out, std::size_t bufferSize, const std::string& path);
 
 // Names of all sections in file order (trimmed, duplicates kept).
 std::vector<std::string> GetPrivateProfileSectionNames(const std::string& path);

@@ -5,10 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <vector>
-
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace profile {
 namespace {

@@ -14,8 +14,8 @@ enum class StopBits { One, Two };
 
 // Windows-style time-outs, in nominal milliseconds (see timescale).
 struct Timeouts {
-  int readIntervalMs = 100;      // a read returns when the line stays quiet this long after a byte
-  int readTotalPerByteMs = 1;    // plus this for every byte asked for
+  int readIntervalMs = 100;    // a read returns when the line stays quiet this long after a byte
+  int readTotalPerByteMs = 1;  // plus this for every byte asked for
   int readTotalConstantMs = 500;
   int writeTotalPerByteMs = 1;
   int writeTotalConstantMs = 100;

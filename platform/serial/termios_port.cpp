@@ -1,13 +1,12 @@
+#include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <filesystem>
 
 #include "platform/serial/serial_port.h"
 #include "platform/timescale/timescale.h"
@@ -93,8 +92,9 @@ class TermiosPort final : public SerialPort {
 
   int Write(const void* bytes, int count) override {
     if (fd_ < 0 || count <= 0) return 0;
-    auto deadline = timescale::Clock::now() +
-                    timescale::Real(milliseconds(timeouts_.writeTotalPerByteMs * count + timeouts_.writeTotalConstantMs));
+    auto deadline =
+        timescale::Clock::now() +
+        timescale::Real(milliseconds(timeouts_.writeTotalPerByteMs * count + timeouts_.writeTotalConstantMs));
     const char* p = static_cast<const char*>(bytes);
     int written = 0;
     while (written < count) {
@@ -144,7 +144,9 @@ class TermiosPort final : public SerialPort {
 
 }  // namespace
 
-std::unique_ptr<SerialPort> MakeTermiosPort(const Timeouts& timeouts) { return std::make_unique<TermiosPort>(timeouts); }
+std::unique_ptr<SerialPort> MakeTermiosPort(const Timeouts& timeouts) {
+  return std::make_unique<TermiosPort>(timeouts);
+}
 
 std::string ResolveDevicePath(const std::string& windowsName) {
   std::string name = windowsName;

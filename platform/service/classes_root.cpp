@@ -1,11 +1,9 @@
-#include "platform/service/registry.h"
-
 #include <cstdlib>
-#include <utility>
-
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 
+#include "platform/service/registry.h"
 #include "platform/service/win_error.h"
 
 namespace service {
@@ -35,9 +33,7 @@ class ClassesRoot : public Registry {
   long SetValue(const std::string& key, const std::string& name, const std::string& data) override {
     return target_.SetValue(key, name, data);
   }
-  long DeleteValue(const std::string& key, const std::string& name) override {
-    return target_.DeleteValue(key, name);
-  }
+  long DeleteValue(const std::string& key, const std::string& name) override { return target_.DeleteValue(key, name); }
   long DeleteTree(const std::string& key) override { return target_.DeleteTree(key); }
 
  private:

@@ -1,15 +1,13 @@
-#include "platform/service/registry.h"
-
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <utility>
-
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 
 #include "platform/profile/profile_file.h"
+#include "platform/service/registry.h"
 #include "platform/service/registry_format.h"
 #include "platform/service/win_error.h"
 

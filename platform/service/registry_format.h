@@ -26,7 +26,7 @@
 namespace service {
 
 struct RegistryKeyData {
-  std::string path;  // as created
+  std::string path;                                         // as created
   std::vector<std::pair<std::string, std::string>> values;  // name, data; in the order set
 };
 

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <string>
-
 #include <unistd.h>
 
 #include "platform/service/win_error.h"

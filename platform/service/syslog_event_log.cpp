@@ -1,8 +1,7 @@
-#include "platform/service/event_log.h"
-
 #include <mutex>
-
 #include <syslog.h>
+
+#include "platform/service/event_log.h"
 
 namespace service {
 namespace {

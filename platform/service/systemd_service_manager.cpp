@@ -1,16 +1,14 @@
-#include "platform/service/service_manager.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <vector>
-
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/profile/profile_file.h"
+#include "platform/service/service_manager.h"
 #include "platform/service/systemd_unit.h"
 #include "platform/service/win_error.h"
 

@@ -42,16 +42,21 @@ std::optional<std::string> ExecStartLine(const std::string& programPath) {
 std::string RenderUnit(const std::string& execStartLine, const ServiceSettings& settings) {
   const std::string& description = settings.description.empty() ? settings.displayName : settings.description;
   return "[Unit]\n"
-         "Description=" + UnitValue(description) + "\n"
+         "Description=" +
+         UnitValue(description) +
+         "\n"
          "After=network.target\n"
          "\n"
          "[Service]\n"
-         "Type=simple\n" + execStartLine + "\n"
+         "Type=simple\n" +
+         execStartLine +
+         "\n"
          "Restart=on-abnormal\n"
          "RestartSec=5\n"
          "\n"
          "[Install]\n"
-         "WantedBy=" + std::string(kBootTarget) + "\n";
+         "WantedBy=" +
+         std::string(kBootTarget) + "\n";
 }
 
 std::optional<std::string> FindExecStartLine(const std::string& unitText) {

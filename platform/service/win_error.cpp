@@ -7,21 +7,15 @@ namespace service {
 long ErrorFromErrno(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR:
-      return kErrorFileNotFound;
+    case ENOTDIR: return kErrorFileNotFound;
     case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
-    case EROFS:
-      return kErrorWriteProtect;
+    case EPERM: return kErrorAccessDenied;
+    case EROFS: return kErrorWriteProtect;
     case ENOSPC:
-    case EDQUOT:
-      return kErrorDiskFull;
+    case EDQUOT: return kErrorDiskFull;
     case EINVAL:
-    case ENAMETOOLONG:
-      return kErrorInvalidParameter;
-    default:
-      return kErrorCantWrite;
+    case ENAMETOOLONG: return kErrorInvalidParameter;
+    default: return kErrorCantWrite;
   }
 }
 

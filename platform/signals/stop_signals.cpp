@@ -2,7 +2,6 @@
 
 #include <csignal>
 #include <ctime>
-
 #include <pthread.h>
 #include <sys/signalfd.h>
 

@@ -1,8 +1,8 @@
 #include "platform/speech/espeak_engine.h"
 
-#include <espeak-ng/speak_lib.h>
-
 #include <mutex>
+
+#include <espeak-ng/speak_lib.h>
 
 namespace speech::espeak {
 namespace {

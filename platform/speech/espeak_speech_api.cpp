@@ -1,9 +1,8 @@
 // The speech interface over espeak-ng, WAV files and the voice catalogue.
-#include "platform/speech/speech_api.h"
-
 #include <utility>
 
 #include "platform/speech/espeak_voice.h"
+#include "platform/speech/speech_api.h"
 #include "platform/speech/wav_file_stream.h"
 
 namespace speech {

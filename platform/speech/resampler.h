@@ -28,7 +28,7 @@ class Resampler {
   uint32_t up_;    // outRate / gcd
   uint32_t down_;  // inRate / gcd
   int halfTaps_;
-  double cutoff_;  // relative to the input's Nyquist frequency
+  double cutoff_;             // relative to the input's Nyquist frequency
   std::vector<float> table_;  // up_ phases of 2 * halfTaps_ coefficients; empty when too big
   // Per tabled phase: the tap that alone makes the output, or -1. Upsampling
   // by a whole factor has such phases (the input samples themselves), and

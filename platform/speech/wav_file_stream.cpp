@@ -93,8 +93,8 @@ class WavFileStream : public AudioStream {
     if (!file_) return true;
     uint8_t header[kHeaderSize];
     FillHeader(header, format_, dataBytes_);
-    bool ok = !failed_ && std::fseek(file_, 0, SEEK_SET) == 0 &&
-              std::fwrite(header, 1, kHeaderSize, file_) == kHeaderSize;
+    bool ok =
+        !failed_ && std::fseek(file_, 0, SEEK_SET) == 0 && std::fwrite(header, 1, kHeaderSize, file_) == kHeaderSize;
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     return ok;

@@ -41,8 +41,7 @@ std::string FormatLocalTime(std::time_t time) {
 }
 
 std::string FormatLocalTime(std::chrono::system_clock::time_point time) {
-  return FormatLocalTime(std::chrono::system_clock::to_time_t(
-      std::chrono::floor<std::chrono::seconds>(time)));
+  return FormatLocalTime(std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(time)));
 }
 
 std::optional<std::time_t> ParseLocalTime(std::string_view text) {
@@ -53,8 +52,7 @@ std::optional<std::time_t> ParseLocalTime(std::string_view text) {
   const int hour = Digits(text, 11, 2);
   const int minute = Digits(text, 14, 2);
   const int second = Digits(text, 17, 2);
-  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
-      minute > 59 || second > 59) {
+  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59) {
     return std::nullopt;
   }
 
@@ -72,8 +70,8 @@ std::optional<std::time_t> ParseLocalTime(std::string_view text) {
   if (time == static_cast<std::time_t>(-1) && errno != 0) return std::nullopt;
   // mktime moves a time inside a daylight-saving gap to a real one; the
   // fields then differ from the text.
-  if (local.tm_year != year - 1900 || local.tm_mon != month - 1 || local.tm_mday != day ||
-      local.tm_hour != hour || local.tm_min != minute || local.tm_sec != second) {
+  if (local.tm_year != year - 1900 || local.tm_mon != month - 1 || local.tm_mday != day || local.tm_hour != hour ||
+      local.tm_min != minute || local.tm_sec != second) {
     return std::nullopt;
   }
   return time;

@@ -1,8 +1,7 @@
 #include "platform/ui/headless_run.h"
 
-#include <syslog.h>
-
 #include <cstdio>
+#include <syslog.h>
 
 void ReportLine(const std::string& utf8) {
   std::printf("%s\n", utf8.c_str());

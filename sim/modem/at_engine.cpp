@@ -291,9 +291,9 @@ std::string AtEngine::Read(const std::string& suffix) {
   if (!index) return Error();
   StoredMessage* message = state_.store.At(*index);
   if (!message) return InvalidIndex();
-  std::string reply = Info({"+CMGR: " + std::to_string(static_cast<int>(message->status)) + ",," +
-                                std::to_string(TpduLength(message->pdu)),
-                            message->pdu});
+  std::string reply = Info(
+      {"+CMGR: " + std::to_string(static_cast<int>(message->status)) + ",," + std::to_string(TpduLength(message->pdu)),
+       message->pdu});
   message->status = SlotStatus::Read;
   return reply;
 }

@@ -69,8 +69,9 @@ std::vector<std::string> Reorder(const std::vector<std::string>& pdus, const std
 
 json Stored(MessageStore& store, const std::vector<std::string>& pdus, SlotStatus status) {
   auto slots = store.Store(pdus, status);
-  if (!slots) throw BadRequest("storage full: " + std::to_string(pdus.size()) + " needed, " +
-                               std::to_string(store.Capacity() - store.Used()) + " free");
+  if (!slots)
+    throw BadRequest("storage full: " + std::to_string(pdus.size()) + " needed, " +
+                     std::to_string(store.Capacity() - store.Used()) + " free");
   return {{"ok", true}, {"slots", *slots}, {"pdus", pdus}};
 }
 
@@ -224,11 +225,11 @@ json ControlProtocol::Reset() {
 
 json ControlProtocol::FaultsJson() const {
   const Faults& f = state_.faults;
-  return {{"fail_sends", f.failSends},   {"fail_deletes", f.failDeletes},
-          {"fail_lists", f.failLists},   {"silent", f.silentCommands},
-          {"delay_ms", f.replyDelayMs},  {"chunk_size", f.chunkBytes},
-          {"chunk_gap_ms", f.chunkGapMs}, {"signal", f.signal},
-          {"sim_not_ready", f.simNotReady}, {"registration", f.registration},
+  return {{"fail_sends", f.failSends},          {"fail_deletes", f.failDeletes},
+          {"fail_lists", f.failLists},          {"silent", f.silentCommands},
+          {"delay_ms", f.replyDelayMs},         {"chunk_size", f.chunkBytes},
+          {"chunk_gap_ms", f.chunkGapMs},       {"signal", f.signal},
+          {"sim_not_ready", f.simNotReady},     {"registration", f.registration},
           {"registration_ok", f.registrationOk}};
 }
 

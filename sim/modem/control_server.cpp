@@ -1,9 +1,8 @@
 #include "sim/modem/control_server.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -4,10 +4,9 @@
 #pragma once
 
 #include <functional>
+#include <poll.h>
 #include <string>
 #include <vector>
-
-#include <poll.h>
 
 namespace modemsim {
 
@@ -32,7 +31,7 @@ class ControlServer {
     int fd;
     std::string in;
     std::string out;
-    bool ended = false;   // the client sent its last request; close once answered
+    bool ended = false;  // the client sent its last request; close once answered
     bool failed = false;
   };
   void Read(Client& client);

@@ -45,9 +45,7 @@ std::string Hex(const std::vector<uint8_t>& octets) {
   return hex;
 }
 
-std::string OctetHex(int value) {
-  return Hex({static_cast<uint8_t>(value)});
-}
+std::string OctetHex(int value) { return Hex({static_cast<uint8_t>(value)}); }
 
 // Digits in swapped semi-octets, an odd count padded with 'F'.
 std::string SwappedDigits(const std::string& digits) {
@@ -59,9 +57,7 @@ std::string SwappedDigits(const std::string& digits) {
   return out;
 }
 
-bool AllDigits(const std::string& s) {
-  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
-}
+bool AllDigits(const std::string& s) { return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos; }
 
 std::string Describe(char16_t unit) {
   char text[16];
@@ -75,10 +71,8 @@ std::string ToSymbols(const DeliverMessage& message, std::vector<Symbol>& symbol
     if (!gbk) return "text has characters outside GBK";
     for (size_t i = 0; i < gbk->size(); ++i) {
       auto lead = static_cast<uint8_t>((*gbk)[i]);
-      if (lead >= 0x81 && i + 1 < gbk->size())
-        symbols.push_back({lead, static_cast<uint8_t>((*gbk)[++i])});
-      else
-        symbols.push_back({lead});
+      if (lead >= 0x81 && i + 1 < gbk->size()) symbols.push_back({lead, static_cast<uint8_t>((*gbk)[++i])});
+      else symbols.push_back({lead});
     }
     return {};
   }
@@ -92,8 +86,8 @@ std::string ToSymbols(const DeliverMessage& message, std::vector<Symbol>& symbol
       continue;
     }
     Symbol octets = {static_cast<uint8_t>(unit >> 8), static_cast<uint8_t>(unit)};
-    bool pair = unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-                units[i + 1] < 0xE000;
+    bool pair =
+        unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000;
     if (pair) {
       ++i;
       octets.push_back(static_cast<uint8_t>(units[i] >> 8));
@@ -182,7 +176,8 @@ std::string UserData(SmsCoding coding, const std::vector<uint8_t>& header, const
   std::vector<uint8_t> units;
   for (size_t i = range.begin; i < range.end; ++i) units.insert(units.end(), symbols[i].begin(), symbols[i].end());
   int headerOctets = static_cast<int>(header.size());
-  if (coding != SmsCoding::Gsm7) return OctetHex(headerOctets + static_cast<int>(units.size())) + Hex(header) + Hex(units);
+  if (coding != SmsCoding::Gsm7)
+    return OctetHex(headerOctets + static_cast<int>(units.size())) + Hex(header) + Hex(units);
   // The text starts on the first septet boundary after the header; the
   // bits between are fill, and the length counts them as septets.
   int headerSeptets = (headerOctets * 8 + 6) / 7;

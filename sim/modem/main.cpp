@@ -11,13 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <poll.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-#include <poll.h>
 #include "platform/signals/stop_signals.h"
-#include <unistd.h>
-
 #include "sim/modem/at_engine.h"
 #include "sim/modem/control_protocol.h"
 #include "sim/modem/control_server.h"
@@ -79,8 +78,7 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   std::optional<Options> options = ParseOptions(argc, argv);
-  if (!options)
-    return Fail("usage: modemsim --device-dir DIR --com N --control PORT [--storage SLOTS]");
+  if (!options) return Fail("usage: modemsim --device-dir DIR --com N --control PORT [--storage SLOTS]");
 
   // Signals arrive through a descriptor, so the poll loop never misses one.
   stop_signals::Block();

@@ -24,7 +24,7 @@ struct Faults {
   int chunkGapMs = 30;
   int signal = 23;
   bool simNotReady = false;
-  int registration = 1;  // "+CREG" status: 1 home, 2 searching, 5 roaming...
+  int registration = 1;        // "+CREG" status: 1 home, 2 searching, 5 roaming...
   bool registrationOk = true;  // false: the status line comes without "OK"
 };
 

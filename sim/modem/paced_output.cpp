@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-
 #include <unistd.h>
 
 namespace modemsim {

@@ -3,9 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/service/win_error.h"
 #include "smsservice/host/command_line.h"
 #include "smsservice/host/host_platform.h"
 #include "smsservice/host/quillon_module.h"
-#include "platform/service/win_error.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

@@ -6,10 +6,10 @@
 
 #include <ace/Init_ACE.h>
 
-#include "smsservice/modem/gsm_modem.h"
-#include "platform/signals/stop_signals.h"
-#include "smsservice/server/ui_proxy_server.h"
 #include "platform/service/win_error.h"
+#include "platform/signals/stop_signals.h"
+#include "smsservice/modem/gsm_modem.h"
+#include "smsservice/server/ui_proxy_server.h"
 
 namespace {
 
@@ -49,19 +49,14 @@ bool CQuillonModule::ParseCommandLine(const std::vector<std::string>& args, int*
   perUser_ = verb == HostVerb::kRegServerPerUser || verb == HostVerb::kUnregServerPerUser;
   switch (verb) {
     case HostVerb::kUnregServer:
-    case HostVerb::kUnregServerPerUser:
-      *result = UnregisterAppId();
-      return false;
+    case HostVerb::kUnregServerPerUser: *result = UnregisterAppId(); return false;
     case HostVerb::kRegServer:
-    case HostVerb::kRegServerPerUser:
-      *result = RegisterAppId(false);
-      return false;
+    case HostVerb::kRegServerPerUser: *result = RegisterAppId(false); return false;
     case HostVerb::kService:
       *result = RegisterAppId(true);
       if (*result == 0) *result = ConfigureService();
       return false;
-    case HostVerb::kNone:
-      break;
+    case HostVerb::kNone: break;
   }
   return true;
 }
@@ -156,21 +151,20 @@ int CQuillonModule::Start() {
   long error = registry->OpenKey("AppID");
   if (error == 0) error = registry->OpenKey(AppIdKey());
   if (error != 0) {
-    std::fprintf(stderr, "%s: not registered (error %ld); register with -RegServer or -Service\n", kServiceName,
-                 error);
+    std::fprintf(stderr, "%s: not registered (error %ld); register with -RegServer or -Service\n", kServiceName, error);
     return static_cast<int>(error);
   }
   std::string localService;
-  serviceMode_ = registry->QueryValue(AppIdKey(), "LocalService", &localService) == 0 &&
-                 localService.size() <= kMaxLocalService;
+  serviceMode_ =
+      registry->QueryValue(AppIdKey(), "LocalService", &localService) == 0 && localService.size() <= kMaxLocalService;
   if (!serviceMode_) {
     exitCode_ = Run();
     return exitCode_;
   }
   error = platform_.dispatcher([this] { ServiceMain(); });
   if (error != 0) {
-    std::fprintf(stderr, "%s: registered as a service; start it with the service manager (error %ld)\n",
-                 kServiceName, error);
+    std::fprintf(stderr, "%s: registered as a service; start it with the service manager (error %ld)\n", kServiceName,
+                 error);
     exitCode_ = static_cast<int>(error);
   }
   return exitCode_;
@@ -229,8 +223,7 @@ void CQuillonModule::ServiceHandler(unsigned long control) {
     case 4:  // interrogate
     case 5:  // shutdown: the process simply ends with the system
       break;
-    default:
-      LogEvent("Bad service request");
+    default: LogEvent("Bad service request");
   }
 }
 

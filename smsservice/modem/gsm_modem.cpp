@@ -1,9 +1,8 @@
 #include "smsservice/modem/gsm_modem.h"
 
-#include <syslog.h>
-
 #include <cstdio>
 #include <cstring>
+#include <syslog.h>
 
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"

@@ -3,14 +3,14 @@
 // Recovery is always driven by the clients' open requests.
 #pragma once
 
+#include <atomic>
+
 #include <ace/Null_Mutex.h>
 #include <ace/Singleton.h>
 #include <ace/Thread.h>
 
-#include <atomic>
-
-#include "smsservice/modem/modem_sms.h"
 #include "common/tp_packet.h"
+#include "smsservice/modem/modem_sms.h"
 
 class CSmsTraffic;
 

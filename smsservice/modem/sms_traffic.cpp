@@ -1,14 +1,13 @@
 #include "smsservice/modem/sms_traffic.h"
 
-#include <syslog.h>
-
 #include <deque>
 #include <memory>
+#include <syslog.h>
 
+#include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/gsm_modem.h"
 #include "smsservice/modem/pdu_codec.h"
-#include "platform/timescale/timescale.h"
 
 namespace {
 

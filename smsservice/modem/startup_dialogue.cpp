@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/serial_line.h"
-#include "platform/timescale/timescale.h"
 
 namespace {
 

@@ -95,24 +95,21 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
       length = buffer.length;
       break;
     }
-    case TP_SMS_FETCH:
-      length = Fetch(modem, buffer);
-      break;
+    case TP_SMS_FETCH: length = Fetch(modem, buffer); break;
     case TP_SMS_SUBMIT: {
       TpMessage message;
       message.Parse(packet);
       length = Submit(*message.smsSubmit, modem, buffer);
       break;
     }
-    default:
-      return 0;
+    default: return 0;
   }
   std::memcpy(reply, buffer.data, length);
   return length;
 }
 
-size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
-                     const ACE_Time_Value& now, uint8_t* reply) {
+size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+                     uint8_t* reply) {
   if (count == 0 || bytes[0] != TP_MARKER) return 0;
   try {
     SP_Packet packet(bytes, static_cast<uint32_t>(count));

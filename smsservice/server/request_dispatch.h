@@ -2,13 +2,13 @@
 // operations and a clock, apart from any socket.
 #pragma once
 
-#include <ace/Time_Value.h>
-
 #include <cstddef>
 #include <cstdint>
 
-#include "smsservice/modem/modem_sms.h"
+#include <ace/Time_Value.h>
+
 #include "common/tp_packet.h"
+#include "smsservice/modem/modem_sms.h"
 
 // The modem operations a request needs; the service passes the driver.
 class ModemAccess {
@@ -45,5 +45,5 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
 // One read's worth of bytes: checks the marker, verifies the first packet
 // and answers it; bytes after the first packet are ignored. Returns the reply
 // length, 0 when nothing is to be answered.
-size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
-                     const ACE_Time_Value& now, uint8_t* reply);
+size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+                     uint8_t* reply);

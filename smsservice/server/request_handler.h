@@ -1,10 +1,10 @@
 // One client connection: each read is one request, answered at once.
 #pragma once
 
+#include <memory>
+
 #include <ace/Event_Handler.h>
 #include <ace/SOCK_Stream.h>
-
-#include <memory>
 
 #include "smsservice/server/request_dispatch.h"
 

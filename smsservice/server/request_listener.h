@@ -1,10 +1,10 @@
 // Accepts client connections and gives each its own handler.
 #pragma once
 
+#include <string>
+
 #include <ace/Event_Handler.h>
 #include <ace/SOCK_Acceptor.h>
-
-#include <string>
 
 class CRequest_Listener : public ACE_Event_Handler {
  public:

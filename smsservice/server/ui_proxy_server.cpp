@@ -1,8 +1,8 @@
 #include "smsservice/server/ui_proxy_server.h"
 
-#include <ace/Select_Reactor.h>
-
 #include <vector>
+
+#include <ace/Select_Reactor.h>
 
 #include "smsservice/server/request_handler.h"
 

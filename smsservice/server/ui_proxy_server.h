@@ -3,15 +3,15 @@
 // one reply; the server never sends anything unasked.
 #pragma once
 
+#include <list>
+#include <memory>
+#include <string>
+
 #include <ace/Null_Mutex.h>
 #include <ace/Reactor.h>
 #include <ace/Singleton.h>
 #include <ace/Thread.h>
 #include <ace/Thread_Mutex.h>
-
-#include <list>
-#include <memory>
-#include <string>
 
 #include "smsservice/server/request_listener.h"
 

@@ -1,16 +1,16 @@
 // The broadcast command agent against bcsim over real sockets.
 #include "gateway/broadcast/bc_agent.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include <gtest/gtest.h>
+
 #include "gateway/broadcast/bc_exception.h"
-#include "tests/e2e/support/bc_sim.h"
+#include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast_server_settings.h"
 #include "platform/codepage/codepage.h"
-#include "gateway/broadcast/diag_log.h"
+#include "tests/e2e/support/bc_sim.h"
 #include "tests/e2e/support/modem_sim.h"
 
 namespace {
@@ -138,13 +138,14 @@ TEST_F(BroadcastAgent, RemovingSessionMinusOneOpensNoConnection) {
     agent.removeSession(7);
   }
   WaitUntil([&] { return sim->Commands().size() == 4; }, 2);  // the "quit" is not answered, so not awaited
-  EXPECT_EQ(sim->Commands(), (std::vector<std::string>{"logon 10\tadmin\tvexil", "session set 7\tSTAT=0",
-                                                       "session rm 7", "quit"}));
+  EXPECT_EQ(sim->Commands(),
+            (std::vector<std::string>{"logon 10\tadmin\tvexil", "session set 7\tSTAT=0", "session rm 7", "quit"}));
 }
 
 TEST_F(BroadcastAgent, TermListSurvivesSegmentsAndSkipsShortLines) {
   sim->Call({{"cmd", "term_list_pacing"}, {"chunk", 7}, {"gap_ms", 2}});
-  sim->Call({{"cmd", "term_list_extra"}, {"lines", {"000 99\tsix\t1.2.3.4\t0\t1\t0\n", "000 98\t\t\tseven\t9.9.9.9\t4\t1\t0\tx\n"}},
+  sim->Call({{"cmd", "term_list_extra"},
+             {"lines", {"000 99\tsix\t1.2.3.4\t0\t1\t0\n", "000 98\t\t\tseven\t9.9.9.9\t4\t1\t0\tx\n"}},
              {"at", 3}});
   BCAgent agent;
   std::vector<TermInfo> list{{5, "stale", "", 0}};

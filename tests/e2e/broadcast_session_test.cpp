@@ -1,22 +1,22 @@
 // Broadcast sessions end to end: the session manager, the component
 // stand-ins and bcsim, over real sockets. The sound plays twenty times
 // faster than real time.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 
-#include "platform/com/apartment.h"
-#include "tests/e2e/support/bc_sim.h"
-#include "platform/broadcast/broadcast_components.h"
-#include "gateway/broadcast_server_settings.h"
-#include "platform/com/class_registry.h"
-#include "platform/codepage/codepage.h"
-#include "platform/ui/message_box.h"
-#include "tests/e2e/support/modem_sim.h"
+#include <gtest/gtest.h>
+
 #include "gateway/broadcast/session_mgr.h"
+#include "gateway/broadcast_server_settings.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/codepage/codepage.h"
+#include "platform/com/apartment.h"
+#include "platform/com/class_registry.h"
+#include "platform/ui/message_box.h"
+#include "tests/e2e/support/bc_sim.h"
+#include "tests/e2e/support/modem_sim.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ class BroadcastSessions : public ::testing::Test {
     for (const char* name : {"a", "b", "c"}) {
       std::string wav = (media / (std::string(name) + ".wav")).string();
       std::string mp3 = (media / (std::string(name) + ".mp3")).string();
-      std::string make = "sox -n -r 44100 -c 2 " + wav + " synth 1 sine 440 2>/dev/null && lame --quiet -b 128 " + wav +
-                         " " + mp3;
+      std::string make =
+          "sox -n -r 44100 -c 2 " + wav + " synth 1 sine 440 2>/dev/null && lame --quiet -b 128 " + wav + " " + mp3;
       ASSERT_EQ(std::system(make.c_str()), 0);
     }
     std::ofstream(media / "broken.mp3") << "not audio at all";

@@ -1,7 +1,5 @@
 // The modem driver and traffic engine against modemsim over a real
 // pseudo-terminal. The engine's waits run ten times faster than in service.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -9,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/codepage/codepage.h"
 #include "smsservice/modem/gsm_modem.h"
-#include "tests/e2e/support/modem_sim.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"
+#include "tests/e2e/support/modem_sim.h"
 
 namespace {
 
@@ -49,11 +49,13 @@ class ModemEngine : public ::testing::Test {
   // Messages fetched until `count` have come or `seconds` have passed.
   std::vector<Received> Fetch(size_t count, double seconds) {
     std::vector<Received> got;
-    WaitUntil([&] {
-      char number[SMS_NUMBER_FIELD], stamp[SMS_NUMBER_FIELD], text[SMS_TEXT_FIELD];
-      while (got.size() < count && modem->FetchReceived(number, stamp, text)) got.push_back({number, stamp, text});
-      return got.size() >= count;
-    }, seconds);
+    WaitUntil(
+        [&] {
+          char number[SMS_NUMBER_FIELD], stamp[SMS_NUMBER_FIELD], text[SMS_TEXT_FIELD];
+          while (got.size() < count && modem->FetchReceived(number, stamp, text)) got.push_back({number, stamp, text});
+          return got.size() >= count;
+        },
+        seconds);
     return got;
   }
   void Inject(const std::string& from, const std::string& text, nlohmann::json extra = nlohmann::json::object()) {
@@ -215,7 +217,8 @@ TEST_F(ModemEngine, AMessagePushedDuringAListingIsSentAfterTheDeletions) {
   ASSERT_TRUE(WaitUntil([&] { return SentCount() == 1; }, 5));
   auto lines = sim->CommandLines();
   auto position = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
-  EXPECT_LT(position("AT+CMGD=3"), position("AT+CMGS=" + std::to_string(sim->Call({{"cmd", "sent"}})["sent"][0]["length"].get<int>())));
+  EXPECT_LT(position("AT+CMGD=3"),
+            position("AT+CMGS=" + std::to_string(sim->Call({{"cmd", "sent"}})["sent"][0]["length"].get<int>())));
   EXPECT_EQ(Fetch(3, 2).size(), 3u);
 }
 

@@ -1,7 +1,7 @@
 // The engine's own pace, at its real timings.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+
+#include <gtest/gtest.h>
 
 #include "smsservice/modem/gsm_modem.h"
 #include "tests/e2e/support/modem_sim.h"

@@ -1,20 +1,21 @@
 // The monitor's acquisition steps against bcsim through the terminal
 // information components, over real sockets: what the records, counts and
 // areas hold after each step, and what a server fault leaves behind.
-#include <gtest/gtest.h>
+#include "monitor/acquisition/terminal_acquisition.h"
 
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "monitor/acquisition/acquisition_sequences.h"
-#include "platform/com/apartment.h"
-#include "tests/e2e/support/bc_sim.h"
-#include "platform/broadcast/broadcast_components.h"
-#include "platform/codepage/codepage.h"
 #include "monitor/acquisition/fault_codes.h"
 #include "monitor/settings/monitor_settings.h"
-#include "monitor/acquisition/terminal_acquisition.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/codepage/codepage.h"
+#include "platform/com/apartment.h"
+#include "tests/e2e/support/bc_sim.h"
 
 namespace {
 
@@ -263,8 +264,7 @@ TEST_F(TerminalAcquisitionTest, AnAreaTheServerDoesNotNameIsDropped) {
 }
 
 TEST_F(TerminalAcquisitionTest, MembersAreReadInPagesOfAHundred) {
-  Start({{"generate", {{"terminals", 250}, {"areas", 1}}},
-         {"areas", {{{"id", 2}, {"members", Range(101, 200)}}}}});
+  Start({{"generate", {{"terminals", 250}, {"areas", 1}}}, {"areas", {{{"id", 2}, {"members", Range(101, 200)}}}}});
   ASSERT_TRUE(Poll());
   ASSERT_TRUE(acquisition->syncAreas());
   sim->Call({{"cmd", "info_log"}, {"clear", true}});

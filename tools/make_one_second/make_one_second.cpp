@@ -3,14 +3,13 @@
 // the program directory), so that it matches the messages it precedes.
 //
 //   make_one_second <dir>/OneSecond.mp3
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-#include "platform/speech/wav_file_stream.h"
 #include "gateway/audio/wav_to_mp3.h"
+#include "platform/speech/wav_file_stream.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -1,19 +1,19 @@
 #include "tools/quillonctl/client_commands.h"
 
-#include <ace/INET_Addr.h>
-#include <ace/SOCK_Connector.h>
-#include <ace/SOCK_Stream.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <thread>
 
-#include "tools/quillonctl/command_line.h"
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Connector.h>
+#include <ace/SOCK_Stream.h>
+
 #include "common/kestrum_agent.h"
 #include "common/sms_stamp.h"
-#include "tools/quillonctl/terminal_text.h"
 #include "common/tp_packet.h"
+#include "tools/quillonctl/command_line.h"
+#include "tools/quillonctl/terminal_text.h"
 
 namespace {
 
@@ -125,17 +125,20 @@ int RunSendCommand(const std::vector<std::string>& args) {
   double timeout = static_cast<double>(options.Number("timeout", 1, 3600, 30));
 
   KestrumAgent agent(AGENT_MODE_SEND);
-  if (!WaitReady(agent, s, timeout)) throw RejectedInput("the modem did not become ready within " + std::to_string(int(timeout)) + " s");
+  if (!WaitReady(agent, s, timeout))
+    throw RejectedInput("the modem did not become ready within " + std::to_string(int(timeout)) + " s");
   if (!agent.QueueSend(centre.c_str(), to.c_str(), text.c_str(), static_cast<uint8_t>(dcs)))
     throw RejectedInput("the modem is not ready");
   auto start = Clock::now();
-  while (agent.AcknowledgedCount() == 0 && agent.UnacknowledgedCount() == 0 && SecondsSince(start) < timeout) Sleep(0.05);
+  while (agent.AcknowledgedCount() == 0 && agent.UnacknowledgedCount() == 0 && SecondsSince(start) < timeout)
+    Sleep(0.05);
   if (agent.AcknowledgedCount() == 1) {
     std::cout << "queued for sending to " << to << std::endl;
     return 0;
   }
-  throw RejectedInput(agent.UnacknowledgedCount() ? "the SMS service refused the message (modem not ready, queue full, or too long for one SMS)"
-                                                  : "no answer from the SMS service");
+  throw RejectedInput(agent.UnacknowledgedCount()
+                          ? "the SMS service refused the message (modem not ready, queue full, or too long for one SMS)"
+                          : "no answer from the SMS service");
 }
 
 int RunFetchCommand(const std::vector<std::string>& args) {

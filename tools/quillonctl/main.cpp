@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "common/tp_packet.h"
 #include "tools/quillonctl/client_commands.h"
 #include "tools/quillonctl/command_line.h"
 #include "tools/quillonctl/packet_commands.h"
 #include "tools/quillonctl/pdu_commands.h"
-#include "common/tp_packet.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <iostream>
 
-#include "tools/quillonctl/command_line.h"
-#include "smsservice/modem/pdu_codec.h"
-#include "tools/quillonctl/terminal_text.h"
 #include "common/tp_packet.h"
+#include "smsservice/modem/pdu_codec.h"
+#include "tools/quillonctl/command_line.h"
+#include "tools/quillonctl/terminal_text.h"
 
 namespace {
 
@@ -79,8 +79,10 @@ void PrintMessage(const TpMessage& message) {
   auto printStatus = [](const TpModemStatus& s) {
     std::cout << "com=" << int(s.port) << "\nbaud=" << s.baud << "\nstate=" << int(s.state) << "\n";
   };
-  if (message.modemOpen) std::cout << "com=" << int(message.modemOpen->port) << "\nbaud=" << message.modemOpen->baud << "\n";
-  if (message.modemQuery) std::cout << "com=" << int(message.modemQuery->port) << "\nbaud=" << message.modemQuery->baud << "\n";
+  if (message.modemOpen)
+    std::cout << "com=" << int(message.modemOpen->port) << "\nbaud=" << message.modemOpen->baud << "\n";
+  if (message.modemQuery)
+    std::cout << "com=" << int(message.modemQuery->port) << "\nbaud=" << message.modemQuery->baud << "\n";
   if (message.modemState) printStatus(*message.modemState);
   if (message.modemQueryAck) printStatus(*message.modemQueryAck);
   if (const auto& d = message.smsDeliver) {

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "tools/quillonctl/command_line.h"
 #include "smsservice/modem/pdu_codec.h"
+#include "tools/quillonctl/command_line.h"
 #include "tools/quillonctl/terminal_text.h"
 
 namespace {

@@ -22,7 +22,6 @@ std::string GbkToTerminalLine(std::string_view gbk) {
 
 std::string CheckedNumber(const std::string& text, const std::string& what, bool mayBeEmpty) {
   bool digits = text.find_first_not_of("0123456789") == std::string::npos;
-  if (!digits || text.size() > 15 || (text.empty() && !mayBeEmpty))
-    throw UsageError(what + " must be 1 to 15 digits");
+  if (!digits || text.size() > 15 || (text.empty() && !mayBeEmpty)) throw UsageError(what + " must be 1 to 15 digits");
   return text;
 }

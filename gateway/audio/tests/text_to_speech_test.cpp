@@ -1,16 +1,15 @@
 #include "gateway/audio/text_to_speech.h"
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unistd.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/codepage/codepage.h"
 

@@ -1,21 +1,20 @@
 #include "gateway/audio/wav_to_mp3.h"
 
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <numbers>
 #include <sstream>
+#include <stdlib.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/lame_enc/mp3_frame.h"
 #include "platform/speech/wav_file_stream.h"

@@ -1,9 +1,9 @@
 #include "gateway/broadcast/bc_exception.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "gateway/broadcast/diag_log.h"
 
@@ -39,9 +39,8 @@ TEST(DiagnosticLog, OnlyARegisteredLoggerWithSinksAndThresholdHearsIt) {
   WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "nobody %d", 1);  // no logger: nothing
   RegisterLogger(BROADCAST_LOG_CATEGORY, LogLevel::Warn);
   WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "no sink %d", 2);
-  AddLogSink(BROADCAST_LOG_CATEGORY, [&](const char* level, const std::string& line) {
-    heard.push_back(std::string(level) + ":" + line);
-  });
+  AddLogSink(BROADCAST_LOG_CATEGORY,
+             [&](const char* level, const std::string& line) { heard.push_back(std::string(level) + ":" + line); });
   WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Info, "below threshold");
   WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "创建会话失败,(%s)", "401 refused");
   WriteLog(3, LogLevel::Error, "other category");

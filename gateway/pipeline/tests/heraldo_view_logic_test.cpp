@@ -1,13 +1,13 @@
 #include "gateway/pipeline/heraldo_view_logic.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 #include "platform/codepage/codepage.h"
 #include "platform/timetext/timetext.h"
@@ -84,8 +84,8 @@ struct FakeClock : WallClock {
 class Pipeline : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("heraldo-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() / ("heraldo-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     settings.lastClearTime = timetext::FormatLocalTime(clock.now);

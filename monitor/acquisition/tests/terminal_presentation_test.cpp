@@ -2,10 +2,10 @@
 // rule, address text and change time.
 #include <gtest/gtest.h>
 
-#include "platform/codepage/codepage.h"
 #include "monitor/acquisition/fault_codes.h"
 #include "monitor/acquisition/local_clock.h"
 #include "monitor/acquisition/terminal_record.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 

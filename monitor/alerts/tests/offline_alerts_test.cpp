@@ -1,11 +1,11 @@
 #include "monitor/alerts/offline_alerts.h"
 
-#include <gtest/gtest.h>
-
 #include <ctime>
 
-#include "platform/codepage/codepage.h"
+#include <gtest/gtest.h>
+
 #include "monitor/alerts/report_clock.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ class Alerts : public ::testing::Test {
   void SetUp() override {
     settings.smsCentre = "8613800100500";
     settings.offlinePercent = 50;
-    settings.areas[TOTAL_AREA_ID] = {Gbk("大面积离线"), UNJUDGED_BASELINE, {{"boss", "13900000001"}, {"ops", "13900000002"}}};
+    settings.areas[TOTAL_AREA_ID] = {
+        Gbk("大面积离线"), UNJUDGED_BASELINE, {{"boss", "13900000001"}, {"ops", "13900000002"}}};
   }
   void Poll(size_t present, int32_t offline) {
     terminals.present = present;
@@ -90,8 +91,8 @@ TEST_F(Alerts, AreasAreJudgedOnTheirOwnMembers) {
   settings.areas[3] = {Gbk("东楼"), 0, {{"a", "13700000003"}}};
   settings.areas[4] = {Gbk("西楼"), 7, {{"b", "13700000004"}}};
   settings.areas[5] = {Gbk("无人"), 7, {}};  // no contacts: never judged
-  terminals.Fill(1, 3, 2);    // area 3: 2 of 3 offline
-  terminals.Fill(10, 4, 0);   // area 4: all online
+  terminals.Fill(1, 3, 2);                   // area 3: 2 of 3 offline
+  terminals.Fill(10, 4, 0);                  // area 4: all online
   terminals.members = {{3, {1, 2, 3, 99}}, {4, {10, 11, 12, 13}}, {5, {1, 2}}};
   Poll(7, 2);
   ASSERT_EQ(outbox.sent.size(), 1u);
@@ -117,7 +118,8 @@ TEST_F(Alerts, ReportHeaderRoundsTheRateUp) {
   settings.areas[2] = {Gbk("南区"), 0, {{"c", "13600000002"}}};
   terminals.Fill(1, 3, 1);
   terminals.members = {{2, {1, 2, 3}}};
-  sendScheduledReport(settings, true, [] { return true; }, terminals, &outbox);
+  sendScheduledReport(
+      settings, true, [] { return true; }, terminals, &outbox);
   ASSERT_EQ(outbox.sent.size(), 1u);
   EXPECT_EQ(Utf8(outbox.sent[0].text), "南区区域：2个终端在线，1个终端离线，离线率：34%，终端1");
 }
@@ -132,7 +134,8 @@ TEST_F(Alerts, ReportNamesStopBeforeSeventyUnitsWithDeng) {
   std::string header = Utf8(AreaReportText(Gbk("东"), 0, 30, 100, {}));
   EXPECT_EQ(Utf8(text).rfind(header, 0), 0u);
   // Without cutting: every name and no "等".
-  EXPECT_EQ(Utf8(AreaReportText(Gbk("东"), 0, 1, 100, {Gbk("甲")})), "东区域：0个终端在线，1个终端离线，离线率：100%，甲");
+  EXPECT_EQ(Utf8(AreaReportText(Gbk("东"), 0, 1, 100, {Gbk("甲")})),
+            "东区域：0个终端在线，1个终端离线，离线率：100%，甲");
 }
 
 TEST_F(Alerts, AnOverlongAreaNameGetsOnlyItsHeaderAndDeng) {
@@ -144,13 +147,20 @@ TEST_F(Alerts, AnOverlongAreaNameGetsOnlyItsHeaderAndDeng) {
 TEST_F(Alerts, UnreachableServerAtReportTimeTellsAreaMinusOne) {
   settings.areas[2] = {Gbk("南区"), 0, {{"c", "13600000002"}}};
   int reloads = 0;
-  sendScheduledReport(settings, false, [&] { ++reloads; return false; }, terminals, &outbox);
+  sendScheduledReport(
+      settings, false,
+      [&] {
+        ++reloads;
+        return false;
+      },
+      terminals, &outbox);
   EXPECT_EQ(reloads, 1);
   ASSERT_EQ(outbox.sent.size(), 2u);
   EXPECT_EQ(Utf8(outbox.sent[0].text), "系统服务状态错误！");
   outbox.sent.clear();
   settings.areas[TOTAL_AREA_ID].contacts.clear();
-  sendScheduledReport(settings, false, [] { return false; }, terminals, &outbox);
+  sendScheduledReport(
+      settings, false, [] { return false; }, terminals, &outbox);
   EXPECT_TRUE(outbox.sent.empty());
 }
 

@@ -1,13 +1,13 @@
 #include "monitor/settings/monitor_settings.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include "platform/codepage/codepage.h"
 #include "platform/profile/profile.h"
@@ -150,10 +150,9 @@ TEST(MonitorSettingsPathTest, HomeVariableReplacesProgramDirectory) {
 
 TEST(TimeOfDayTest, AcceptedFormsAndFormat) {
   const std::pair<const char*, TimeOfDay> cases[] = {
-      {"08:30:00", {8, 30, 0}},   {"8:30:00", {8, 30, 0}},  {"8:30", {8, 30, 0}},
-      {"20:30:00", {20, 30, 0}},  {" \t8:30 ", {8, 30, 0}}, {"8:30 PM", {20, 30, 0}},
-      {"8:30:15am", {8, 30, 15}}, {"12:05 AM", {0, 5, 0}},  {"12:05 pm", {12, 5, 0}},
-      {"23:59:59", {23, 59, 59}},
+      {"08:30:00", {8, 30, 0}}, {"8:30:00", {8, 30, 0}},    {"8:30", {8, 30, 0}},       {"20:30:00", {20, 30, 0}},
+      {" \t8:30 ", {8, 30, 0}}, {"8:30 PM", {20, 30, 0}},   {"8:30:15am", {8, 30, 15}}, {"12:05 AM", {0, 5, 0}},
+      {"12:05 pm", {12, 5, 0}}, {"23:59:59", {23, 59, 59}},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(ParseTimeOfDay(text), std::optional(expected)) << text;

@@ -1,11 +1,10 @@
 #include "platform/broadcast/tests/fake_bcsim.h"
 
-#include <stdexcept>
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -7,16 +7,15 @@
 #include <fstream>
 #include <functional>
 #include <thread>
-
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "platform/com/apartment.h"
 #include "platform/broadcast/broadcast_components.h"
+#include "platform/broadcast/tests/fake_bcsim.h"
+#include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/connection_interfaces.h"
-#include "platform/broadcast/tests/fake_bcsim.h"
 #include "platform/com/implements.h"
 #include "platform/com/stream_interfaces.h"
 #include "platform/com/type_library.h"
@@ -93,9 +92,9 @@ class AudioComponents : public ::testing::Test {
     ASSERT_EQ(CoCreateInstance(kClsidFileStream, nullptr, kComponentContext, IStreamControl::kIid, file_.PutVoid()),
               S_OK);
     ASSERT_EQ(file_.As(&playback_), S_OK);
-    ASSERT_EQ(CoCreateInstance(kClsidNetworkStream, nullptr, kComponentContext, IStreamControl::kIid,
-                               netControl_.PutVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(kClsidNetworkStream, nullptr, kComponentContext, IStreamControl::kIid, netControl_.PutVoid()),
+        S_OK);
     ASSERT_EQ(netControl_.As(&network_), S_OK);
 
     ComPtr<ITypeLib> lib;

@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/com/apartment.h"
 #include "platform/broadcast/broadcast_components.h"
+#include "platform/broadcast/tests/fake_bcsim.h"
+#include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_ptr.h"
-#include "platform/broadcast/tests/fake_bcsim.h"
 #include "platform/com/terminal_interfaces.h"
 
 namespace {
@@ -25,14 +25,13 @@ using nlohmann::json;
 std::string Platform(const json& request) {
   std::string op = request.value("op", "");
   if (op == "terminal_count") return R"({"hr":0,"count":2})";
-  if (op == "terminal_ids") return R"({"hr":0,"ids":[3,9,11]})";  // one more than asked for
+  if (op == "terminal_ids") return R"({"hr":0,"ids":[3,9,11]})";                  // one more than asked for
   if (op == "terminal_addresses") return R"({"hr":0,"addresses":[3232235781]})";  // 192.168.1.5, then none
   if (op == "area_count") return R"({"hr":0,"count":2})";
   if (op == "area_ids") return R"({"hr":0,"ids":[1,2]})";
   if (op == "area_name") return request["id"] == 1 ? R"({"hr":0,"name":"一区"})" : R"({"hr":1})";
   if (op == "area_terminals") return R"({"hr":0,"ids":[3,9]})";
-  if (op == "terminal" && request["id"] == 3)
-    return R"({"hr":0,"name":"东门","tag":"T-3","state":0,"fault":133})";
+  if (op == "terminal" && request["id"] == 3) return R"({"hr":0,"name":"东门","tag":"T-3","state":0,"fault":133})";
   if (op == "terminal" && request["id"] == 9) return R"({"hr":0,"name":"北门","tag":"T-9","state":-1,"fault":0})";
   if (op == "terminal") return R"({"hr":-2147220468})";
   return "not json";

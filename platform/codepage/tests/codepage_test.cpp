@@ -20,7 +20,9 @@ TEST(Codepage, RoundTripsChineseAndAscii) {
 TEST(Codepage, BadInputIsReplacedNeverDropped) {
   // A lone lead byte at the end, and an invalid pair in the middle.
   EXPECT_EQ(codepage::GbkToUtf16("a\xD6"), u"a\uFFFD");
-  EXPECT_EQ(codepage::GbkToUtf16("\xFF" "b"), u"\uFFFDb");
+  EXPECT_EQ(codepage::GbkToUtf16("\xFF"
+                                 "b"),
+            u"\uFFFDb");
   EXPECT_EQ(codepage::GbkToUtf8("x\xFFy"), "x\xEF\xBF\xBDy");
   EXPECT_EQ(codepage::GbkToUtf8("\x80"), "\xE2\x82\xAC");  // the euro sign of code page 936
   // Characters GBK lacks become '?', one per character, surrogate pairs too.

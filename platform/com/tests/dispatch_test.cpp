@@ -1,11 +1,10 @@
 // A sink whose IDispatch is driven by registered type information, as event
 // sinks of the programs are built.
-#include "platform/com/type_library.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/com/implements.h"
 #include "platform/com/stream_interfaces.h"
+#include "platform/com/type_library.h"
 
 namespace {
 
@@ -41,12 +40,12 @@ class Sink final : public Implements<IDB_FileEofEvent> {
 class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterTypeLib(kTestLib, 1, 2,
-                    {{IDB_FileEofEvent::kIid,
-                      {{kFileEofName, kDispidFileEof, DISPATCH_METHOD, 0,
-                        [](void* instance, const DISPPARAMS&, VARIANT*) {
-                          return static_cast<IDB_FileEofEvent*>(instance)->FileEof();
-                        }}}}});
+    RegisterTypeLib(
+        kTestLib, 1, 2,
+        {{IDB_FileEofEvent::kIid,
+          {{kFileEofName, kDispidFileEof, DISPATCH_METHOD, 0, [](void* instance, const DISPPARAMS&, VARIANT*) {
+              return static_cast<IDB_FileEofEvent*>(instance)->FileEof();
+            }}}}});
   }
   void TearDown() override { UnregisterTypeLib(kTestLib, 1, 2); }
 

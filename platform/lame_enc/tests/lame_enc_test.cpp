@@ -1,9 +1,3 @@
-#include "platform/lame_enc/lame_enc_api.h"
-
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -12,8 +6,12 @@
 #include <iterator>
 #include <numbers>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "platform/lame_enc/lame_enc_api.h"
 #include "platform/lame_enc/mp3_frame.h"
 
 namespace {
@@ -198,8 +196,7 @@ TEST_F(LameEncTest, GatewayRecordGivesMpeg1JointStereoAt128WithTheEncodersInfoFr
 
 TEST_F(LameEncTest, WriteVbrHeaderFillsTheReservedFrameLikeTheStreamWould) {
   fs::path withStream = dir_ / "stream.mp3";
-  ASSERT_EQ(beWriteInfoTag(Encode(GatewayRecord(), Tone(30000, 2), withStream), withStream.c_str()),
-            BE_ERR_SUCCESSFUL);
+  ASSERT_EQ(beWriteInfoTag(Encode(GatewayRecord(), Tone(30000, 2), withStream), withStream.c_str()), BE_ERR_SUCCESSFUL);
   std::vector<uint8_t> reference = ReadBytes(withStream);
 
   // The same file as the encoder left it before the information frame,
@@ -231,8 +228,8 @@ TEST_F(LameEncTest, WriteVbrHeaderFillsTheReservedFrameLikeTheStreamWould) {
   // stays empty.
   const double oneFrame = 256.0 * frameLength / Be32(theirs + 12) + 1;
   for (int i = 0; i < 100; ++i) EXPECT_NEAR(ours[16 + i], theirs[16 + i], oneFrame) << "seek table entry " << i;
-  EXPECT_TRUE(std::all_of(bytes.begin() + 20 + 36 + 116, bytes.begin() + 20 + frameLength,
-                          [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(bytes.begin() + 20 + 36 + 116, bytes.begin() + 20 + frameLength, [](uint8_t b) { return b == 0; }));
   EXPECT_EQ(Frames(bytes, 20).size(), Frames(reference).size());
 
   ASSERT_EQ(beWriteVBRHeader(alone.c_str()), BE_ERR_SUCCESSFUL) << "a frame holding one is rewritten";

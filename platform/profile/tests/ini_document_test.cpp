@@ -32,7 +32,9 @@ TEST(IniDocumentTest, ClassifiesLines) {
   const IniDocument doc = ParseIni(
       "k=before any section\r\n"
       "  [ Area1 ]  ; trailing note\r\n"
-      "\tName \t=  " + std::string(kOffline) + "  \r\n"
+      "\tName \t=  " +
+      std::string(kOffline) +
+      "  \r\n"
       ";Name=commented out\r\n"
       "no equals sign\r\n"
       "[unclosed\r\n"
@@ -70,8 +72,7 @@ TEST(IniDocumentTest, FindsFirstKeyOfFirstSection) {
   // Only the first section of a name is searched.
   EXPECT_EQ(FindValue(doc, "COM", "Rate"), std::nullopt);
   EXPECT_EQ(FindValue(doc, "Missing", "Port"), std::nullopt);
-  EXPECT_EQ(SectionNames(ParseIni("[]\n[COM]\n[ Area1 ]\n[com]\n")),
-            (std::vector<std::string>{"COM", "Area1", "com"}));
+  EXPECT_EQ(SectionNames(ParseIni("[]\n[COM]\n[ Area1 ]\n[com]\n")), (std::vector<std::string>{"COM", "Area1", "com"}));
 }
 
 TEST(IniDocumentTest, SetValueReplacesInPlace) {
@@ -87,8 +88,7 @@ TEST(IniDocumentTest, SetValueReplacesInPlace) {
 TEST(IniDocumentTest, SetValueAppendsKeyAfterLastNonBlankLineOfSection) {
   IniDocument doc = ParseIni("[A]\r\nx=1\r\n; tail\r\n\r\n[B]\r\ny=2\r\n");
   EXPECT_TRUE(SetValue(doc, "a", "z", kBigArea));
-  EXPECT_EQ(RenderIni(doc),
-            "[A]\r\nx=1\r\n; tail\r\nz=" + std::string(kBigArea) + "\r\n\r\n[B]\r\ny=2\r\n");
+  EXPECT_EQ(RenderIni(doc), "[A]\r\nx=1\r\n; tail\r\nz=" + std::string(kBigArea) + "\r\n\r\n[B]\r\ny=2\r\n");
 
   doc = ParseIni("[A]\ny=2");
   EXPECT_TRUE(SetValue(doc, "A", "z", "3"));
@@ -111,8 +111,7 @@ TEST(IniDocumentTest, SetValueAppendsMissingSectionAtEnd) {
 }
 
 TEST(IniDocumentTest, DeletesKeysAndSections) {
-  EXPECT_EQ(Edited("[A]\r\nx=1\r\nX=2\r\ny=3\r\n",
-                   [](IniDocument& d) { return DeleteKey(d, "a", "x"); }),
+  EXPECT_EQ(Edited("[A]\r\nx=1\r\nX=2\r\ny=3\r\n", [](IniDocument& d) { return DeleteKey(d, "a", "x"); }),
             "[A]\r\nX=2\r\ny=3\r\n");
   EXPECT_EQ(Edited("[A]\r\nx=1\r\n\r\n[Area2]\r\n; c\r\nID=7\r\n\r\n[B]\r\n[area2]\r\nID=8\r\n",
                    [](IniDocument& d) { return DeleteSection(d, "AREA2"); }),

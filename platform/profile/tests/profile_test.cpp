@@ -4,12 +4,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace profile {
 namespace {
@@ -23,9 +23,8 @@ const std::string kOffline = "\xC0\xEB\xCF\xDF";
 class ProfileTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("profile_test_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("profile_test_" + std::to_string(::getpid()) + "_" +
+                                        testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     path_ = (dir_ / "Vigimon.ini").string();
@@ -49,8 +48,10 @@ class ProfileTest : public testing::Test {
 };
 
 TEST_F(ProfileTest, ReadsGbkValuesByteForByte) {
-  WriteRaw("[TotalArea]\r\nName=" + kBigArea + "\r\nContacts1 = " + kOffline + " \r\n"
-           "[Area1]\r\nName=\"" + kOffline + "\"\r\n");
+  WriteRaw("[TotalArea]\r\nName=" + kBigArea + "\r\nContacts1 = " + kOffline +
+           " \r\n"
+           "[Area1]\r\nName=\"" +
+           kOffline + "\"\r\n");
   EXPECT_EQ(Get("TotalArea", "Name"), kBigArea);
   EXPECT_EQ(Get("TotalArea", "Contacts1"), kOffline);
   EXPECT_EQ(Get("Area1", "Name"), kOffline);
@@ -101,7 +102,7 @@ TEST_F(ProfileTest, IntegersFollowTheSystemRoutine) {
   EXPECT_EQ(GetInt("d"), 77);  // empty counts as missing
   EXPECT_EQ(GetInt("e"), 42);
   EXPECT_EQ(GetInt("f"), 7);
-  EXPECT_EQ(GetInt("g"), 1);   // wraps modulo 2^32
+  EXPECT_EQ(GetInt("g"), 1);  // wraps modulo 2^32
   EXPECT_EQ(GetInt("h"), 19200);
   EXPECT_EQ(GetInt("missing", -1), -1);
   EXPECT_EQ(static_cast<int>(GetPrivateProfileInt("N", "a", 5, (dir_ / "none.ini").string())), 5);
@@ -115,8 +116,7 @@ TEST_F(ProfileTest, WritesThroughToFile) {
   ASSERT_TRUE(WritePrivateProfileString("area1", "NAME", kOffline, path_));
   ASSERT_TRUE(WritePrivateProfileString("Area1", "id", std::nullopt, path_));
   ASSERT_TRUE(WritePrivateProfileString("AREA2", std::nullopt, std::nullopt, path_));
-  EXPECT_EQ(ReadRaw(), "; by hand\n[Area1]\nNAME=" + kOffline + "\r\n\n[TotalArea]\r\nName=" +
-                           kBigArea + "\r\n");
+  EXPECT_EQ(ReadRaw(), "; by hand\n[Area1]\nNAME=" + kOffline + "\r\n\n[TotalArea]\r\nName=" + kBigArea + "\r\n");
   EXPECT_EQ(GetPrivateProfileSectionNames(path_), (std::vector<std::string>{"Area1", "TotalArea"}));
 }
 

@@ -1,15 +1,14 @@
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
+#include <string>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <functional>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <thread>
 
 #include "platform/serial/serial_port.h"
 

@@ -1,3 +1,5 @@
+#include "platform/service/registry.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/service/registry.h"
 #include "platform/service/win_error.h"
 
 namespace {
@@ -118,7 +119,8 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
   auto registry = OpenRegistryFile(path_);
   std::string data;
   for (int w = 0; w < 2; ++w) {
-    for (int i = 0; i < 40; ++i) EXPECT_EQ(registry->QueryValue("K", std::to_string(w) + "-" + std::to_string(i), &data), 0);
+    for (int i = 0; i < 40; ++i)
+      EXPECT_EQ(registry->QueryValue("K", std::to_string(w) + "-" + std::to_string(i), &data), 0);
   }
 }
 

@@ -1,14 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numbers>
 #include <string>
+#include <unistd.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/speech/resampler.h"
 #include "platform/speech/speech_api.h"
@@ -137,10 +136,10 @@ TEST(WavFileStream, WritesTheCanonicalHeaderAndTruncatesOnRebinding) {
   ASSERT_TRUE(stream->Write(std::vector<int16_t>{1, -1, 0x1234, 0x7fff}));
   ASSERT_TRUE(stream->Close());
   const std::vector<uint8_t> expected = {
-      'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',  //
-      16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0,            // 44100, 176400
-      4, 0, 16, 0, 'd', 'a', 't', 'a', 8, 0, 0, 0,                             //
-      1, 0, 0xFF, 0xFF, 0x34, 0x12, 0xFF, 0x7F};
+      'R', 'I', 'F',  'F',  44,   0,    0,    0,   'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',  //
+      16,  0,   0,    0,    1,    0,    2,    0,   0x44, 0xAC, 0,   0,   0x10, 0xB1, 2,   0,    // 44100, 176400
+      4,   0,   16,   0,    'd',  'a',  't',  'a', 8,    0,    0,   0,                          //
+      1,   0,   0xFF, 0xFF, 0x34, 0x12, 0xFF, 0x7F};
   EXPECT_EQ(ReadBytes(path), expected);
 
   ASSERT_TRUE(stream->BindToFile(path, {1, 22050, 16}));

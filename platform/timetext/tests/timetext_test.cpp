@@ -50,8 +50,7 @@ TEST_F(TimeTextTest, FormatsAndParsesInLocalTime) {
   UseZone(kChina);
   EXPECT_EQ(FormatLocalTime(kLeapDayUtc), "2024-02-29 08:00:00");
   EXPECT_EQ(ParseLocalTime("2024-02-29 08:00:00"), kLeapDayUtc);
-  EXPECT_EQ(FormatLocalTime(std::chrono::system_clock::from_time_t(kLeapDayUtc) +
-                            std::chrono::milliseconds(999)),
+  EXPECT_EQ(FormatLocalTime(std::chrono::system_clock::from_time_t(kLeapDayUtc) + std::chrono::milliseconds(999)),
             "2024-02-29 08:00:00");
 }
 
@@ -73,13 +72,11 @@ TEST_F(TimeTextTest, RoundTripsAcrossTheYear) {
 
 TEST_F(TimeTextTest, RefusesAnythingElse) {
   UseZone(kChina);
-  for (const char* text : {
-           "2000-00-00 12:00:00",  // the settings file's default
-           "2024-13-01 00:00:00", "2023-02-29 00:00:00", "2024-02-30 00:00:00",
-           "2024-04-31 00:00:00", "2024-01-01 24:00:00", "2024-01-01 00:60:00",
-           "2024-01-01 00:00:60", "2024-01-01 00:00:00x", "2024-01-01 00:00:0",
-           "2024-1-01 00:00:00", "2024-01-01T00:00:00", " 2024-01-01 00:00:00",
-           "2024-01-01  0:00:00", "2024/01/01 00:00:00", "+024-01-01 00:00:00", ""}) {
+  for (const char* text : {"2000-00-00 12:00:00",  // the settings file's default
+                           "2024-13-01 00:00:00", "2023-02-29 00:00:00", "2024-02-30 00:00:00", "2024-04-31 00:00:00",
+                           "2024-01-01 24:00:00", "2024-01-01 00:60:00", "2024-01-01 00:00:60", "2024-01-01 00:00:00x",
+                           "2024-01-01 00:00:0", "2024-1-01 00:00:00", "2024-01-01T00:00:00", " 2024-01-01 00:00:00",
+                           "2024-01-01  0:00:00", "2024/01/01 00:00:00", "+024-01-01 00:00:00", ""}) {
     EXPECT_EQ(ParseLocalTime(text), std::nullopt) << '"' << text << '"';
   }
   EXPECT_TRUE(ParseLocalTime("2000-02-29 23:59:59"));

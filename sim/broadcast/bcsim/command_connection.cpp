@@ -12,7 +12,8 @@ using nlohmann::json;
 
 }  // namespace
 
-CommandConnection::CommandConnection(PlatformState& state, int64_t nowMs) : state_(state), id_(++state.lastConnectionId) {
+CommandConnection::CommandConnection(PlatformState& state, int64_t nowMs)
+    : state_(state), id_(++state.lastConnectionId) {
   ++state_.openCommandConnections;
   Log("connect", "", nowMs, nullptr);
 }

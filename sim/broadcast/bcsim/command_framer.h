@@ -28,7 +28,7 @@ class CommandFramer {
   struct Unit {
     enum class Kind { kCommand, kPiece, kPiecesEnd };
     Kind kind = Kind::kCommand;
-    std::string text;  // as received; a piece with its "%03d " head
+    std::string text;   // as received; a piece with its "%03d " head
     int sequence = -1;  // a piece's number
     int64_t firstByteMs = 0;
   };

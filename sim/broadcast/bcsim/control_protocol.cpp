@@ -20,8 +20,9 @@ int CountField(const json& request) {
 std::string CommandField(const json& request) {
   std::string command = Field<std::string>(request, "command");
   if (!IsCommandName(command))
-    throw BadRequest("\"command\" must be logon, session new, session add_term, session set, session rm, "
-                     "term list or piece");
+    throw BadRequest(
+        "\"command\" must be logon, session new, session add_term, session set, session rm, "
+        "term list or piece");
   return command;
 }
 
@@ -139,10 +140,8 @@ json ControlProtocol::Dispatch(const std::string& cmd, const json& request) {
 
 json ControlProtocol::Load(const json& request) {
   Scenario scenario;
-  if (request.contains("path"))
-    LoadScenarioFile(Field<std::string>(request, "path"), scenario);
-  else
-    ApplyScenario(Field<json>(request, "scenario"), scenario);
+  if (request.contains("path")) LoadScenarioFile(Field<std::string>(request, "path"), scenario);
+  else ApplyScenario(Field<json>(request, "scenario"), scenario);
   state_.loaded = scenario;
   state_.live = std::move(scenario);
   return ScenarioSize(state_.live);

@@ -20,9 +20,7 @@ void DataConnection::OnBytes(std::string_view bytes, int64_t nowMs, OutgoingQueu
     }
     switch (record.type) {
       case DataRecord::kFileStart: state_.sessions.FileStart(record.session, record.payload, nowMs); break;
-      case DataRecord::kFrame:
-        state_.sessions.Frame(record.session, record.DurationUs(), record.Frame(), nowMs);
-        break;
+      case DataRecord::kFrame: state_.sessions.Frame(record.session, record.DurationUs(), record.Frame(), nowMs); break;
       case DataRecord::kFileEnd: state_.sessions.FileEnd(record.session, nowMs); break;
     }
   }

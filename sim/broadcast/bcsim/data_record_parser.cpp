@@ -29,10 +29,8 @@ DataRecordParser::Result DataRecordParser::Next(DataRecord& record, std::string&
   const char* head = pending_.data() + offset_;
   auto type = static_cast<uint8_t>(head[0]);
   uint32_t length = Le32(head + 5);
-  if (type < DataRecord::kFileStart || type > DataRecord::kFileEnd)
-    error_ = "record type " + std::to_string(type);
-  else if (length > kMaxPayload)
-    error_ = "payload of " + std::to_string(length) + " bytes";
+  if (type < DataRecord::kFileStart || type > DataRecord::kFileEnd) error_ = "record type " + std::to_string(type);
+  else if (length > kMaxPayload) error_ = "payload of " + std::to_string(length) + " bytes";
   else if (type == DataRecord::kFrame && length < 4)
     error_ = "audio frame of " + std::to_string(length) + " bytes, no room for its duration";
   else if (type == DataRecord::kFileEnd && length != 0)

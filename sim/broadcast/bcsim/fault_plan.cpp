@@ -17,23 +17,19 @@ bool Use(int& remaining) {
 }  // namespace
 
 bool IsCommandName(const std::string& name) {
-  static const char* const kNames[] = {"logon",      "session new", "session add_term", "session set",
-                                       "session rm", "term list",   "piece"};
+  static const char* const kNames[] = {"logon",     "session new", "session add_term", "session set", "session rm",
+                                       "term list", "piece"};
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
 void FaultPlan::SetFail(const std::string& command, int count, std::string code) {
-  if (count == 0)
-    fail_.erase(command);
-  else
-    fail_[command] = {count, std::move(code)};
+  if (count == 0) fail_.erase(command);
+  else fail_[command] = {count, std::move(code)};
 }
 
 void FaultPlan::SetStall(const std::string& command, int count, bool apply) {
-  if (count == 0)
-    stall_.erase(command);
-  else
-    stall_[command] = {count, apply};
+  if (count == 0) stall_.erase(command);
+  else stall_[command] = {count, apply};
 }
 
 void FaultPlan::SetTermListClose(int count, int afterLines) { close_ = {count, afterLines}; }

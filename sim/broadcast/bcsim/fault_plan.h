@@ -30,7 +30,7 @@ class FaultPlan {
   // Each Take uses up one count of a matching fault.
   std::optional<std::string> TakeFail(const std::string& command);  // the reply code
   std::optional<bool> TakeStall(const std::string& command);        // whether the command still acts
-  std::optional<int> TakeTermListClose();                            // lines to send before closing
+  std::optional<int> TakeTermListClose();                           // lines to send before closing
   std::optional<int32_t> TakeInfoFail(const std::string& op, std::optional<int32_t> id);
 
   nlohmann::json ToJson() const;

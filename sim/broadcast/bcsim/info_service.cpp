@@ -75,10 +75,8 @@ std::string AnswerInfoRequest(std::string_view line, int connection, PlatformSta
     std::string op = Field<std::string>(request, "op");
     std::optional<int32_t> id;
     if (request.contains("id") && request["id"].is_number_integer()) id = request["id"].get<int32_t>();
-    if (std::optional<int32_t> hr = state.faults.TakeInfoFail(op, id))
-      reply = Hr(*hr);
-    else
-      reply = Answer(op, request, state.live);
+    if (std::optional<int32_t> hr = state.faults.TakeInfoFail(op, id)) reply = Hr(*hr);
+    else reply = Answer(op, request, state.live);
   } catch (const BadRequest& e) {
     reply = {{"hr", kEInvalidArg}, {"error", e.what()}};
   } catch (const json::exception& e) {

@@ -27,9 +27,10 @@ T Field(const nlohmann::json& object, const char* name) {
     if (!it->is_boolean()) throw BadRequest(std::string("\"") + name + "\" must be true or false");
   } else if constexpr (std::is_integral_v<T>) {
     if (!it->is_number_integer()) throw BadRequest(std::string("\"") + name + "\" must be an integer");
-    if (it->is_number_unsigned() ? it->template get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max())
-                                 : it->template get<int64_t>() < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
-                                       it->template get<int64_t>() > static_cast<int64_t>(std::numeric_limits<T>::max()))
+    if (it->is_number_unsigned()
+            ? it->template get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max())
+            : it->template get<int64_t>() < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
+                  it->template get<int64_t>() > static_cast<int64_t>(std::numeric_limits<T>::max()))
       throw BadRequest(std::string("\"") + name + "\" is out of range");
   } else if constexpr (std::is_same_v<T, std::string>) {
     if (!it->is_string()) throw BadRequest(std::string("\"") + name + "\" must be a string");

@@ -16,7 +16,6 @@
 #include <string>
 
 #include "platform/signals/stop_signals.h"
-
 #include "sim/broadcast/bcsim/command_connection.h"
 #include "sim/broadcast/bcsim/control_protocol.h"
 #include "sim/broadcast/bcsim/data_connection.h"
@@ -76,8 +75,9 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   std::optional<Options> options = ParseOptions(argc, argv);
   if (!options)
-    return Fail("usage: bcsim [--cmd-port 8000] [--data-port 15001] [--info-port 15002] --control PORT "
-                "[--scenario FILE.json]");
+    return Fail(
+        "usage: bcsim [--cmd-port 8000] [--data-port 15001] [--info-port 15002] --control PORT "
+        "[--scenario FILE.json]");
 
   bcsim::PlatformState state;
   if (!options->scenario.empty()) {
@@ -107,24 +107,28 @@ int main(int argc, char** argv) {
 
   std::string error;
   bool listening =
-      loop.AddPort("command", options->commandPort, true,
-                   [&state](int64_t now) { return std::make_unique<bcsim::CommandConnection>(state, now); }, error) &&
-      loop.AddPort("data", options->dataPort, false,
-                   [&state](int64_t) { return std::make_unique<bcsim::DataConnection>(state); }, error) &&
-      loop.AddPort("info", options->infoPort, true,
-                   [&state](int64_t) {
-                     int id = ++state.lastConnectionId;
-                     return std::make_unique<bcsim::LineConnection>([&state, id](std::string_view line, int64_t now) {
-                       return bcsim::AnswerInfoRequest(line, id, state, now);
-                     });
-                   },
-                   error) &&
-      loop.AddPort("control", options->controlPort, true,
-                   [&control](int64_t) {
-                     return std::make_unique<bcsim::LineConnection>(
-                         [&control](std::string_view line, int64_t nowMs) { return control.Handle(line, nowMs); });
-                   },
-                   error);
+      loop.AddPort(
+          "command", options->commandPort, true,
+          [&state](int64_t now) { return std::make_unique<bcsim::CommandConnection>(state, now); }, error) &&
+      loop.AddPort(
+          "data", options->dataPort, false,
+          [&state](int64_t) { return std::make_unique<bcsim::DataConnection>(state); }, error) &&
+      loop.AddPort(
+          "info", options->infoPort, true,
+          [&state](int64_t) {
+            int id = ++state.lastConnectionId;
+            return std::make_unique<bcsim::LineConnection>([&state, id](std::string_view line, int64_t now) {
+              return bcsim::AnswerInfoRequest(line, id, state, now);
+            });
+          },
+          error) &&
+      loop.AddPort(
+          "control", options->controlPort, true,
+          [&control](int64_t) {
+            return std::make_unique<bcsim::LineConnection>(
+                [&control](std::string_view line, int64_t nowMs) { return control.Handle(line, nowMs); });
+          },
+          error);
   if (!listening) return Fail(error);
   std::printf("ready\n");
   std::fflush(stdout);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-
 #include <sys/socket.h>
 
 namespace bcsim {

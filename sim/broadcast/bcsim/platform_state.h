@@ -33,7 +33,9 @@ class EventLog {
     if (entries_.size() == kCapacity) entries_.pop_front();
     entries_.push_back(std::move(entry));
   }
-  nlohmann::json ToJson() const { return nlohmann::json(std::vector<nlohmann::json>(entries_.begin(), entries_.end())); }
+  nlohmann::json ToJson() const {
+    return nlohmann::json(std::vector<nlohmann::json>(entries_.begin(), entries_.end()));
+  }
   void Clear() { entries_.clear(); }
 
  private:

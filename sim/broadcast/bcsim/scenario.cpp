@@ -99,10 +99,8 @@ void ApplyTerminal(const json& entry, EntryMode mode, Scenario& scenario) {
   t.online = Field<bool>(entry, "online", t.online);
   t.fault = Field<int32_t>(entry, "fault", t.fault);
   if (entry.contains("state")) {
-    if (entry["state"].is_null())
-      t.state.reset();
-    else
-      t.state = Field<int32_t>(entry, "state");
+    if (entry["state"].is_null()) t.state.reset();
+    else t.state = Field<int32_t>(entry, "state");
   }
   t.listed = Field<bool>(entry, "listed", t.listed);
   scenario.terminals[id] = std::move(t);
@@ -118,10 +116,8 @@ void ApplyArea(const json& entry, EntryMode mode, Scenario& scenario) {
   area.name = Field<std::string>(entry, "name", area.name);
   area.members = Field<std::vector<int32_t>>(entry, "members", area.members);
   area.sFalse = Field<bool>(entry, "s_false", area.sFalse);
-  if (existing)
-    *existing = std::move(area);
-  else
-    scenario.areas.push_back(std::move(area));
+  if (existing) *existing = std::move(area);
+  else scenario.areas.push_back(std::move(area));
 }
 
 void ApplyScenario(const json& description, Scenario& scenario) {
@@ -152,9 +148,8 @@ void RemoveArea(int32_t id, Scenario& scenario) {
 json ScenarioToJson(const Scenario& scenario) {
   json terminals = json::array();
   for (const auto& [id, t] : scenario.terminals) {
-    json entry = {{"id", id},         {"name", t.name},   {"tag", t.tag},
-                  {"ip", t.ip},         {"online", t.online}, {"fault", t.fault},
-                  {"listed", t.listed}};
+    json entry = {{"id", id},           {"name", t.name},   {"tag", t.tag},      {"ip", t.ip},
+                  {"online", t.online}, {"fault", t.fault}, {"listed", t.listed}};
     // Only a raw state that was set, so that a saved scenario loads back
     // with "online" still deciding the state.
     if (t.state) entry["state"] = *t.state;

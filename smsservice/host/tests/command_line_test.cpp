@@ -1,9 +1,9 @@
+#include "smsservice/host/command_line.h"
+
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "smsservice/host/command_line.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+#include "smsservice/host/quillon_module.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -5,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "smsservice/host/quillon_module.h"
 #include "platform/service/registry.h"
 #include "platform/service/win_error.h"
 
@@ -97,7 +98,7 @@ class QuillonModuleTest : public ::testing::Test {
 TEST_F(QuillonModuleTest, ServiceVerbInstallsForBootAndStartHandsOverToTheManager) {
   EXPECT_EQ(module_->WinMain({"-SERVICE"}), 0);
   EXPECT_EQ(services_->calls, (std::vector<std::string>{"Create Quillon /opt/quillon/Quillon demand",
-                                                         "ChangeConfig Quillon 短信接收和发送服务 boot"}));
+                                                        "ChangeConfig Quillon 短信接收和发送服务 boot"}));
   EXPECT_EQ(Value("system", kGuidKey, ""), "Quillon");
   EXPECT_EQ(Value("system", kGuidKey, "LocalService"), "Quillon");
   EXPECT_EQ(Value("system", kExeKey, "AppID"), "{9EE9FAFB-2B7D-427E-BB36-77A7D003D3FF}");

@@ -1,11 +1,11 @@
 // The command writers and the reply reader over a scripted port.
 #include "smsservice/modem/at_commands.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <deque>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "smsservice/modem/serial_line.h"
 

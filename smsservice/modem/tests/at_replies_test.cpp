@@ -7,9 +7,9 @@ namespace {
 
 TEST(SignalReply, AcceptsKnownStrengthOnly) {
   EXPECT_TRUE(CheckSignal("\r\n+CSQ: 23,99\r\n\r\nOK\r\n"));
-  EXPECT_TRUE(CheckSignal("AT+CSQ\r\r\n+CSQ: 0,0\r\n\r\nOK\r\n"));        // echo still on, weakest signal
+  EXPECT_TRUE(CheckSignal("AT+CSQ\r\r\n+CSQ: 0,0\r\n\r\nOK\r\n"));            // echo still on, weakest signal
   EXPECT_TRUE(CheckSignal("\r\n^RSSI:18\r\n\r\n+CSQ: 31,99\r\n\r\nOK\r\n"));  // unsolicited line first
-  EXPECT_FALSE(CheckSignal("\r\n+CSQ: 99,99\r\n\r\nOK\r\n"));            // not known
+  EXPECT_FALSE(CheckSignal("\r\n+CSQ: 99,99\r\n\r\nOK\r\n"));                 // not known
   EXPECT_FALSE(CheckSignal("\r\n+CSQ: 32,99\r\n\r\nOK\r\n"));
   EXPECT_FALSE(CheckSignal("\r\n+CSQ: -1,99\r\n"));
   EXPECT_FALSE(CheckSignal("\r\n+CSQ: ,99\r\n"));  // missing number counts as 99
@@ -22,7 +22,7 @@ TEST(RegistrationReply, HomeOrRoamingPasses) {
   EXPECT_TRUE(CheckRegistration("\r\n+CREG: 2,1,\"1A2B\",\"01C3\"\r\n\r\nOK\r\n"));
   EXPECT_FALSE(CheckRegistration("\r\n+CREG: 0,2\r\n"));  // searching
   EXPECT_FALSE(CheckRegistration("\r\n+CREG: 0,3\r\n"));  // denied
-  EXPECT_FALSE(CheckRegistration("\r\n+CREG: 1\r\n"));     // no comma
+  EXPECT_FALSE(CheckRegistration("\r\n+CREG: 1\r\n"));    // no comma
   EXPECT_FALSE(CheckRegistration("\r\n+CMTI: \"SM\",1\r\n"));
 }
 

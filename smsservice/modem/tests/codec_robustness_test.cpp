@@ -1,17 +1,17 @@
 // Random, truncated and oversized input to both codecs. Built with the
 // address and undefined-behaviour sanitizers: any access outside the data
 // fails the test. Every input sits in a heap block of exactly its own size.
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "common/tp_packet.h"
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/pdu_codec.h"
-#include "common/tp_packet.h"
 
 namespace {
 

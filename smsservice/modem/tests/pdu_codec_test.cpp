@@ -1,10 +1,10 @@
 #include "smsservice/modem/pdu_codec.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "smsservice/modem/partial_table.h"
 
@@ -154,7 +154,8 @@ TEST_F(PduCodec, Ucs2TextIsCutAt160BytesOnACharacterBoundary) {
 }
 
 // 8-bit reference header, then UCS2 text of one part.
-std::string Part(int reference, int total, int sequence, const std::u16string& text, int index, const char* from = "8613800000001") {
+std::string Part(int reference, int total, int sequence, const std::u16string& text, int index,
+                 const char* from = "8613800000001") {
   char header[16];
   std::snprintf(header, sizeof header, "050003%02X%02X%02X", reference, total, sequence);
   std::string body = Ucs2Hex(text);
@@ -261,7 +262,8 @@ TEST_F(PduCodec, ListingYieldsRecordsInOrderWithTheirIndexes) {
   std::string reply = "AT+CMGL=0\r\r\n";
   const char* texts[] = {"414243", "4445", "46"};
   for (int i = 0; i < 3; ++i)
-    reply += "+CMGL: " + std::to_string(i + 3) + ",0,,24\r\n" + Deliver("10086", 4, static_cast<int>(std::strlen(texts[i]) / 2), texts[i]) + "\r\n";
+    reply += "+CMGL: " + std::to_string(i + 3) + ",0,,24\r\n" +
+             Deliver("10086", 4, static_cast<int>(std::strlen(texts[i]) / 2), texts[i]) + "\r\n";
   reply += "\r\nOK\r\n";
   ModemSms records[LISTING_MAX_RECORDS];
   ASSERT_EQ(ParseListing(reply, records), 3);
@@ -275,7 +277,8 @@ TEST_F(PduCodec, ListingYieldsRecordsInOrderWithTheirIndexes) {
 
 TEST_F(PduCodec, ListingStopsAtCapacity) {
   std::string reply;
-  for (int i = 1; i <= 300; ++i) reply += "+CMGL: " + std::to_string(i) + ",0,,20\r\n" + Deliver("1", 4, 1, "41") + "\r\n";
+  for (int i = 1; i <= 300; ++i)
+    reply += "+CMGL: " + std::to_string(i) + ",0,,20\r\n" + Deliver("1", 4, 1, "41") + "\r\n";
   std::vector<ModemSms> records(LISTING_MAX_RECORDS);
   EXPECT_EQ(ParseListing(reply, records.data()), LISTING_MAX_RECORDS);
   EXPECT_EQ(records.back().index, 256);

@@ -1,11 +1,11 @@
 #include "smsservice/server/request_dispatch.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 

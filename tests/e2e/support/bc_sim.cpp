@@ -1,21 +1,22 @@
 #include "tests/e2e/support/bc_sim.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <unistd.h>
 
 BcSim::BcSim(const nlohmann::json& scenario, int dataPort)
-    : cmdPort_(FreeLoopbackPort()), dataPort_(dataPort ? dataPort : FreeLoopbackPort()), infoPort_(FreeLoopbackPort()),
+    : cmdPort_(FreeLoopbackPort()),
+      dataPort_(dataPort ? dataPort : FreeLoopbackPort()),
+      infoPort_(FreeLoopbackPort()),
       controlPort_(FreeLoopbackPort()) {
   scenarioPath_ = "/tmp/bcsim-scenario-" + std::to_string(getpid()) + "-" + std::to_string(cmdPort_) + ".json";
   std::ofstream(scenarioPath_) << scenario.dump();
-  process_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-      BinDir() + "/bcsim", "--cmd-port", std::to_string(cmdPort_), "--data-port", std::to_string(dataPort_),
-      "--info-port", std::to_string(infoPort_), "--control", std::to_string(controlPort_), "--scenario",
-      scenarioPath_});
+  process_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{BinDir() + "/bcsim", "--cmd-port", std::to_string(cmdPort_), "--data-port",
+                               std::to_string(dataPort_), "--info-port", std::to_string(infoPort_), "--control",
+                               std::to_string(controlPort_), "--scenario", scenarioPath_});
   if (!process_->WaitForLine("ready", std::chrono::seconds(10))) throw std::runtime_error("bcsim did not start");
   control_ = std::make_unique<JsonLineClient>(controlPort_);
 }

@@ -1,19 +1,17 @@
 #include "tests/e2e/support/child_process.h"
 
 #include <arpa/inet.h>
+#include <cstdlib>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
-
-#include <cstdlib>
-#include <stdexcept>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 

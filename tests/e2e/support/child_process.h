@@ -2,11 +2,10 @@
 // when the object goes away.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <map>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 class ChildProcess {

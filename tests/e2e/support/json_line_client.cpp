@@ -2,10 +2,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <stdexcept>
 
 JsonLineClient::JsonLineClient(int port) {
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

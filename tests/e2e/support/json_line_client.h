@@ -1,9 +1,9 @@
 // A control connection that speaks JSON lines: one request, one reply.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 class JsonLineClient {
  public:

@@ -1,10 +1,9 @@
 #include "tests/e2e/support/modem_sim.h"
 
-#include <stdlib.h>
-
 #include <chrono>
 #include <functional>
 #include <stdexcept>
+#include <stdlib.h>
 #include <thread>
 
 ModemSim::ModemSim(int com, int storage) : com_(com) {

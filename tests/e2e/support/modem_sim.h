@@ -3,9 +3,9 @@
 
 #include <filesystem>
 #include <functional>
-#include <vector>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/support/child_process.h"
 #include "tests/e2e/support/json_line_client.h"

@@ -1,11 +1,11 @@
 // The data port's records taken from a stream split anywhere, and the
 // malformed records that end a stream.
-#include "sim/broadcast/bcsim/data_record_parser.h"
-
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "sim/broadcast/bcsim/data_record_parser.h"
 
 namespace bcsim {
 namespace {

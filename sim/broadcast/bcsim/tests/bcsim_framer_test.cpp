@@ -1,10 +1,10 @@
 // Where the command port cuts commands: the quiet gap, the texts that are
 // complete the moment they are whole, and the pieces of long commands.
-#include "sim/broadcast/bcsim/command_framer.h"
-
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "sim/broadcast/bcsim/command_framer.h"
 
 namespace bcsim {
 namespace {
