@@ -1,7 +1,7 @@
 # Entry points; CMake does the real work.
 JOBS ?= 2
 
-.PHONY: all deps build test demo sanitize bench clean
+.PHONY: all deps build test demo sanitize bench format clean
 
 all: build
 
@@ -29,6 +29,9 @@ bench: build
 	@cd build/bin && ./speech_bench
 	@/usr/bin/python3 bench/sms_latency_bench.py
 	@build/bin/poll_bench --terminals 10000 --polls 5
+
+format:
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 clean:
 	rm -rf build build-sanitize

@@ -141,8 +141,7 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     MonitorSettings settings;
-    SystemClock clock;
-    TerminalAcquisition acquisition(settings, clock);
+    TerminalAcquisition acquisition(settings, SystemClock());
     std::printf("terminals %d, polls %d (after one first poll)\n", terminals, polls);
     double steadyWall = 0, steadyCpu = 0;
     for (int poll = 0; poll <= polls; ++poll) {

@@ -1,3 +1,11 @@
+# Registers a test with its label and time-out, and tells it where the
+# programs and the sources are.
+function(quillon_register_test name label timeout)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT ${timeout}
+    ENVIRONMENT "QUILLON_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
 # One gtest executable per test file: quillon_add_test(SOURCE file.cpp LIBS lib... [LABEL unit])
 function(quillon_add_test)
   cmake_parse_arguments(T "" "SOURCE;LABEL;TIMEOUT" "LIBS" ${ARGN})
@@ -11,9 +19,7 @@ function(quillon_add_test)
   add_executable(${name} ${T_SOURCE})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QUILLON_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  quillon_register_test(${name} ${T_LABEL} ${T_TIMEOUT} ${name})
 endfunction()
 
 # A test built with AddressSanitizer and UndefinedBehaviorSanitizer together
@@ -41,7 +47,5 @@ function(quillon_add_python_test)
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
-  add_test(NAME ${name} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/${T_SOURCE})
-  set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
-    ENVIRONMENT "QUILLON_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  quillon_register_test(${name} ${T_LABEL} 300 /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/${T_SOURCE})
 endfunction()

@@ -30,7 +30,6 @@ struct SmsRecord {
 };
 
 inline constexpr const char* AGENT_CREATE_ERROR = "Creat KestrumAgnet failed!";
-inline constexpr unsigned short SMS_SERVICE_PORT = 8200;
 
 class KestrumAgent {
  public:

@@ -14,6 +14,9 @@
 #include <stdexcept>
 #include <string>
 
+// The SMS service listens for these packets on this TCP port.
+inline constexpr unsigned short SMS_SERVICE_PORT = 8200;
+
 inline constexpr uint8_t TP_MARKER = 0xFD;
 inline constexpr size_t TP_HEADER_SIZE = 6;
 inline constexpr size_t TP_BUFFER_SIZE = 2048;

@@ -33,8 +33,3 @@ void LoadBroadcastServerSettings(const std::string& path, BroadcastServerSetting
 void LoadBroadcastServerSettings() {
   LoadBroadcastServerSettings(ProgramFile(kFile), BroadcastServerSettings::Instance());
 }
-
-bool StoreServerAddress(const std::string& address) {
-  std::string path = ProgramFile(kFile);
-  return !path.empty() && profile::WritePrivateProfileString(kSection, std::string("ZarnSvrAddr"), address, path);
-}

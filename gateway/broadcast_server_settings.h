@@ -21,5 +21,3 @@ struct BroadcastServerSettings {
 // for what is missing, into BroadcastServerSettings::Instance().
 void LoadBroadcastServerSettings();
 void LoadBroadcastServerSettings(const std::string& path, BroadcastServerSettings& settings);
-// Writes ZarnSvrAddr, the one value of that file the gateway changes.
-bool StoreServerAddress(const std::string& address);

@@ -17,6 +17,19 @@ trap cleanup EXIT
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 say() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 sim() { scripts/simctl "$sim_port" "$1" >/dev/null; }
+# wait_for LOG TEXT STEPS: until LOG has a line with TEXT, looking every 0.2 s, STEPS times at most.
+wait_for() { for _ in $(seq "$3"); do grep -q "$2" "$1" && break; sleep 0.2; done; }
+# headless NAME LOG ENV...: runs NAME --headless with the environment given,
+# its lines shown prefixed with its name as they come.
+headless() {
+  local name=$1 log=$2
+  shift 2
+  env "$@" "$bin/$name" --headless > "$log" 2>&1 &
+  local pid=$!
+  pids+=($pid)
+  tail -n +1 -f "$log" --pid "$pid" 2>/dev/null | sed -u "s/^/  $name: /" &
+  pids+=($!)
+}
 
 sim_port=$(free_port)
 service_port=$(free_port)
@@ -94,17 +107,13 @@ ini("SMS.ini", "[COM]\nPort=3\nRate=19200\n[Power]\nDelay=1\n[PhoneAndTerm]\nReg
                "[PAT1]\nNumber=13911112222\nIDs=3,7\n")
 ini("SMServer.ini", "[Config]\nZarnSvrAddr=127.0.0.1\nZarnCmdPort=%s\n" % port)
 PY
-HERALDO_HOME=$home QUILLON_INFO_PORT=$bc_info_port "$bin/Heraldo" --headless > "$scratch/heraldo.log" 2>&1 &
-heraldo_pid=$!
-pids+=($heraldo_pid)
-tail -n +1 -f "$scratch/heraldo.log" --pid "$heraldo_pid" 2>/dev/null | sed -u 's/^/  Heraldo: /' &
-pids+=($!)
-for _ in $(seq 150); do grep -q "短信猫已连接" "$scratch/heraldo.log" && break; sleep 0.2; done
+headless Heraldo "$scratch/heraldo.log" HERALDO_HOME="$home" QUILLON_INFO_PORT="$bc_info_port"
+wait_for "$scratch/heraldo.log" "短信猫已连接" 150
 
 say "Two SMS arrive: one from the authorised number, one from a stranger"
 sim '{"cmd":"inject","from":"8613911112222","coding":"ucs2","text":"请注意：三号楼今天下午两点停电检修，请提前做好准备。"}'
 sim '{"cmd":"inject","from":"8613000000000","coding":"ucs2","text":"我也想广播一条消息"}'
-for _ in $(seq 300); do grep -q "短信播放完成" "$scratch/heraldo.log" && break; sleep 0.2; done
+wait_for "$scratch/heraldo.log" "短信播放完成" 300
 sleep 2
 
 say "What bcsim saw: the session, its terminals, and the audio that reached its data port"
@@ -129,20 +138,16 @@ text = ("[SMS]\nCOM=3\nBaudrate=19200\nSMCenter=8613800100500\n[UI]\nInterval=10
 with open(home + "/Vigimon.ini", "wb") as f:
     f.write(text.replace("\n", "\r\n").encode("gbk"))
 PY
-VIGIMON_HOME=$mhome QUILLON_INFO_PORT=$bc_info_port "$bin/Vigimon" --headless > "$scratch/vigimon.log" 2>&1 &
-vigimon_pid=$!
-pids+=($vigimon_pid)
-tail -n +1 -f "$scratch/vigimon.log" --pid "$vigimon_pid" 2>/dev/null | sed -u 's/^/  Vigimon: /' &
-pids+=($!)
-for _ in $(seq 150); do grep -q "离线终端数量：0" "$scratch/vigimon.log" && break; sleep 0.2; done
+headless Vigimon "$scratch/vigimon.log" VIGIMON_HOME="$mhome" QUILLON_INFO_PORT="$bc_info_port"
+wait_for "$scratch/vigimon.log" "离线终端数量：0" 150
 
 say "Area 1's four terminals go offline at bcsim"
 for t in 1 2 3 4; do scripts/simctl "$bc_control_port" "{\"cmd\":\"set_terminal\",\"id\":$t,\"online\":false}" >/dev/null; done
-for _ in $(seq 100); do grep -q "sms queued" "$scratch/vigimon.log" && break; sleep 0.2; done
+wait_for "$scratch/vigimon.log" "sms queued" 100
 sleep 4
 
 say "The report time comes"
-for _ in $(seq 150); do grep -q "report due" "$scratch/vigimon.log" && break; sleep 0.2; done
+wait_for "$scratch/vigimon.log" "report due" 150
 sleep 4
 
 say "What the modem was asked to send (decoded)"

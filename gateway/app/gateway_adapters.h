@@ -35,11 +35,6 @@ class SpeechAudio final : public AudioMaker {
   void Wav2Mp3(const std::string& wavPath) override;
 };
 
-class SystemWallClock final : public WallClock {
- public:
-  std::time_t Now() override { return std::time(nullptr); }
-};
-
 // No operator at hand: the text broadcast is never confirmed.
 class NoTextDialog final : public TextBroadcastDialog {
  public:

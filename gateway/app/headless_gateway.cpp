@@ -12,6 +12,7 @@
 #include "gateway/pipeline/heraldo_view_logic.h"
 #include "gateway/program_directory.h"
 #include "platform/broadcast/broadcast_components.h"
+#include "platform/clock/clock.h"
 #include "platform/codepage/codepage.h"
 #include "platform/com/apartment.h"
 #include "platform/signals/stop_signals.h"
@@ -56,9 +57,8 @@ int RunHeadlessGateway() {
   ServerBroadcast broadcast;
   SpeechAudio audio;
   NoTextDialog noDialog;
-  SystemWallClock clock;
   HeraldoViewLogic logic(settings, settingsPath, programDirectory,
-                         PipelinePorts{&messages, &broadcast, &audio, &noDialog, &clock});
+                         PipelinePorts{&messages, &broadcast, &audio, &noDialog, &SystemClock()});
   auto& rows = logic.rows();
   rows.SetObserver({[&](size_t row) { ReportLine(RowLine("row added", rows[row])); }, nullptr,
                     [&](size_t row) { ReportLine(RowLine("row state", rows[row])); }});

@@ -9,14 +9,13 @@
 #include <vector>
 
 #include "gateway/broadcast/bc_sess_source.h"
-#include "gateway/broadcast/ref_counter.h"
 
 enum SessionState { SESSION_NEW = 0, SESSION_STARTED = 1, SESSION_STOPPED = 3 };
 
-class Session : public RefCounter {
+class Session {
  public:
   Session(std::string name, int kind, std::unique_ptr<bcSessSource> source, std::vector<int> terminalIds);
-  ~Session() override;  // stops, then deletes the source
+  ~Session();  // stops, then deletes the source
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 

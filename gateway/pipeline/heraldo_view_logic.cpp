@@ -50,13 +50,13 @@ void HeraldoViewLogic::Initialise() {
   std::error_code ignored;
   std::filesystem::create_directories(TempDirectory(), ignored);
   if (!timetext::ParseLocalTime(settings_.lastClearTime)) {
-    settings_.lastClearTime =
-        timetext::FormatLocalTime(ports_.clock->Now() - static_cast<std::time_t>(settings_.interDay) * kSecondsPerDay);
+    settings_.lastClearTime = timetext::FormatLocalTime(ports_.clock->WallNow() -
+                                                        static_cast<std::time_t>(settings_.interDay) * kSecondsPerDay);
     SaveGatewaySettings(settingsPath_, settings_, SAVE_CLEANUP);
   }
 }
 
-std::string HeraldoViewLogic::NowText() { return timetext::FormatLocalTime(ports_.clock->Now()); }
+std::string HeraldoViewLogic::NowText() { return timetext::FormatLocalTime(ports_.clock->WallNow()); }
 
 void HeraldoViewLogic::ReceiveMessage() {
   std::string peer, stamp, text;
@@ -123,8 +123,10 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   bool found = entry != settings_.pat.end();
   if (!found && settings_.regular == 0) return;
 
-  bool listed = found && settings_.regular == 0;
-  std::vector<int> terminals = listed ? SplitTerminalIds(entry->second) : ports_.broadcast->AllTerminalIds();
+  bool allTerminals = false;
+  std::vector<int> terminals = settings_.TerminalsFor(number, allTerminals);
+  // The server's list is asked for before the busy check, as the gateway always did.
+  if (allTerminals) terminals = ports_.broadcast->AllTerminalIds();
 
   std::string mp3Name = Replace(Trim(number + time + ".mp3"), ' ', '_');
   std::vector<PlayItem> playList;
@@ -134,7 +136,7 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   if (busy_.count(number)) return;
   auto& item = rows_[row].item;
   if (!item) return;
-  std::string sessionName = listed ? number + entry->second : number;
+  std::string sessionName = allTerminals ? number : number + entry->second;
   int failed = item->isText ? TEXT_FAILED : SMS_FAILED;
   if (playList.empty() || terminals.empty()) {
     rows_.SetState(row, failed);
@@ -153,7 +155,7 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
 
 void HeraldoViewLogic::CheckCleanup() {
   auto last = timetext::ParseLocalTime(settings_.lastClearTime);
-  std::time_t now = ports_.clock->Now();
+  std::time_t now = ports_.clock->WallNow();
   long days = last ? static_cast<long>((now - *last) / kSecondsPerDay) : 0;
   if (std::labs(days) <= static_cast<long>(settings_.interDay)) return;
   ClearTempFiles();
@@ -168,7 +170,7 @@ void HeraldoViewLogic::ClearTempFiles() {
     fs::create_directories(TempDirectory(), error);
     return;
   }
-  std::time_t now = ports_.clock->Now();
+  std::time_t now = ports_.clock->WallNow();
   for (const auto& file : fs::directory_iterator(TempDirectory(), error)) {
     if (file.is_directory(error)) continue;
     std::string path = file.path().string();

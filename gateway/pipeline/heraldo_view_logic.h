@@ -10,13 +10,14 @@
 #include "common/sms_stamp.h"
 #include "gateway/pipeline/message_rows.h"
 #include "gateway/pipeline/pipeline_ports.h"
+#include "platform/clock/clock.h"
 
 struct PipelinePorts {
   ReceivedMessages* received = nullptr;
   BroadcastPort* broadcast = nullptr;
   AudioMaker* audio = nullptr;
   TextBroadcastDialog* textDialog = nullptr;
-  WallClock* clock = nullptr;
+  const Clock* clock = nullptr;
 };
 
 class HeraldoViewLogic {

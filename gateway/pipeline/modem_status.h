@@ -24,7 +24,6 @@ class ModemStatus {
   // "短信猫正在连接..." or "短信猫已连接". `agent` may be null.
   const std::string& Update(ModemAgentView* agent);
   const std::string& Text() const { return text_; }
-  bool ShownConnected() const { return shownConnected_; }
 
  private:
   GatewaySettings& settings_;

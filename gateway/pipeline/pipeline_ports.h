@@ -3,7 +3,6 @@
 // their own.
 #pragma once
 
-#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,10 +48,4 @@ class TextBroadcastDialog {
  public:
   virtual ~TextBroadcastDialog() = default;
   virtual std::optional<TextBroadcastRequest> Ask(const PatTable& numbers) = 0;
-};
-
-class WallClock {
- public:
-  virtual ~WallClock() = default;
-  virtual std::time_t Now() = 0;
 };

@@ -96,7 +96,7 @@ void TerminalAcquisition::MergeListedTerminals() {
     auto [record, inserted] = terminalTable_.try_emplace(id);
     if (inserted) {
       record->second.id = id;
-      record->second.lastChange = clock_.Now();
+      record->second.lastChange = ToLocalTimestamp(clock_.WallNow());
     }
     record->second.ip.assign(ip, ipLength);
   }
@@ -139,7 +139,7 @@ bool TerminalAcquisition::RefreshTerminalStates() {
         bool online = state >= 0;
         if (online != record.online) {
           record.online = online;
-          record.lastChange = clock_.Now();
+          record.lastChange = ToLocalTimestamp(clock_.WallNow());
         }
         // Counted before the fault query, so a terminal that disappears
         // during it still counts, as it was offline when last seen.
@@ -153,7 +153,7 @@ bool TerminalAcquisition::RefreshTerminalStates() {
         int32_t code = fault & 0x7F;
         if (code != record.faultCode) {
           record.faultCode = code;
-          record.lastChange = clock_.Now();
+          record.lastChange = ToLocalTimestamp(clock_.WallNow());
         }
       }
     }

@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "monitor/acquisition/local_clock.h"
+#include "monitor/acquisition/local_timestamp.h"
 #include "monitor/acquisition/terminal_record.h"
 #include "monitor/settings/monitor_settings.h"
+#include "platform/clock/clock.h"
 
 struct ServerArea {
   int32_t id = 0;

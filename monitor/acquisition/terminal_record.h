@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "monitor/acquisition/local_clock.h"
+#include "monitor/acquisition/local_timestamp.h"
 
 struct TerminalRecord {
   int32_t id = 0;

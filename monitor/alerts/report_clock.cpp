@@ -18,7 +18,7 @@ std::time_t SameDayAt(const std::tm& cur, const TimeOfDay& t) {
 
 }  // namespace
 
-ReportClock::ReportClock(std::function<void()> post) : post_(std::move(post)) {}
+ReportClock::ReportClock(std::function<void()> post, const Clock& clock) : post_(std::move(post)), clock_(clock) {}
 
 ReportClock::~ReportClock() { Stop(); }
 
@@ -52,13 +52,13 @@ void ReportClock::Tick(std::time_t now) {
 
 void ReportClock::Start() {
   if (running_.exchange(true)) return;
-  ResetLastSecond(std::time(nullptr));
+  ResetLastSecond(clock_.WallNow());
   thread_ = std::thread([this] {
     auto next = std::chrono::steady_clock::now();
     while (running_) {
       next += std::chrono::seconds(1);
       std::this_thread::sleep_until(next);
-      if (running_) Tick(std::time(nullptr));
+      if (running_) Tick(clock_.WallNow());
     }
   });
 }

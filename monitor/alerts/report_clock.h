@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "monitor/settings/monitor_settings.h"
+#include "platform/clock/clock.h"
 
 class ReportClock {
  public:
-  // `post` is called on the clock's thread, once per due time point.
-  explicit ReportClock(std::function<void()> post);
+  // `post` is called on the clock's thread, once per due time point; the
+  // calendar time comes from `clock`.
+  explicit ReportClock(std::function<void()> post, const Clock& clock = SystemClock());
   ~ReportClock();
   ReportClock(const ReportClock&) = delete;
   ReportClock& operator=(const ReportClock&) = delete;
@@ -34,6 +36,7 @@ class ReportClock {
 
  private:
   std::function<void()> post_;
+  const Clock& clock_;
   std::mutex scheduleLock_;
   std::vector<TimeOfDay> reportSchedule_;
   std::time_t lastSecond_ = 0;

@@ -37,8 +37,7 @@ int RunHeadlessMonitor() {
   ReportingSender sender(*agent, [](const std::string& peer, const std::string& text, bool queued) {
     ReportLine(std::string(queued ? "sms queued: " : "sms dropped: ") + peer + " " + codepage::GbkToUtf8(text));
   });
-  SystemClock clock;
-  TerminalAcquisition acquisition(settings, clock);
+  TerminalAcquisition acquisition(settings, SystemClock());
   AcquisitionLookup lookup(acquisition);
 
   StatusTexts status;

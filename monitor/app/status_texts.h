@@ -15,7 +15,6 @@ class StatusTexts {
   // GBK texts; `agent` may be null.
   std::array<std::string, 3> Update(KestrumAgent* agent, bool systemOk, int32_t offlineCount,
                                     MonitorSettings& settings);
-  bool modemConnected() const { return modemConnected_; }
 
  private:
   bool modemConnected_ = false;

@@ -18,7 +18,6 @@ struct TimeOfDay {
   int hour = 0;
   int minute = 0;
   int second = 0;
-  int SecondsOfDay() const { return hour * 3600 + minute * 60 + second; }
   bool operator==(const TimeOfDay&) const = default;
 };
 

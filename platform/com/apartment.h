@@ -62,7 +62,6 @@ class Apartment {
   // callbacks are already waiting it is called at once.
   void SetWakeUp(Callback wakeUp);
 
-  std::thread::id Owner() const { return owner_; }
   bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
   size_t PendingCount() const;
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/tp_packet.h"
+
 enum class HostVerb { kNone, kUnregServer, kRegServer, kUnregServerPerUser, kRegServerPerUser, kService };
 
 // Whether `token` is "-verb" or "/verb", letters in any case, the verb
@@ -22,7 +24,7 @@ struct HostOptions {
   // reaches it send SMS at the owner's cost, so only an explicit --listen
   // does.
   std::string listenAddress = "127.0.0.1";
-  unsigned short port = 8200;
+  unsigned short port = SMS_SERVICE_PORT;
   bool help = false;
 };
 

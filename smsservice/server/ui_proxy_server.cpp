@@ -69,8 +69,3 @@ void CUiProxySvr::RemoveHandler(CRequest_Handler* handler) {
     }
   }
 }
-
-size_t CUiProxySvr::ConnectionCount() {
-  ACE_Guard<ACE_Thread_Mutex> guard(connectionsMutex_);
-  return connections_.size();
-}

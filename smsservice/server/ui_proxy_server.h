@@ -13,13 +13,13 @@
 #include <ace/Thread.h>
 #include <ace/Thread_Mutex.h>
 
+#include "common/tp_packet.h"
 #include "smsservice/server/request_listener.h"
 
 class CRequest_Handler;
 
 class CUiProxySvr {
  public:
-  static constexpr unsigned short kPort = 8200;
   static constexpr const char* kDefaultAddress = "127.0.0.1";
 
   static CUiProxySvr* Instance();
@@ -31,17 +31,15 @@ class CUiProxySvr {
 
   // Where to listen; only loopback unless an operator names another address.
   // Takes effect at the next Open.
-  void SetListenAddress(const std::string& address, unsigned short port = kPort);
+  void SetListenAddress(const std::string& address, unsigned short port = SMS_SERVICE_PORT);
 
   // 0 when listening with the reactor thread running, -1 otherwise.
   int Open();
   // Ends the reactor thread, closes the listener and every connection.
   void Close();
-  bool IsRunning() const { return running_; }
 
   void AddHandler(CRequest_Handler* handler);
   void RemoveHandler(CRequest_Handler* handler);
-  size_t ConnectionCount();
 
  private:
   static ACE_THR_FUNC_RETURN ReactorThread(void* self);
@@ -53,5 +51,5 @@ class CUiProxySvr {
   ACE_Thread_Mutex connectionsMutex_;
   std::unique_ptr<ACE_Reactor> reactor_;
   std::string address_ = kDefaultAddress;
-  unsigned short port_ = kPort;
+  unsigned short port_ = SMS_SERVICE_PORT;
 };

@@ -9,20 +9,12 @@ import tempfile
 import time
 import unittest
 
-from quillon_harness import BIN, SOURCE, HeadlessProgram, Quillon
+from quillon_harness import BIN, SOURCE, HeadlessProgram, Quillon, write_gbk_ini
 
 sys.path.insert(0, os.path.join(SOURCE, "sim", "broadcast", "bcsim", "tests"))
 from bcsim_harness import BcSim  # noqa: E402
 
 AUTHORISED = "13911112222"
-
-
-def gbk_ini(path, sections):
-    text = ""
-    for section, keys in sections.items():
-        text += "[%s]\r\n" % section + "".join("%s=%s\r\n" % kv for kv in keys.items())
-    with open(path, "wb") as f:
-        f.write(text.encode("gbk"))
 
 
 class Heraldo(HeadlessProgram):
@@ -37,8 +29,8 @@ class Heraldo(HeadlessProgram):
                     "PhoneAndTerm": {"Regular": regular, "PhoneCount": len(pat)}}
         for i, (number, ids) in enumerate(sorted(pat.items()), start=1):
             sections["PAT%d" % i] = {"Number": number, "IDs": ids}
-        gbk_ini(os.path.join(self.home, "SMS.ini"), sections)
-        gbk_ini(os.path.join(self.home, "SMServer.ini"), {"Config": {"ZarnSvrAddr": "127.0.0.1",
+        write_gbk_ini(os.path.join(self.home, "SMS.ini"), sections)
+        write_gbk_ini(os.path.join(self.home, "SMServer.ini"), {"Config": {"ZarnSvrAddr": "127.0.0.1",
                                                                      "ZarnCmdPort": bcsim.cmd_port}})
         env = dict(quillon.env, HERALDO_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port),
                    QUILLON_PLAYBACK_SPEED="20")

@@ -18,6 +18,15 @@ BIN = os.environ.get("QUILLON_BIN_DIR", "build/bin")
 COM = 3
 
 
+def write_gbk_ini(path, sections):
+    """An INI file as the programs write them: GBK, CRLF lines."""
+    text = ""
+    for section, keys in sections.items():
+        text += "[%s]\r\n" % section + "".join("%s=%s\r\n" % kv for kv in keys.items())
+    with open(path, "wb") as f:
+        f.write(text.encode("gbk"))
+
+
 class HeadlessProgram:
     """A headless program whose output lines are collected as they come."""
 

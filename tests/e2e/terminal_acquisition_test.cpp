@@ -13,6 +13,7 @@
 #include "monitor/acquisition/fault_codes.h"
 #include "monitor/settings/monitor_settings.h"
 #include "platform/broadcast/broadcast_components.h"
+#include "platform/clock/manual_clock.h"
 #include "platform/codepage/codepage.h"
 #include "platform/com/apartment.h"
 #include "tests/e2e/support/bc_sim.h"
@@ -20,12 +21,6 @@
 namespace {
 
 using nlohmann::json;
-
-class SteppedClock : public Clock {
- public:
-  LocalTimestamp Now() const override { return {now, true}; }
-  std::time_t now = 1000;
-};
 
 std::vector<int32_t> Keys(const std::map<int32_t, TerminalRecord>& table) {
   std::vector<int32_t> keys;
@@ -80,7 +75,7 @@ class TerminalAcquisitionTest : public ::testing::Test {
   }
 
   MonitorSettings settings;
-  SteppedClock clock;
+  ManualClock clock{1000};
   std::unique_ptr<BcSim> sim;
   std::unique_ptr<TerminalAcquisition> acquisition;
 };
@@ -138,7 +133,7 @@ TEST_F(TerminalAcquisitionTest, LastChangeMovesOnlyWithStateOrFault) {
   EXPECT_EQ(Record(1).lastChange.when, 1000);
 
   sim->Call({{"cmd", "set_terminal"}, {"id", 1}, {"online", false}});
-  clock.now = 2000;
+  clock.wall = 2000;
   ASSERT_TRUE(Poll());
   EXPECT_FALSE(Record(1).online);
   EXPECT_EQ(Record(1).lastChange.when, 2000);
@@ -146,19 +141,19 @@ TEST_F(TerminalAcquisitionTest, LastChangeMovesOnlyWithStateOrFault) {
 
   // Same state again, and a new address: nothing the operator watches changed.
   sim->Call({{"cmd", "set_terminal"}, {"id", 1}, {"ip", "10.9.9.9"}});
-  clock.now = 3000;
+  clock.wall = 3000;
   ASSERT_TRUE(Poll());
   EXPECT_EQ(Record(1).ip, "10.9.9.9");
   EXPECT_EQ(Record(1).lastChange.when, 2000);
 
   sim->Call({{"cmd", "set_terminal"}, {"id", 2}, {"fault", 0x83}});
-  clock.now = 4000;
+  clock.wall = 4000;
   ASSERT_TRUE(Poll());
   EXPECT_EQ(Record(2).faultCode, 3);
   EXPECT_EQ(Record(2).lastChange.when, 4000);
   // 0x83 and 0x03 are the same fault.
   sim->Call({{"cmd", "set_terminal"}, {"id", 2}, {"fault", 3}});
-  clock.now = 5000;
+  clock.wall = 5000;
   ASSERT_TRUE(Poll());
   EXPECT_EQ(Record(2).lastChange.when, 4000);
 }

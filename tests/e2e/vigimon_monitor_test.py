@@ -12,18 +12,10 @@ import unittest
 
 import gammu
 
-from quillon_harness import BIN, SOURCE, HeadlessProgram, Quillon
+from quillon_harness import BIN, SOURCE, HeadlessProgram, Quillon, write_gbk_ini
 
 sys.path.insert(0, os.path.join(SOURCE, "sim", "broadcast", "bcsim", "tests"))
 from bcsim_harness import BcSim  # noqa: E402
-
-
-def write_ini(path, sections):
-    text = ""
-    for section, keys in sections.items():
-        text += "[%s]\r\n" % section + "".join("%s=%s\r\n" % kv for kv in keys.items())
-    with open(path, "wb") as f:
-        f.write(text.encode("gbk"))
 
 
 class Vigimon(HeadlessProgram):
@@ -43,7 +35,7 @@ class Vigimon(HeadlessProgram):
         for area in (1, 2, 3):
             sections["Area%d" % area] = {"ID": area, "Name": "区域%d" % area, "Count": 1,
                                           "Contacts1": "区长%d" % area, "PhoneNum1": "1380000000%d" % area}
-        write_ini(os.path.join(self.home, "Vigimon.ini"), sections)
+        write_gbk_ini(os.path.join(self.home, "Vigimon.ini"), sections)
         env = dict(quillon.env, VIGIMON_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port))
         super().__init__([os.path.join(BIN, "Vigimon"), "--headless"], env)
 

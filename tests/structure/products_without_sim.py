@@ -9,7 +9,7 @@ import os
 import sys
 
 source_dir = os.path.realpath(os.environ["QUILLON_SOURCE_DIR"])
-binary_dir = os.path.realpath(os.environ["QUILLON_BINARY_DIR"])
+binary_dir = os.path.dirname(os.path.realpath(os.environ["QUILLON_BIN_DIR"]))
 sim_dir = os.path.join(source_dir, "sim") + os.sep
 
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/clock/manual_clock.h"
 #include "platform/codepage/codepage.h"
 #include "platform/timetext/timetext.h"
 
@@ -76,11 +77,6 @@ struct FakeDialog : TextBroadcastDialog {
   std::optional<TextBroadcastRequest> Ask(const PatTable&) override { return answer; }
 };
 
-struct FakeClock : WallClock {
-  std::time_t now = 1765000000;
-  std::time_t Now() override { return now; }
-};
-
 class Pipeline : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -88,7 +84,7 @@ class Pipeline : public ::testing::Test {
                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    settings.lastClearTime = timetext::FormatLocalTime(clock.now);
+    settings.lastClearTime = timetext::FormatLocalTime(clock.wall);
     logic = std::make_unique<HeraldoViewLogic>(settings, (dir / "SMS.ini").string(), dir.string(),
                                                PipelinePorts{&agent, &broadcast, &audio, &dialog, &clock});
     logic->Initialise();
@@ -113,7 +109,7 @@ class Pipeline : public ::testing::Test {
   FakeBroadcast broadcast;
   FakeAudio audio;
   FakeDialog dialog;
-  FakeClock clock;
+  ManualClock clock{1765000000};
   std::unique_ptr<HeraldoViewLogic> logic;
 };
 
@@ -226,7 +222,8 @@ TEST_F(Pipeline, The201stRowDropsTheFirstAndItsBusyMark) {
 TEST_F(Pipeline, CleanUpRemovesEveryWavAndOldMp3s) {
   auto temp = fs::path(logic->TempDirectory());
   auto made = [&](int daysAgo, const char* extension) {
-    std::string name = "13900000001" + FileBaseName(timetext::FormatLocalTime(clock.now - daysAgo * 86400)) + extension;
+    std::string name =
+        "13900000001" + FileBaseName(timetext::FormatLocalTime(clock.wall - daysAgo * 86400)) + extension;
     std::ofstream(temp / name) << "x";
     return temp / name;
   };
@@ -235,35 +232,35 @@ TEST_F(Pipeline, CleanUpRemovesEveryWavAndOldMp3s) {
   settings.deadLineDay = 1;
   settings.interDay = 1;
 
-  clock.now += 86400;  // one day: not more than interDay yet
+  clock.wall += 86400;  // one day: not more than interDay yet
   logic->CheckCleanup();
   EXPECT_TRUE(fs::exists(todayWav));
-  clock.now += 86400;
+  clock.wall += 86400;
   logic->CheckCleanup();
   EXPECT_FALSE(fs::exists(todayWav));
   EXPECT_FALSE(fs::exists(oldWav));
   EXPECT_FALSE(fs::exists(oldMp3));
   EXPECT_FALSE(fs::exists(temp / "notes.txt"));
   EXPECT_FALSE(fs::exists(yesterdayMp3));  // three days old by now
-  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.now));
+  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.wall));
 }
 
 TEST_F(Pipeline, CleanUpKeepsAYesterdaysMp3AndRunsForAFutureTime) {
   auto temp = fs::path(logic->TempDirectory());
-  std::string name = "1" + FileBaseName(timetext::FormatLocalTime(clock.now - 86400)) + ".mp3";
+  std::string name = "1" + FileBaseName(timetext::FormatLocalTime(clock.wall - 86400)) + ".mp3";
   std::ofstream(temp / name) << "x";
   logic->ClearTempFiles();
   EXPECT_TRUE(fs::exists(temp / name));
 
-  settings.lastClearTime = timetext::FormatLocalTime(clock.now + 3 * 86400);  // a clock that went back
+  settings.lastClearTime = timetext::FormatLocalTime(clock.wall + 3 * 86400);  // a clock that went back
   logic->CheckCleanup();
-  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.now));
+  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.wall));
 }
 
 TEST_F(Pipeline, AFreshInstallationSettlesTheLastCleanUpADayBack) {
   settings.lastClearTime = DEFAULT_LAST_CLEAR_TIME;
   logic->Initialise();
-  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.now - 86400));
+  EXPECT_EQ(settings.lastClearTime, timetext::FormatLocalTime(clock.wall - 86400));
   GatewaySettings saved;
   LoadGatewaySettings((dir / "SMS.ini").string(), saved);
   EXPECT_EQ(saved.lastClearTime, settings.lastClearTime);

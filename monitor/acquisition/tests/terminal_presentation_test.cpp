@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "monitor/acquisition/fault_codes.h"
-#include "monitor/acquisition/local_clock.h"
+#include "monitor/acquisition/local_timestamp.h"
 #include "monitor/acquisition/terminal_record.h"
+#include "platform/clock/clock.h"
 #include "platform/codepage/codepage.h"
 
 namespace {
@@ -59,7 +60,7 @@ TEST(TerminalRecordText, ChangeTimeIsLocalOrMarkedInvalid) {
   tzset();
   EXPECT_EQ(FormatLocalTimestamp({86400 * 365, true}), "1971-01-01 00:00:00");
   EXPECT_EQ(FormatLocalTimestamp({86400 * 365, false}), "Invalid DateTime");
-  LocalTimestamp now = SystemClock().Now();
+  LocalTimestamp now = ToLocalTimestamp(SystemClock().WallNow());
   EXPECT_TRUE(now.valid);
   EXPECT_NEAR(static_cast<double>(now.when), static_cast<double>(std::time(nullptr)), 2.0);
 }

@@ -16,8 +16,8 @@
 #include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/connection_interfaces.h"
-#include "platform/com/implements.h"
 #include "platform/com/stream_interfaces.h"
+#include "platform/com/type_info_dispatch.h"
 #include "platform/com/type_library.h"
 
 namespace {
@@ -45,36 +45,20 @@ void WriteMp3(const std::filesystem::path& path, int frames) {
 
 // Implements the event the way the gateway's handler does: IDispatch from
 // the registered type information.
-class FileEndSink final : public Implements<IDB_FileEofEvent> {
+class FileEndSink final : public TypeInfoDispatch<IDB_FileEofEvent> {
  public:
-  explicit FileEndSink(ComPtr<ITypeInfo> info) : info_(std::move(info)) {}
+  using TypeInfoDispatch::TypeInfoDispatch;
 
   std::atomic<int> events{0};
   std::thread::id lastThread;
   std::function<void()> onEvent;
 
-  HRESULT GetTypeInfoCount(uint32_t* count) override { return *count = 1, S_OK; }
-  HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo** info) override {
-    info_->AddRef();
-    *info = info_.Get();
-    return S_OK;
-  }
-  HRESULT GetIDsOfNames(const IID&, char16_t** names, uint32_t count, LCID, DISPID* ids) override {
-    return info_->GetIDsOfNames(names, count, ids);
-  }
-  HRESULT Invoke(DISPID member, const IID&, LCID, uint16_t flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* exception, uint32_t* argError) override {
-    return info_->Invoke(static_cast<IDB_FileEofEvent*>(this), member, flags, params, result, exception, argError);
-  }
   HRESULT FileEof() override {
     ++events;
     lastThread = std::this_thread::get_id();
     if (onEvent) onEvent();
     return S_OK;
   }
-
- private:
-  ComPtr<ITypeInfo> info_;
 };
 
 class AudioComponents : public ::testing::Test {

@@ -2,8 +2,8 @@
 // sinks of the programs are built.
 #include <gtest/gtest.h>
 
-#include "platform/com/implements.h"
 #include "platform/com/stream_interfaces.h"
+#include "platform/com/type_info_dispatch.h"
 #include "platform/com/type_library.h"
 
 namespace {
@@ -12,29 +12,12 @@ using namespace com;
 
 const Guid kTestLib = GuidLiteral("{D7A1E0C2-0000-4000-8000-00000000A001}");
 
-class Sink final : public Implements<IDB_FileEofEvent> {
+class Sink final : public TypeInfoDispatch<IDB_FileEofEvent> {
  public:
-  explicit Sink(ComPtr<ITypeInfo> info) : info_(std::move(info)) {}
+  using TypeInfoDispatch::TypeInfoDispatch;
   int events = 0;
 
-  HRESULT GetTypeInfoCount(uint32_t* count) override { return *count = 1, S_OK; }
-  HRESULT GetTypeInfo(uint32_t index, LCID, ITypeInfo** info) override {
-    if (index != 0) return DISP_E_BADINDEX;
-    info_->AddRef();
-    *info = info_.Get();
-    return S_OK;
-  }
-  HRESULT GetIDsOfNames(const IID&, char16_t** names, uint32_t count, LCID, DISPID* ids) override {
-    return info_->GetIDsOfNames(names, count, ids);
-  }
-  HRESULT Invoke(DISPID member, const IID&, LCID, uint16_t flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* exception, uint32_t* argError) override {
-    return info_->Invoke(static_cast<IDB_FileEofEvent*>(this), member, flags, params, result, exception, argError);
-  }
   HRESULT FileEof() override { return ++events, S_OK; }
-
- private:
-  ComPtr<ITypeInfo> info_;
 };
 
 class Dispatch : public ::testing::Test {

@@ -51,10 +51,6 @@ bool EventLoop::AddPort(const std::string& name, int port, bool noDelay, Factory
   return true;
 }
 
-bool EventLoop::HasPort(const std::string& name) const {
-  return std::any_of(ports_.begin(), ports_.end(), [&](const Port& p) { return p.name == name; });
-}
-
 bool EventLoop::SetPortUp(const std::string& name, bool up, std::string& error) {
   auto it = std::find_if(ports_.begin(), ports_.end(), [&](const Port& p) { return p.name == name; });
   if (it == ports_.end()) {

@@ -44,7 +44,6 @@ class EventLoop {
   // it accepted. Up: listens again on the same port. Safe to call from a
   // handler.
   bool SetPortUp(const std::string& name, bool up, std::string& error);
-  bool HasPort(const std::string& name) const;
   // Serves until `stopFd` is readable. False when poll() fails.
   bool Run(int stopFd);
 

@@ -6,19 +6,16 @@ import select
 import shutil
 import signal
 import socket
-import subprocess
+import sys
 import tempfile
 import termios
 import time
 import tty
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from simulator_process import free_port, start_simulator  # noqa: E402,F401
+
 MODEMSIM = os.path.join(os.environ.get("QUILLON_BIN_DIR", "build/bin"), "modemsim")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class ModemSim:
@@ -29,20 +26,12 @@ class ModemSim:
         self.own_dir = device_dir is None
         self.device_dir = device_dir or tempfile.mkdtemp(prefix="modemsim-")
         self.link = os.path.join(self.device_dir, "COM%d" % com)
-        for _ in range(3):  # another process may take the free port first
+        def args():
             self.port = free_port()
             args = [MODEMSIM, "--device-dir", self.device_dir, "--com", str(com), "--control", str(self.port)]
-            if storage:
-                args += ["--storage", str(storage)]
-            self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                         env=dict(os.environ, **(env or {})))
-            ready, _, _ = select.select([self.proc.stdout], [], [], 5)
-            if ready and self.proc.stdout.readline() == b"ready\n":
-                break
-            self.proc.kill()
-            self.proc.wait()
-        else:
-            raise RuntimeError("modemsim did not start: " + self.proc.stderr.read().decode())
+            return args + ["--storage", str(storage)] if storage else args
+
+        self.proc = start_simulator("modemsim", args, env)
         self.sock = socket.create_connection(("127.0.0.1", self.port), timeout=5)
         self.replies = self.sock.makefile("r", encoding="utf-8")
 

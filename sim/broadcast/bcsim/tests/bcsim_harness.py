@@ -3,12 +3,14 @@ clients for the command, data and information ports that behave as the
 gateway's agent and the platform components do (PROTOCOL.md)."""
 import json
 import os
-import select
 import signal
 import socket
 import struct
-import subprocess
+import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
+from simulator_process import free_port, free_ports, start_simulator  # noqa: E402,F401
 
 BCSIM = os.path.join(os.environ.get("QUILLON_BIN_DIR", "build/bin"), "bcsim")
 
@@ -17,42 +19,20 @@ E_TERMINAL_GONE = -2147220468
 S_FALSE = 1
 
 
-def free_ports(count):
-    """`count` distinct ports that were free a moment ago."""
-    sockets = []
-    try:
-        for _ in range(count):
-            s = socket.socket()
-            s.bind(("127.0.0.1", 0))
-            sockets.append(s)
-        return [s.getsockname()[1] for s in sockets]
-    finally:
-        for s in sockets:
-            s.close()
-
-
 class BcSim:
     """One simulator on free ports; stop() ends it with SIGTERM and returns
     its exit status. `scenario` is a file path or a scenario object."""
 
     def __init__(self, scenario=None, env=None, data_port=None):
-        for _ in range(3):  # another process may take a free port first
+        def args():
             self.cmd_port, self.data_port, self.info_port, self.control_port = free_ports(4)
             # The gateway always streams to 15001; a test of it asks for that port.
             self.data_port = data_port or self.data_port
             args = [BCSIM, "--cmd-port", str(self.cmd_port), "--data-port", str(self.data_port),
                     "--info-port", str(self.info_port), "--control", str(self.control_port)]
-            if isinstance(scenario, str):
-                args += ["--scenario", scenario]
-            self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                         env=dict(os.environ, **(env or {})))
-            ready, _, _ = select.select([self.proc.stdout], [], [], 5)
-            if ready and self.proc.stdout.readline() == b"ready\n":
-                break
-            self.proc.kill()
-            self.proc.wait()
-        else:
-            raise RuntimeError("bcsim did not start: " + self.proc.stderr.read().decode())
+            return args + ["--scenario", scenario] if isinstance(scenario, str) else args
+
+        self.proc = start_simulator("bcsim", args, env)
         self.sock = socket.create_connection(("127.0.0.1", self.control_port), timeout=5)
         self.replies = self.sock.makefile("r", encoding="utf-8")
         if isinstance(scenario, dict):

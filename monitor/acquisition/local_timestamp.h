@@ -1,5 +1,5 @@
-// The wall clock the acquisition stamps state changes with, behind an
-// interface so that tests can choose the moment.
+// The moments the acquisition stamps state changes with, as the terminal
+// list shows them.
 #pragma once
 
 #include <ctime>
@@ -15,19 +15,9 @@ struct LocalTimestamp {
   bool operator==(const LocalTimestamp&) const = default;
 };
 
-class Clock {
- public:
-  virtual ~Clock() = default;
-  // Not required to be thread-safe: the acquisition reads it on the
-  // user-interface thread only.
-  virtual LocalTimestamp Now() const = 0;
-};
-
-// The process's local wall clock.
-class SystemClock final : public Clock {
- public:
-  LocalTimestamp Now() const override;
-};
+// The moment `when` (a wall-clock reading), marked invalid when the system
+// cannot place it in the local calendar.
+LocalTimestamp ToLocalTimestamp(std::time_t when);
 
 // "%Y-%m-%d %H:%M:%S" in local time, or "Invalid DateTime" for a moment
 // marked invalid, as the terminal list shows it.

@@ -1,11 +1,8 @@
-#include "monitor/acquisition/local_clock.h"
+#include "monitor/acquisition/local_timestamp.h"
 
-LocalTimestamp SystemClock::Now() const {
-  LocalTimestamp now;
-  now.when = std::time(nullptr);
+LocalTimestamp ToLocalTimestamp(std::time_t when) {
   std::tm local{};
-  now.valid = now.when != static_cast<std::time_t>(-1) && localtime_r(&now.when, &local) != nullptr;
-  return now;
+  return {when, when != static_cast<std::time_t>(-1) && localtime_r(&when, &local) != nullptr};
 }
 
 std::string FormatLocalTimestamp(const LocalTimestamp& moment) {
