@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace serial {
 
@@ -37,6 +38,26 @@ class SerialPort {
   virtual int Write(const void* bytes, int count) = 0;
   // One read within the read time-outs; returns the bytes read, 0 after a time-out.
   virtual int Read(void* buffer, int count) = 0;
+};
+
+// Forwards every call to the port it holds, so that a test can override one
+// method to inject a fault and keep the rest of a working port.
+class SerialPortWrapper : public SerialPort {
+ public:
+  explicit SerialPortWrapper(std::unique_ptr<SerialPort> target) : target_(std::move(target)) {}
+
+  SerialPort* target() const { return target_.get(); }
+
+  bool Open(const std::string& path, uint32_t baud, Parity parity, int dataBits, StopBits stopBits) override {
+    return target_->Open(path, baud, parity, dataBits, stopBits);
+  }
+  void Close() override { target_->Close(); }
+  bool IsOpen() const override { return target_->IsOpen(); }
+  int Write(const void* bytes, int count) override { return target_->Write(bytes, count); }
+  int Read(void* buffer, int count) override { return target_->Read(buffer, count); }
+
+ private:
+  std::unique_ptr<SerialPort> target_;
 };
 
 std::unique_ptr<SerialPort> MakeTermiosPort(const Timeouts& timeouts = {});

@@ -24,10 +24,15 @@ void ListUnread() {
   WriteText(command, sizeof command - 1);
 }
 
-void DeleteSms(int index) {
+std::string DeleteSmsCommand(int index) {
   char command[32];
   int length = std::snprintf(command, sizeof command, "AT+CMGD=%d\r\n", index);
-  WriteText(command, length);
+  return std::string(command, length);
+}
+
+void DeleteSms(int index) {
+  std::string command = DeleteSmsCommand(index);
+  WriteText(command.data(), static_cast<int>(command.size()));
 }
 
 int SendPdu(const ModemSms& record) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "smsservice/modem/at_replies.h"
@@ -21,7 +22,10 @@ struct ReplyBuffer {
 
 // "AT+CMGL=0\r\n"
 void ListUnread();
-// "AT+CMGD=<index>\r\n"
+// "AT+CMGD=<index>\r\n", the text both the start-up dialogue and the engine
+// write to free a storage slot.
+std::string DeleteSmsCommand(int index);
+// Writes DeleteSmsCommand(index).
 void DeleteSms(int index);
 // "AT+CMGS=<length>\r\n", then the PDU and Ctrl-Z once the "\r\n> " prompt
 // has come in one read. Returns the bytes of that last write, 0 without the

@@ -96,7 +96,9 @@ void CGsmMorden::Shutdown() {
   state_ = MODEM_CLOSED;
 }
 
-void CGsmMorden::StartEngine() { engine_ = new CSmsTraffic(this); }
+void CGsmMorden::StartEngine() {
+  engine_ = new CSmsTraffic([this] { SetModemState(MODEM_CLOSED); });
+}
 
 void CGsmMorden::DeleteEngine() { delete engine_.exchange(nullptr); }
 

@@ -13,10 +13,6 @@ class ManualResetEvent {
     set_ = true;
     changed_.notify_all();
   }
-  bool IsSet() {
-    std::lock_guard lock(mutex_);
-    return set_;
-  }
   void Wait() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return set_; });

@@ -1,6 +1,5 @@
 #include "smsservice/modem/startup_dialogue.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -61,9 +60,7 @@ int SelectStorage(char (&area)[kReplyArea + 1]) {
 bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<bool>& cancelled) {
   for (int index = 1; index <= slots; ++index) {
     if (cancelled) return false;
-    char command[32];
-    std::snprintf(command, sizeof command, "AT+CMGD=%d\r\n", index);
-    bool deleted = HasOk(Ask(command, 300, area));
+    bool deleted = HasOk(Ask(DeleteSmsCommand(index).c_str(), 300, area));
     for (int extra = 0; !deleted && extra < kDeleteExtraReads; ++extra) {
       timescale::Sleep(milliseconds(300));
       std::memset(area, 0, sizeof area);

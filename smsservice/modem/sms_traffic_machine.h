@@ -1,0 +1,83 @@
+// The traffic engine's state machine: it sends queued messages and, after
+// 5 s without a send, lists received ones and deletes them from the modem.
+// Each call to Step runs one state's transition, so the engine's thread only
+// paces the machine and looks for a stop request between steps, and a test
+// can drive it over a scripted port. Every wait is nominal (timescale).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "platform/timescale/timescale.h"
+#include "smsservice/modem/at_commands.h"
+#include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/sms_rings.h"
+
+class SmsTrafficMachine {
+ public:
+  enum State {
+    kStartIdle,
+    kWaitForWork,
+    kSend,
+    kAwaitSendReply,
+    kSendFailed,
+    kList,
+    kAwaitListing,
+    kDeleteNext,
+    kAwaitDeleteReply,
+    kDeleteFailed,
+    kStopped,  // the modem stopped answering; the machine stays here
+  };
+
+  // Takes messages to send from `rings` and puts received ones there; the
+  // rings must outlive the machine. Talks to the modem through serial_line.
+  explicit SmsTrafficMachine(SmsRings& rings);
+  SmsTrafficMachine(const SmsTrafficMachine&) = delete;
+  SmsTrafficMachine& operator=(const SmsTrafficMachine&) = delete;
+
+  // Runs the current state's transition once: at most one sleep, one
+  // command and one read. False once the modem has stopped answering.
+  bool Step();
+  State state() const { return state_; }
+
+ private:
+  enum class Awaited { kOk, kError, kPending, kSilent };
+
+  State StartIdle();
+  State WaitForWork();
+  State Send();
+  State AwaitSendReply();
+  State SendFailed();
+  State List();
+  State AwaitListing();
+  State DeleteNext();
+  State AwaitDeleteReply();
+  State DeleteFailed();
+
+  // Called right after a command is written: the reply starts empty and its
+  // time-out counts from now.
+  void BeginAwait();
+  // Sleeps 100 ms, reads once and judges the reply so far; silent when
+  // nothing final has come within `timeoutS` of BeginAwait.
+  Awaited AwaitReply(long timeoutS);
+  void PlanDeletions(int listed);
+  bool ReleaseHeld();
+  long Elapsed() const;
+
+  SmsRings& rings_;
+  State state_ = kStartIdle;
+  int retries_ = 0;
+  timescale::Clock::time_point start_;
+  std::unique_ptr<ReplyBuffer> reply_;
+  ModemSms outgoing_;              // the message being sent, kept for its retries
+  std::vector<ModemSms> listing_;  // the last listing's records
+  // Storage indexes to delete after a listing. Complete messages the receive
+  // ring had no room for wait in `held_`, still stored in the modem, until
+  // the ring has room; only then are they deleted there.
+  std::vector<int16_t> deletions_;
+  size_t deletePosition_ = 0;
+  std::deque<ModemSms> held_;
+};

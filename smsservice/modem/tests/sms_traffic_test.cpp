@@ -1,0 +1,207 @@
+// The traffic state machine, driven step by step over a scripted modem, and
+// the engine thread around it. Waits run at a hundredth of their length.
+#include "smsservice/modem/sms_traffic.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/serial/serial_port.h"
+#include "platform/timescale/timescale.h"
+#include "smsservice/modem/manual_reset_event.h"
+#include "smsservice/modem/serial_line.h"
+#include "smsservice/modem/sms_rings.h"
+#include "smsservice/modem/sms_traffic_machine.h"
+
+namespace {
+
+using State = SmsTrafficMachine::State;
+
+// Answers each command (a line ending in LF, or a PDU ending in Ctrl-Z) with
+// the next scripted answer, or with `otherwise` once the script has run out;
+// an empty answer is silence. A read returns what has been answered so far,
+// at most what it asks for.
+class ScriptedModem : public serial::SerialPort {
+ public:
+  std::deque<std::string> answers;
+  std::string otherwise;
+  std::string written;
+
+  bool Open(const std::string&, uint32_t, serial::Parity, int, serial::StopBits) override { return true; }
+  void Close() override {}
+  bool IsOpen() const override { return true; }
+  int Write(const void* bytes, int count) override {
+    if (count <= 0) return 0;
+    written.append(static_cast<const char*>(bytes), count);
+    if (written.back() == '\n' || written.back() == '\x1A') {
+      pending_ += answers.empty() ? otherwise : answers.front();
+      if (!answers.empty()) answers.pop_front();
+    }
+    return count;
+  }
+  int Read(void* buffer, int count) override {
+    int n = std::min<int>(count, static_cast<int>(pending_.size()));
+    std::memcpy(buffer, pending_.data(), n);
+    pending_.erase(0, n);
+    return n;
+  }
+
+ private:
+  std::string pending_;
+};
+
+// Lets the first `writes` writes through and fails every later one, as a
+// port whose cable was pulled: the modem hears nothing more, so it answers
+// nothing more.
+class CableCutAfter : public serial::SerialPortWrapper {
+ public:
+  CableCutAfter(std::unique_ptr<serial::SerialPort> modem, int writes)
+      : SerialPortWrapper(std::move(modem)), writesLeft_(writes) {}
+
+  int Write(const void* bytes, int count) override {
+    if (writesLeft_ > 0) {
+      --writesLeft_;
+      return SerialPortWrapper::Write(bytes, count);
+    }
+    if (!cutAt) cutAt = timescale::Now();
+    return 0;
+  }
+
+  std::optional<timescale::Clock::time_point> cutAt;  // the first write that failed
+
+ private:
+  int writesLeft_;
+};
+
+const char kPrompt[] = "\r\n> ";
+const char kOk[] = "\r\nOK\r\n";
+const char kError[] = "\r\nERROR\r\n";
+
+ModemSms Hi() {
+  ModemSms sms;
+  std::strcpy(sms.smsc, "861380");
+  std::strcpy(sms.number, "8612");
+  std::strcpy(sms.text, "hi");
+  return sms;
+}
+
+// What one attempt to send Hi() puts on the line.
+const std::string kHiAttempt = "AT+CMGS=12\r\n049168310811000491682100000002E834\x1A";
+
+// Two 8-bit messages stored in slots 3 and 7, as "AT+CMGL=0" lists them;
+// more than one 128-byte read.
+const std::string kTwoListed =
+    "\r\n+CMGL: 3,0,,25\r\n"
+    "0891683108200105F0040D91683118111111F1000442702161032423056669727374"  // "first" from 8613811111111
+    "\r\n+CMGL: 7,0,,26\r\n"
+    "0891683108200105F0040D91683128222222F2000442702161032423067365636F6E64"  // "second" from 8613822222222
+    "\r\n\r\nOK\r\n";
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+class SmsTraffic : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { setenv("QUILLON_TIME_SCALE", "0.01", 0); }
+
+  void SetUp() override {
+    auto owned = std::make_unique<ScriptedModem>();
+    modem = owned.get();
+    UseSerialPort(std::move(owned));
+    machine = std::make_unique<SmsTrafficMachine>(rings);
+  }
+
+  // Steps until the machine has reached `state`; false if it stops first or
+  // `limit` steps pass.
+  bool StepUntil(State state, int limit = 1000) {
+    for (int i = 0; i < limit; ++i)
+      if (!machine->Step()) return false;
+      else if (machine->state() == state) return true;
+    return false;
+  }
+  void ExpectReceived(const char* number, const char* text) {
+    ModemSms sms;
+    ASSERT_TRUE(rings.PopIncoming(sms)) << text;
+    EXPECT_STREQ(sms.number, number);
+    EXPECT_STREQ(sms.text, text);
+    EXPECT_STREQ(sms.timestamp, "24071216304232");
+  }
+
+  ScriptedModem* modem = nullptr;
+  SmsRings rings;
+  std::unique_ptr<SmsTrafficMachine> machine;
+};
+
+TEST_F(SmsTraffic, SendAnsweredWithErrorIsSentAgainUntilTheModemTakesIt) {
+  modem->answers = {kPrompt, "\r\n+CMS ERROR: 500\r\n", kPrompt, "\r\n+CMGS: 12\r\n\r\nOK\r\n"};
+  ASSERT_TRUE(rings.PushSend(Hi()));
+  ASSERT_TRUE(StepUntil(State::kSend));
+  ASSERT_TRUE(StepUntil(State::kStartIdle));
+  EXPECT_EQ(modem->written, kHiAttempt + kHiAttempt);
+  EXPECT_TRUE(modem->answers.empty());
+}
+
+TEST_F(SmsTraffic, ListedMessagesReachClientsInOrderAndAreDeletedAfterFiveIdleSeconds) {
+  modem->answers = {kTwoListed, kOk, kOk};
+  auto begin = timescale::Now();
+  ASSERT_TRUE(StepUntil(State::kAwaitListing));
+  EXPECT_GE(timescale::ElapsedSeconds(begin, timescale::Now()), 5);
+  ASSERT_TRUE(StepUntil(State::kStartIdle));
+  EXPECT_EQ(modem->written, "AT+CMGL=0\r\nAT+CMGD=3\r\nAT+CMGD=7\r\n");
+  ExpectReceived("8613811111111", "first");
+  ExpectReceived("8613822222222", "second");
+  ModemSms more;
+  EXPECT_FALSE(rings.PopIncoming(more));
+}
+
+TEST_F(SmsTraffic, DeletionThatKeepsFailingIsGivenUpAfter31Attempts) {
+  // Slot 3 goes on its second attempt, which must not count against slot 7.
+  modem->answers = {kTwoListed, kError, kOk};
+  modem->otherwise = kError;
+  ASSERT_TRUE(StepUntil(State::kAwaitListing));
+  ASSERT_TRUE(StepUntil(State::kStartIdle));
+  EXPECT_EQ(Occurrences(modem->written, "AT+CMGD=3\r\n"), 2u);
+  EXPECT_EQ(Occurrences(modem->written, "AT+CMGD=7\r\n"), 31u);
+  ExpectReceived("8613811111111", "first");
+  ExpectReceived("8613822222222", "second");
+}
+
+TEST_F(SmsTraffic, SilenceAfterACutStopsTheEngineAfterTheSendTimeOutAndIsReported) {
+  auto scripted = std::make_unique<ScriptedModem>();
+  modem = scripted.get();
+  modem->answers = {kPrompt, kOk};
+  auto cable = std::make_unique<CableCutAfter>(std::move(scripted), 2);  // the first message's command and PDU
+  CableCutAfter* cut = cable.get();
+  UseSerialPort(std::move(cable));
+
+  ManualResetEvent stopped;
+  std::atomic<int> reports{0};
+  timescale::Clock::time_point stoppedAt;
+  auto engine = std::make_unique<CSmsTraffic>([&] {
+    stoppedAt = timescale::Now();
+    ++reports;
+    stopped.Set();
+  });
+  ASSERT_TRUE(engine->PushSend(Hi()));
+  ASSERT_TRUE(engine->PushSend(Hi()));
+  ASSERT_TRUE(stopped.WaitFor(std::chrono::seconds(10)));
+  engine.reset();
+  EXPECT_EQ(reports, 1);
+  EXPECT_EQ(modem->written, kHiAttempt);
+  ASSERT_TRUE(cut->cutAt);
+  long silentFor = timescale::ElapsedSeconds(*cut->cutAt, stoppedAt);
+  EXPECT_GE(silentFor, 10);
+  EXPECT_LT(silentFor, 60);  // the send's time-out, not the listing's
+}
+
+}  // namespace
