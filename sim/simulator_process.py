@@ -1,7 +1,9 @@
 """What both simulators' test harnesses share: free loopback ports, and
 starting a simulator that prints "ready" once it listens."""
+import json
 import os
 import select
+import signal
 import socket
 import subprocess
 
@@ -36,3 +38,34 @@ def start_simulator(name, make_args, env=None):
         proc.kill()
         proc.wait()
     raise RuntimeError(name + " did not start: " + proc.stderr.read().decode())
+
+
+class Simulator:
+    """A running simulator and its JSON control connection, one request and
+    one reply per line."""
+
+    def __init__(self, name, make_args, control_port, env=None):
+        """`control_port()` names the port once the process is up."""
+        self.proc = start_simulator(name, make_args, env)
+        self.sock = socket.create_connection(("127.0.0.1", control_port()), timeout=5)
+        self.replies = self.sock.makefile("r", encoding="utf-8")
+
+    def control(self, **request):
+        self.sock.sendall((json.dumps(request) + "\n").encode())
+        return json.loads(self.replies.readline())
+
+    def ok(self, **request):
+        reply = self.control(**request)
+        if not reply.get("ok"):
+            raise AssertionError("%s failed: %s" % (request, reply))
+        return reply
+
+    def stop(self):
+        """Ends it with SIGTERM; its exit status."""
+        self.replies.close()
+        self.sock.close()
+        self.proc.send_signal(signal.SIGTERM)
+        code = self.proc.wait(5)
+        self.proc.stdout.close()
+        self.proc.stderr.close()
+        return code

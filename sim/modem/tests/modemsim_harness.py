@@ -1,11 +1,8 @@
 """Starts modemsim for a test and talks to it: JSON control requests, and the
 serial port as a plain raw-mode client sees it."""
-import json
 import os
 import select
 import shutil
-import signal
-import socket
 import sys
 import tempfile
 import termios
@@ -13,12 +10,12 @@ import time
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-from simulator_process import free_port, start_simulator  # noqa: E402,F401
+from simulator_process import Simulator, free_port  # noqa: E402,F401
 
 MODEMSIM = os.path.join(os.environ.get("QUILLON_BIN_DIR", "build/bin"), "modemsim")
 
 
-class ModemSim:
+class ModemSim(Simulator):
     """One simulator on a temporary device folder; stop() ends it with SIGTERM."""
 
     def __init__(self, com=3, storage=None, env=None, device_dir=None):
@@ -26,32 +23,16 @@ class ModemSim:
         self.own_dir = device_dir is None
         self.device_dir = device_dir or tempfile.mkdtemp(prefix="modemsim-")
         self.link = os.path.join(self.device_dir, "COM%d" % com)
+
         def args():
             self.port = free_port()
             args = [MODEMSIM, "--device-dir", self.device_dir, "--com", str(com), "--control", str(self.port)]
             return args + ["--storage", str(storage)] if storage else args
 
-        self.proc = start_simulator("modemsim", args, env)
-        self.sock = socket.create_connection(("127.0.0.1", self.port), timeout=5)
-        self.replies = self.sock.makefile("r", encoding="utf-8")
-
-    def control(self, **request):
-        self.sock.sendall((json.dumps(request) + "\n").encode())
-        return json.loads(self.replies.readline())
-
-    def ok(self, **request):
-        reply = self.control(**request)
-        if not reply.get("ok"):
-            raise AssertionError("%s failed: %s" % (request, reply))
-        return reply
+        super().__init__("modemsim", args, lambda: self.port, env)
 
     def stop(self):
-        self.replies.close()
-        self.sock.close()
-        self.proc.send_signal(signal.SIGTERM)
-        code = self.proc.wait(5)
-        self.proc.stdout.close()
-        self.proc.stderr.close()
+        code = super().stop()
         if self.own_dir:
             self.link_left = os.path.lexists(self.link)
             shutil.rmtree(self.device_dir, ignore_errors=True)

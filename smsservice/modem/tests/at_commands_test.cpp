@@ -8,24 +8,17 @@
 #include <gtest/gtest.h>
 
 #include "smsservice/modem/serial_line.h"
+#include "smsservice/modem/tests/recording_port.h"
 
 namespace {
 
 // Answers each read with the next scripted chunk (nothing once they run
 // out, or forever `endless` when set) and records every write.
-class ScriptedPort : public serial::SerialPort {
+class ScriptedPort : public RecordingPort {
  public:
   std::deque<std::string> reads;
   std::string endless;
-  std::string written;
 
-  bool Open(const std::string&, uint32_t, serial::Parity, int, serial::StopBits) override { return true; }
-  void Close() override {}
-  bool IsOpen() const override { return true; }
-  int Write(const void* bytes, int count) override {
-    written.append(static_cast<const char*>(bytes), count);
-    return count;
-  }
   int Read(void* buffer, int count) override {
     std::string chunk = endless;
     if (!reads.empty()) {

@@ -19,6 +19,7 @@
 #include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_rings.h"
 #include "smsservice/modem/sms_traffic_machine.h"
+#include "smsservice/modem/tests/recording_port.h"
 
 namespace {
 
@@ -28,18 +29,13 @@ using State = SmsTrafficMachine::State;
 // the next scripted answer, or with `otherwise` once the script has run out;
 // an empty answer is silence. A read returns what has been answered so far,
 // at most what it asks for.
-class ScriptedModem : public serial::SerialPort {
+class ScriptedModem : public RecordingPort {
  public:
   std::deque<std::string> answers;
   std::string otherwise;
-  std::string written;
 
-  bool Open(const std::string&, uint32_t, serial::Parity, int, serial::StopBits) override { return true; }
-  void Close() override {}
-  bool IsOpen() const override { return true; }
   int Write(const void* bytes, int count) override {
-    if (count <= 0) return 0;
-    written.append(static_cast<const char*>(bytes), count);
+    if (RecordingPort::Write(bytes, count) == 0) return 0;
     if (written.back() == '\n' || written.back() == '\x1A') {
       pending_ += answers.empty() ? otherwise : answers.front();
       if (!answers.empty()) answers.pop_front();

@@ -3,14 +3,13 @@ clients for the command, data and information ports that behave as the
 gateway's agent and the platform components do (PROTOCOL.md)."""
 import json
 import os
-import signal
 import socket
 import struct
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
-from simulator_process import free_port, free_ports, start_simulator  # noqa: E402,F401
+from simulator_process import Simulator, free_port, free_ports  # noqa: E402,F401
 
 BCSIM = os.path.join(os.environ.get("QUILLON_BIN_DIR", "build/bin"), "bcsim")
 
@@ -19,7 +18,7 @@ E_TERMINAL_GONE = -2147220468
 S_FALSE = 1
 
 
-class BcSim:
+class BcSim(Simulator):
     """One simulator on free ports; stop() ends it with SIGTERM and returns
     its exit status. `scenario` is a file path or a scenario object."""
 
@@ -32,21 +31,9 @@ class BcSim:
                     "--info-port", str(self.info_port), "--control", str(self.control_port)]
             return args + ["--scenario", scenario] if isinstance(scenario, str) else args
 
-        self.proc = start_simulator("bcsim", args, env)
-        self.sock = socket.create_connection(("127.0.0.1", self.control_port), timeout=5)
-        self.replies = self.sock.makefile("r", encoding="utf-8")
+        super().__init__("bcsim", args, lambda: self.control_port, env)
         if isinstance(scenario, dict):
             self.ok(cmd="load", scenario=scenario)
-
-    def control(self, **request):
-        self.sock.sendall((json.dumps(request) + "\n").encode())
-        return json.loads(self.replies.readline())
-
-    def ok(self, **request):
-        reply = self.control(**request)
-        if not reply.get("ok"):
-            raise AssertionError("%s failed: %s" % (request, reply))
-        return reply
 
     def commands(self, conn=None):
         """The command lines of the log, in order (optionally of one connection)."""
@@ -58,15 +45,6 @@ class BcSim:
             if s["number"] == number:
                 return s
         return None
-
-    def stop(self):
-        self.replies.close()
-        self.sock.close()
-        self.proc.send_signal(signal.SIGTERM)
-        code = self.proc.wait(5)
-        self.proc.stdout.close()
-        self.proc.stderr.close()
-        return code
 
 
 class CommandClient:
