@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "smsservice/modem/serial_line.h"
-#include "smsservice/modem/tests/recording_port.h"
+#include "smsservice/modem/tests/modem_test_support.h"
 
 namespace {
 
@@ -40,14 +40,6 @@ class AtCommands : public ::testing::Test {
   }
   ScriptedPort* port = nullptr;
 };
-
-ModemSms Hi() {
-  ModemSms sms;
-  std::strcpy(sms.smsc, "861380");
-  std::strcpy(sms.number, "8612");
-  std::strcpy(sms.text, "hi");
-  return sms;
-}
 
 TEST_F(AtCommands, PduFollowsOnlyTheExactPrompt) {
   port->reads = {"\r\n> "};

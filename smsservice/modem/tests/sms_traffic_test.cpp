@@ -19,7 +19,7 @@
 #include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_rings.h"
 #include "smsservice/modem/sms_traffic_machine.h"
-#include "smsservice/modem/tests/recording_port.h"
+#include "smsservice/modem/tests/modem_test_support.h"
 
 namespace {
 
@@ -79,14 +79,6 @@ class CableCutAfter : public serial::SerialPortWrapper {
 const char kPrompt[] = "\r\n> ";
 const char kOk[] = "\r\nOK\r\n";
 const char kError[] = "\r\nERROR\r\n";
-
-ModemSms Hi() {
-  ModemSms sms;
-  std::strcpy(sms.smsc, "861380");
-  std::strcpy(sms.number, "8612");
-  std::strcpy(sms.text, "hi");
-  return sms;
-}
 
 // What one attempt to send Hi() puts on the line.
 const std::string kHiAttempt = "AT+CMGS=12\r\n049168310811000491682100000002E834\x1A";

@@ -1,11 +1,16 @@
-// A serial port for tests: always open, and every byte written is kept in
-// `written`; what a read returns is up to the test's subclass.
+// What the modem driver's tests share: a serial port that records what is
+// written, and a short message to send.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/serial/serial_port.h"
+#include "smsservice/modem/modem_sms.h"
+
+// Always open; every byte written is kept in `written`. What a read returns
+// is up to the test's subclass.
 
 class RecordingPort : public serial::SerialPort {
  public:
@@ -20,3 +25,12 @@ class RecordingPort : public serial::SerialPort {
     return count;
   }
 };
+
+// "hi" to 8612 through centre 861380, as 7-bit text.
+inline ModemSms Hi() {
+  ModemSms sms;
+  std::strcpy(sms.smsc, "861380");
+  std::strcpy(sms.number, "8612");
+  std::strcpy(sms.text, "hi");
+  return sms;
+}
