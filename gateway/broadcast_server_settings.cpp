@@ -31,5 +31,11 @@ void LoadBroadcastServerSettings(const std::string& path, BroadcastServerSetting
 }
 
 void LoadBroadcastServerSettings() {
-  LoadBroadcastServerSettings(ProgramFile(kFile), BroadcastServerSettings::Instance());
+  LoadBroadcastServerSettings(BroadcastServerSettingsPath(), BroadcastServerSettings::Instance());
+}
+
+std::string BroadcastServerSettingsPath() { return ProgramFile(kFile); }
+
+bool StoreServerAddress(const std::string& path, const std::string& address) {
+  return !path.empty() && profile::WritePrivateProfileString(kSection, std::string("ZarnSvrAddr"), address, path);
 }

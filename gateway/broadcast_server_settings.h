@@ -21,3 +21,7 @@ struct BroadcastServerSettings {
 // for what is missing, into BroadcastServerSettings::Instance().
 void LoadBroadcastServerSettings();
 void LoadBroadcastServerSettings(const std::string& path, BroadcastServerSettings& settings);
+// SMServer.ini in the program directory; empty when that is unknown.
+std::string BroadcastServerSettingsPath();
+// Writes ZarnSvrAddr, the one value of that file the gateway changes.
+bool StoreServerAddress(const std::string& path, const std::string& address);

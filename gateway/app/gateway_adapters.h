@@ -4,10 +4,11 @@
 #pragma once
 
 #include "common/kestrum_agent.h"
+#include "gateway/pipeline/heraldo_window_logic.h"
 #include "gateway/pipeline/modem_status.h"
 #include "gateway/pipeline/pipeline_ports.h"
 
-class AgentMessages final : public ReceivedMessages, public ModemAgentView {
+class AgentMessages final : public ReceivedMessages, public ModemAgentControl {
  public:
   explicit AgentMessages(KestrumAgent& agent) : agent_(agent) {}
   bool PopReceived(std::string& peer, std::string& stamp, std::string& text) override {
@@ -16,6 +17,8 @@ class AgentMessages final : public ReceivedMessages, public ModemAgentView {
   bool ConnectRequested() const override { return agent_.ConnectRequested(); }
   bool ModemReady() const override { return agent_.ModemReady(); }
   void GetModemSettings(int& port, int& rate) override { agent_.GetModemSettings(port, rate); }
+  void Connect(int port, int rate, const std::string& host) override { agent_.Connect(port, rate, host); }
+  void Disconnect() override { agent_.Disconnect(); }
 
  private:
   KestrumAgent& agent_;

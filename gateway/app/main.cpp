@@ -5,11 +5,13 @@
 
 #include "gateway/app/headless_gateway.h"
 #include "gateway/app/speak_once.h"
+#include "gateway/app/windowed_gateway.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: Heraldo --headless\n"
+    "usage: Heraldo                 the window\n"
+    "       Heraldo --headless      without a window, logging what it would show\n"
     "       Heraldo --speak TEXT --out FILE.wav\n"
     "Settings (SMS.ini, SMServer.ini), log.txt and temp/ live in the program's\n"
     "directory, or in $HERALDO_HOME when it is set.\n";
@@ -24,6 +26,15 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  std::fputs(argc == 1 ? "Heraldo: the window is not part of this build; run with --headless\n" : kUsage, stderr);
-  return 2;
+  if (argc != 1) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (!DisplayAvailable()) {
+    std::fputs(
+        "Heraldo: no display found (DISPLAY and WAYLAND_DISPLAY are not set); Heraldo --headless runs without one\n",
+        stderr);
+    return 2;
+  }
+  return RunWindowedGateway(argc, argv);
 }

@@ -11,6 +11,8 @@ const std::string kReady = codepage::Utf8ToGbk("短信猫已连接");
 
 }  // namespace
 
+const std::string& ModemStatus::InitialText() { return kIdle; }
+
 const std::string& ModemStatus::Update(ModemAgentView* agent) {
   if (agent == nullptr || !agent->ConnectRequested()) {
     text_ = kIdle;

@@ -17,6 +17,9 @@ class ModemAgentView {
 
 class ModemStatus {
  public:
+  // "短信猫未连接", what the pane shows before the first update.
+  static const std::string& InitialText();
+
   ModemStatus(GatewaySettings& settings, std::string settingsPath)
       : settings_(settings), settingsPath_(std::move(settingsPath)) {}
 
@@ -24,10 +27,11 @@ class ModemStatus {
   // "短信猫正在连接..." or "短信猫已连接". `agent` may be null.
   const std::string& Update(ModemAgentView* agent);
   const std::string& Text() const { return text_; }
+  bool ShownConnected() const { return shownConnected_; }
 
  private:
   GatewaySettings& settings_;
   std::string settingsPath_;
-  std::string text_;
+  std::string text_ = InitialText();
   bool shownConnected_ = false;
 };

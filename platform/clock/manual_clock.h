@@ -5,7 +5,7 @@
 
 class ManualClock final : public Clock {
  public:
-  explicit ManualClock(std::time_t wall = 0) : wall(wall) {}
+  explicit ManualClock(std::time_t start = 0) : wall(start) {}
 
   std::time_t WallNow() const override { return wall; }
   Monotonic::time_point MonotonicNow() const override { return monotonic; }

@@ -8,7 +8,7 @@
 
 namespace ui {
 
-enum class MessageIcon { Information, Warning, Error, Question };
+enum class MessageIcon { None, Information, Warning, Error, Question };
 
 enum MessageButtons { MB_OK = 0, MB_OKCANCEL = 1, MB_YESNO = 4 };
 enum MessageResult { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };

@@ -1,0 +1,46 @@
+// What both faces of the gateway, the window and --headless, set up the
+// same way: the settings, the component model, the client agent in poll
+// mode, the pipeline's ports filled with the real parts, and the view logic.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/kestrum_agent.h"
+#include "gateway/app/gateway_adapters.h"
+#include "gateway/gateway_settings.h"
+#include "gateway/pipeline/heraldo_view_logic.h"
+
+enum class GatewayStartFailure { None, NoProgramDirectory, ComponentModel, Agent };
+
+class GatewayCore {
+ public:
+  // Loads the settings and prepares the component model, temp/ and the last
+  // clean-up time, then creates the agent (not connected). `textDialog`
+  // must outlive the core. On failure `failure` says which step failed and
+  // nothing is returned.
+  static std::unique_ptr<GatewayCore> Start(TextBroadcastDialog& textDialog, GatewayStartFailure& failure);
+  // Stops the sessions at the server, joins the agent's worker and leaves
+  // the component model. Rows are not logged here: the caller does that
+  // first, as the window closes.
+  ~GatewayCore();
+  GatewayCore(const GatewayCore&) = delete;
+  GatewayCore& operator=(const GatewayCore&) = delete;
+
+  GatewaySettings settings;
+  std::string settingsPath;
+  std::string serverSettingsPath;
+  std::string programDirectory;
+  std::unique_ptr<KestrumAgent> agent;
+  std::unique_ptr<AgentMessages> agentPort;
+  ServerBroadcast broadcast;
+  SpeechAudio audio;
+  std::unique_ptr<HeraldoViewLogic> view;
+
+ private:
+  GatewayCore() = default;
+  bool comInitialised_ = false;
+};
+
+// The text of a start-up failure (UTF-8), as the program reports it.
+std::string GatewayStartFailureText(GatewayStartFailure failure);

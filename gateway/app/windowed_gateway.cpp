@@ -1,0 +1,74 @@
+#include "gateway/app/windowed_gateway.h"
+
+#include <cstdlib>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include "gateway/app/gateway_window_app.h"
+#include "gateway/dialogs/qt/qt_gateway_dialogs.h"
+#include "gateway/dialogs/qt/text_broadcast_dialog.h"
+#include "gateway/dialogs/term_list_source.h"
+#include "platform/codepage/codepage.h"
+#include "platform/signals/stop_signals.h"
+#include "platform/ui/qt/qt_message_box.h"
+#include "platform/ui/qt/qt_translations.h"
+#include "platform/ui/qt/single_instance.h"
+
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+}  // namespace
+
+bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
+
+int RunWindowedGateway(int argc, char** argv) {
+  stop_signals::Block();  // before Qt and the agent start their threads
+  QApplication application(argc, argv);
+  InstallChineseQtTranslation(application);
+
+  SingleInstance instance(QStringLiteral("Heraldo"));
+  if (instance.AnotherIsRunning()) return 0;
+
+  QtMessageBox messageBox;
+  ui::SetMessageBox(&messageBox);
+  ServerTermListSource terminals;
+  QtGatewayDialogs dialogs(nullptr, terminals);
+  QtTextBroadcastDialog textDialog(nullptr);
+  GatewayStartFailure failure;
+  std::unique_ptr<GatewayWindowApp> gateway = GatewayWindowApp::Start(dialogs, textDialog, failure);
+  if (!gateway) {
+    messageBox.Show(codepage::Utf8ToGbk(GatewayStartFailureText(failure)), HERALDO_TITLE, ui::MessageIcon::Warning,
+                    ui::MB_OK);
+    ui::SetMessageBox(nullptr);
+    return 1;
+  }
+  HeraldoMainWindow& window = gateway->window();
+  messageBox.SetParent(&window);
+  dialogs.SetParent(&window);
+  textDialog.SetParent(&window);
+  instance.OnShowRequested([&window] { window.BringForward(); });
+
+  // SIGTERM and Ctrl+C close the window as "退出" does, so the rows still
+  // reach log.txt.
+  int stopDescriptor = stop_signals::Descriptor();
+  QSocketNotifier stopNotifier(stopDescriptor, QSocketNotifier::Read);
+  QObject::connect(&stopNotifier, &QSocketNotifier::activated, &window, [stopDescriptor, &window] {
+    signalfd_siginfo info;
+    if (read(stopDescriptor, &info, sizeof info) > 0) window.close();
+  });
+
+  window.show();
+  window.Start();
+  int status = application.exec();
+  gateway.reset();
+  ui::SetMessageBox(nullptr);
+  close(stopDescriptor);
+  return status;
+}

@@ -1,0 +1,55 @@
+#include "gateway/dialogs/pat_dialog_logic.h"
+
+#include <iterator>
+
+#include "platform/codepage/codepage.h"
+#include "platform/ui/message_box.h"
+
+PatDialogLogic::PatDialogLogic(AuthorisationValues current, PatEntryDialog& entries)
+    : values_(std::move(current)), entries_(entries) {}
+
+std::vector<PatEntry> PatDialogLogic::Rows() const {
+  std::vector<PatEntry> rows;
+  for (const auto& [number, ids] : values_.table) rows.push_back({number, ids});
+  return rows;
+}
+
+PatTable::iterator PatDialogLogic::RowEntry(size_t row) {
+  if (row >= values_.table.size()) return values_.table.end();
+  return std::next(values_.table.begin(), static_cast<std::ptrdiff_t>(row));
+}
+
+void PatDialogLogic::Add() {
+  auto entry = entries_.AskNew();
+  if (!entry) return;
+  auto existing = values_.table.find(entry->number);
+  if (existing != values_.table.end()) {
+    int answer =
+        ui::MessageBox().Show(codepage::Utf8ToGbk("号码已经存在,是否替换?"), "", ui::MessageIcon::None, ui::MB_YESNO);
+    if (answer != ui::IDYES) return;
+  }
+  values_.table[entry->number] = entry->ids;
+}
+
+bool PatDialogLogic::Modify(std::optional<size_t> row) {
+  if (!row) return false;
+  auto entry = RowEntry(*row);
+  if (entry == values_.table.end()) return false;
+  auto ids = entries_.AskModify({entry->first, entry->second});
+  if (!ids) return false;
+  entry->second = *ids;
+  return true;
+}
+
+bool PatDialogLogic::Delete(std::optional<size_t> row) {
+  if (!row) return false;
+  auto entry = RowEntry(*row);
+  if (entry == values_.table.end()) return false;
+  values_.table.erase(entry);
+  return true;
+}
+
+AuthorisationValues PatDialogLogic::Confirm(std::optional<int32_t> checkedRegular) {
+  if (checkedRegular) values_.regular = *checkedRegular;
+  return values_;
+}

@@ -1,0 +1,62 @@
+#include "gateway/dialogs/qt/comm_settings_dialog.h"
+
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "gateway/dialogs/qt/widget_support.h"
+
+namespace {
+
+QComboBox* DropDownList(QWidget* parent, const QString& objectName, const std::vector<std::string>& items,
+                        std::optional<size_t> current) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(objectName);
+  for (const std::string& item : items) box->addItem(FromGbk(item));
+  box->setCurrentIndex(current ? static_cast<int>(*current) : -1);
+  return box;
+}
+
+std::optional<size_t> Choice(const QComboBox& box) {
+  if (box.currentIndex() < 0) return std::nullopt;
+  return static_cast<size_t>(box.currentIndex());
+}
+
+}  // namespace
+
+CCommSettingsDlg::CCommSettingsDlg(QWidget* parent, const CommSettingsValues& current)
+    : QDialog(parent), logic_(current) {
+  setWindowTitle(QStringLiteral("通讯设置"));
+
+  port_ = DropDownList(this, QStringLiteral("port"), CommSettingsLogic::Ports(), logic_.portIndex());
+  rate_ = DropDownList(this, QStringLiteral("rate"), CommSettingsLogic::Rates(), logic_.rateIndex());
+  serverAddress_ = new QLineEdit(FromGbk(logic_.serverAddress()), this);
+  serverAddress_->setObjectName(QStringLiteral("serverAddress"));
+  delay_ = new QLineEdit(FromGbk(logic_.delayText()), this);
+  delay_->setObjectName(QStringLiteral("delay"));
+  delay_->setValidator(new RuleValidator(&CommSettingsLogic::AcceptsDelayText, delay_));
+
+  auto* delayRow = new QHBoxLayout;
+  delayRow->addWidget(delay_, 1);
+  delayRow->addWidget(new QLabel(QStringLiteral("秒"), this));
+
+  auto* fields = new QFormLayout;
+  fields->addRow(QStringLiteral("串口："), port_);
+  fields->addRow(QStringLiteral("比特率："), rate_);
+  fields->addRow(QStringLiteral("服务器地址："), serverAddress_);
+  fields->addRow(QStringLiteral("预开电源时间："), delayRow);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fields);
+  auto [ok, cancel] = AddOkCancel(*layout, this);
+  connect(ok, &QPushButton::clicked, this, &CCommSettingsDlg::Confirm);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CCommSettingsDlg::Confirm() {
+  CommSettingsEntry entry{Choice(*port_), Choice(*rate_), ToGbk(serverAddress_->text()), ToGbk(delay_->text())};
+  if (logic_.Confirm(entry)) accept();
+}

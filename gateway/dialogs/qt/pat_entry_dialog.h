@@ -1,0 +1,48 @@
+// "新建" / "修改": the widget of one authorisation entry. It shows what
+// PatEntryLogic holds and forwards every edit, move and click to it.
+#pragma once
+
+#include <QDialog>
+
+#include "gateway/dialogs/pat_dialog_logic.h"
+#include "gateway/dialogs/pat_entry_logic.h"
+
+class QLineEdit;
+class QTreeWidget;
+
+class CNewMofifyPATDlg : public QDialog {
+ public:
+  // Fetches the server's terminals from `terminals` while it is built.
+  CNewMofifyPATDlg(QWidget* parent, PatEntryLogic logic, TermListSource& terminals);
+
+  // After "确定": the number and the id list.
+  const PatEntryLogic& logic() const { return logic_; }
+
+ private:
+  void FillLeft();
+  void MoveRight();
+  void MoveAllRight();
+  void MoveLeft();
+  void MoveAllLeft();
+  void Confirm();
+
+  PatEntryLogic logic_;
+  QLineEdit* number_;
+  QTreeWidget* left_;
+  QTreeWidget* right_;
+};
+
+// Opens the entry dialog modally for "增加" and "修改".
+class QtPatEntryDialog final : public PatEntryDialog {
+ public:
+  QtPatEntryDialog(QWidget* parent, TermListSource& terminals) : parent_(parent), terminals_(terminals) {}
+  // The window the entry dialog is modal to: the table dialog, once it exists.
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+  std::optional<PatEntry> AskNew() override;
+  std::optional<std::string> AskModify(const PatEntry& existing) override;
+
+ private:
+  QWidget* parent_;
+  TermListSource& terminals_;
+};

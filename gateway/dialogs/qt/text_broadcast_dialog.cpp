@@ -1,0 +1,51 @@
+#include "gateway/dialogs/qt/text_broadcast_dialog.h"
+
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "gateway/dialogs/qt/widget_support.h"
+
+CTextBroadcast::CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered)
+    : QDialog(parent), logic_(std::move(numbersOffered)) {
+  setWindowTitle(QStringLiteral("文本广播"));
+
+  number_ = new QComboBox(this);
+  number_->setObjectName(QStringLiteral("number"));
+  number_->setEditable(true);
+  number_->setInsertPolicy(QComboBox::NoInsert);
+  number_->setValidator(new RuleValidator(&TextBroadcastLogic::AcceptsNumberText, number_));
+  for (const std::string& number : logic_.numbersOffered()) number_->addItem(FromGbk(number));
+  // The box starts empty: the operator picks or types the sending number.
+  number_->setCurrentIndex(-1);
+  number_->setEditText(QString());
+
+  content_ = new QPlainTextEdit(this);
+  content_->setObjectName(QStringLiteral("content"));
+  content_->setMinimumSize(360, 160);
+
+  auto* fields = new QFormLayout;
+  fields->addRow(QStringLiteral("号码："), number_);
+  fields->addRow(QStringLiteral("内容："), content_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fields);
+  auto [ok, cancel] = AddOkCancel(*layout, this);
+  connect(ok, &QPushButton::clicked, this, &CTextBroadcast::Confirm);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CTextBroadcast::Confirm() {
+  if (logic_.Confirm(ToGbk(number_->currentText()), ToGbk(content_->toPlainText()))) accept();
+}
+
+std::optional<TextBroadcastRequest> QtTextBroadcastDialog::Ask(const PatTable& numbers) {
+  std::vector<std::string> offered;
+  for (const auto& entry : numbers) offered.push_back(entry.first);
+  CTextBroadcast dialog(parent_, std::move(offered));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return TextBroadcastRequest{dialog.logic().number(), dialog.logic().content()};
+}

@@ -1,0 +1,40 @@
+// "文本广播": the widget, and the pipeline's text broadcast dialog that
+// opens it modally.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <QDialog>
+
+#include "gateway/dialogs/text_broadcast_logic.h"
+#include "gateway/pipeline/pipeline_ports.h"
+
+class QComboBox;
+class QPlainTextEdit;
+
+class CTextBroadcast : public QDialog {
+ public:
+  CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered);
+
+  // After "确定": the number and the trimmed content.
+  const TextBroadcastLogic& logic() const { return logic_; }
+
+ private:
+  void Confirm();
+
+  TextBroadcastLogic logic_;
+  QComboBox* number_;
+  QPlainTextEdit* content_;
+};
+
+class QtTextBroadcastDialog final : public TextBroadcastDialog {
+ public:
+  explicit QtTextBroadcastDialog(QWidget* parent) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  // Offers the table's numbers; the number and trimmed text, or nothing.
+  std::optional<TextBroadcastRequest> Ask(const PatTable& numbers) override;
+
+ private:
+  QWidget* parent_;
+};

@@ -1,0 +1,30 @@
+// "文本广播": the operator picks or types a sending number and writes a
+// text, which the gateway then broadcasts as if that number had sent it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TextBroadcastLogic {
+ public:
+  // The numbers the drop-down list offers (the authorisation table's), GBK.
+  explicit TextBroadcastLogic(std::vector<std::string> numbersOffered);
+
+  // The drop-down list's items, sorted as text.
+  const std::vector<std::string>& numbersOffered() const { return numbers_; }
+  // The number box's edit part takes digits only.
+  static bool AcceptsNumberText(const std::string& text);
+
+  // "确定" with the number box's and the content box's texts: refuses an
+  // empty number first, then a content of nothing but white space; true
+  // when the dialog may close.
+  bool Confirm(const std::string& numberText, const std::string& contentText);
+  // After Confirm: the number and the content without surrounding white space.
+  const std::string& number() const { return number_; }
+  const std::string& content() const { return content_; }
+
+ private:
+  std::vector<std::string> numbers_;
+  std::string number_;
+  std::string content_;
+};

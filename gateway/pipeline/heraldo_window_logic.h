@@ -1,0 +1,68 @@
+// What the gateway's window does besides listing messages: the modem
+// commands and the status they show, the settings commands with what
+// follows their OK, and the rules of the list's context menu. No widget
+// header: the window shows this class's state and forwards its menu
+// commands and timer ticks here, so all of it is tested without a display.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "gateway/dialogs/gateway_dialogs.h"
+#include "gateway/heraldo_title.h"
+#include "gateway/pipeline/heraldo_view_logic.h"
+#include "gateway/pipeline/modem_status.h"
+
+// The client agent as the window drives it.
+class ModemAgentControl : public ModemAgentView {
+ public:
+  virtual void Connect(int port, int rate, const std::string& host) = 0;
+  virtual void Disconnect() = 0;
+};
+
+// The context menu of the list for one right click.
+struct ContextMenuState {
+  bool shown = false;
+  bool replayEnabled = false;
+};
+
+class HeraldoWindowLogic {
+ public:
+  // `agent` may be null (no agent could be made); `serverSettingsPath` is
+  // SMServer.ini, where the broadcast server's address is kept.
+  HeraldoWindowLogic(GatewaySettings& settings, std::string settingsPath, std::string serverSettingsPath,
+                     HeraldoViewLogic& view, ModemAgentControl* agent, GatewayDialogs& dialogs);
+
+  // Timer 1: one received message, then the modem status.
+  void ReceiveTick();
+  // Sets and returns the status bar's first pane (GBK); the first time the
+  // modem is seen ready, the confirmed port and rate are saved.
+  const std::string& UpdateModemStatus();
+  const std::string& StatusText() const { return status_.Text(); }
+
+  // "连接" is enabled while no connection is requested, "断开" while one is.
+  bool CanConnect() const;
+  bool CanDisconnect() const;
+  void Connect();
+  void Disconnect();
+
+  // "通讯设置", "号码设置" and "文件清理": each applies and saves what the
+  // operator confirmed.
+  void CommSettings();
+  void AuthorisationSettings();
+  void CleanupSettings();
+
+  // A right click on `row`, or below the last row (nothing).
+  ContextMenuState ContextMenuFor(std::optional<size_t> row) const;
+  // "重复播放" of the first selected row.
+  void Replay(size_t row);
+
+ private:
+  GatewaySettings& settings_;
+  std::string settingsPath_;
+  std::string serverSettingsPath_;
+  HeraldoViewLogic& view_;
+  ModemAgentControl* agent_;
+  GatewayDialogs& dialogs_;
+  ModemStatus status_;
+};

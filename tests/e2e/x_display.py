@@ -1,0 +1,76 @@
+"""A real X server for the tests that need one: Xvfb with Debian's CJK
+fonts, a window manager that draws title bars, and xdotool to drive it."""
+import os
+import subprocess
+import time
+
+
+class XDisplay:
+    def __init__(self, size="1280x800x24", window_manager=True):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
+                                     pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as numbers:
+            number = numbers.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.window_manager = None
+        if window_manager:
+            self.window_manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.wait_for(lambda: self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").returncode == 0
+                          and "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout, 10)
+
+    def run(self, *args, timeout=20):
+        return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=timeout)
+
+    @staticmethod
+    def wait_for(condition, seconds):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if condition():
+                return True
+            time.sleep(0.1)
+        return False
+
+    def windows_named(self, name):
+        """Ids of the mapped windows whose title is exactly `name`."""
+        found = self.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % name)
+        return [int(w) for w in found.stdout.split()]
+
+    def active_window(self):
+        found = self.run("xdotool", "getactivewindow")
+        return int(found.stdout) if found.returncode == 0 and found.stdout.strip() else None
+
+    def window_title(self, window):
+        return self.run("xdotool", "getwindowname", str(window)).stdout.rstrip("\n")
+
+    def screenshot(self, path, window=None, frame=True):
+        """A PNG of one window (with its title bar when `frame`), or of the screen."""
+        args = ["import", "-silent"]
+        if window is None:
+            args += ["-window", "root"]
+        else:
+            args += (["-frame"] if frame else []) + ["-window", str(window)]
+        result = self.run(*args, path)
+        if result.returncode != 0:
+            raise RuntimeError("import failed: " + result.stderr)
+        return path
+
+    def colours(self, path):
+        """How many distinct colours the picture holds: 1 for a blank one."""
+        return int(self.run("identify", "-format", "%k", path).stdout)
+
+    def close(self):
+        for process in (self.window_manager, self.xvfb):
+            if process and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
