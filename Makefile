@@ -1,7 +1,7 @@
 # Entry points; CMake does the real work.
 JOBS ?= 2
 
-.PHONY: all deps build test demo sanitize bench format clean
+.PHONY: all deps build test demo demo-windows screenshots sanitize bench format clean
 
 all: build
 
@@ -18,6 +18,12 @@ test: build
 demo: build
 	@scripts/demo.sh
 
+demo-windows: build
+	@scripts/demo-windows.sh
+
+screenshots: build
+	@scripts/screenshots.sh
+
 sanitize: deps
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize -j$(JOBS)
@@ -29,6 +35,8 @@ bench: build
 	@cd build/bin && ./speech_bench
 	@/usr/bin/python3 bench/sms_latency_bench.py
 	@build/bin/poll_bench --terminals 10000 --polls 5
+	@QT_QPA_PLATFORM=offscreen build/bin/heraldo_tick_bench
+	@/usr/bin/python3 bench/heraldo_window_bench.py
 
 format:
 	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i

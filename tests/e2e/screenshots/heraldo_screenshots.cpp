@@ -1,0 +1,153 @@
+// Writes the pictures of the gateway's window and dialogs that the README
+// shows: the window on the simulated installation with rows in each state,
+// its context menu, and every dialog. Run on an X server with a window
+// manager (scripts/screenshots.sh), so that the pictures have title bars.
+//
+//   heraldo_screenshots OUTPUT_DIR
+#include <cstdio>
+#include <string>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "gateway/app/gateway_window_app.h"
+#include "gateway/dialogs/qt/clear_file_dialog.h"
+#include "gateway/dialogs/qt/comm_settings_dialog.h"
+#include "gateway/dialogs/qt/pat_dialog.h"
+#include "gateway/dialogs/qt/pat_entry_dialog.h"
+#include "gateway/dialogs/qt/qt_gateway_dialogs.h"
+#include "gateway/dialogs/qt/text_broadcast_dialog.h"
+#include "gateway/dialogs/term_list_source.h"
+#include "gateway/pipeline/message_rows.h"
+#include "platform/codepage/codepage.h"
+#include "platform/ui/qt/qt_message_box.h"
+#include "tests/e2e/support/gateway_installation.h"
+
+namespace {
+
+const std::string kPlayer = "13911112222";   // plays on terminals 3 and 7
+const std::string kRefused = "13800000005";  // the server refuses its session
+const std::string kStranger = "13000000000";
+
+struct OneText : TextBroadcastDialog {
+  std::optional<TextBroadcastRequest> Ask(const PatTable&) override {
+    return TextBroadcastRequest{kPlayer,
+                                codepage::Utf8ToGbk("各位同事请注意：今天下午三点在一楼大厅召开全体会议，请准时参加。"
+                                                    "会议结束后请各部门负责人留下讨论下周的工作安排。")};
+  }
+};
+
+QString outputDir;
+
+bool Snap(QWidget* widget, const char* name, bool frame = true) {
+  widget->show();
+  widget->raise();
+  widget->activateWindow();
+  if (!QTest::qWaitForWindowExposed(widget, 5000)) return false;
+  QTest::qWait(400);
+  QStringList args{"-silent"};
+  if (frame) args << "-frame";
+  args << "-window" << QString::number(widget->winId()) << outputDir + "/" + name;
+  bool done = QProcess::execute("import", args) == 0;
+  std::printf("%s %s\n", done ? "wrote" : "FAILED", (outputDir + "/" + name).toLocal8Bit().constData());
+  return done;
+}
+
+QString StateShown(HeraldoMainWindow& window, int row) {
+  QTreeWidgetItem* item = window.list()->topLevelItem(row);
+  return item ? item->text(COL_STATE) : QString();
+}
+
+bool WaitForState(HeraldoMainWindow& window, int row, int32_t state) {
+  QString wanted = QString::fromStdString(codepage::GbkToUtf8(StateText(state)));
+  return QTest::qWaitFor([&] { return StateShown(window, row) == wanted; }, 90000);
+}
+
+bool WaitForRows(HeraldoMainWindow& window, int rows) {
+  return QTest::qWaitFor([&] { return window.list()->topLevelItemCount() >= rows; }, 30000);
+}
+
+int Shoot() {
+  GatewaySettings settings;
+  settings.regular = 0;
+  settings.delay = 1;
+  settings.pat = {{kPlayer, "3,7"}, {kRefused, "1,2,5"}, {"13500000001", "9,10,11,12"}};
+  GatewayInstallation installation(settings, "1");  // sound plays in real time: rows stay playing
+
+  ServerTermListSource terminals;
+  QtGatewayDialogs dialogs(nullptr, terminals);
+  OneText text;
+  QtMessageBox messageBox;
+  ui::SetMessageBox(&messageBox);
+  GatewayStartFailure failure;
+  auto app = GatewayWindowApp::Start(dialogs, text, failure);
+  if (!app) return std::fprintf(stderr, "start failed: %s\n", GatewayStartFailureText(failure).c_str()), 1;
+  HeraldoMainWindow& window = app->window();
+  window.resize(1100, 420);
+  window.show();
+  window.Start();
+  window.connectAction()->trigger();
+  if (!QTest::qWaitFor([&] { return app->logic().StatusText() == codepage::Utf8ToGbk("短信猫已连接"); }, 30000))
+    return 1;
+
+  installation.InjectSms("86" + kPlayer, "请注意：三号楼今天下午两点停电检修。");
+  if (!WaitForRows(window, 1) || !WaitForState(window, 0, SMS_PLAYED)) return 2;
+  installation.bcsim().Call({{"cmd", "fail"}, {"command", "session new"}, {"count", 1}});
+  installation.InjectSms("86" + kRefused, "二号楼电梯维修，请走楼梯。");
+  if (!WaitForRows(window, 2) || !WaitForState(window, 1, SMS_FAILED)) return 3;
+  installation.InjectSms("86" + kStranger, "这条短信来自未授权的号码。");
+  if (!WaitForRows(window, 3)) return 4;
+  window.textBroadcastAction()->trigger();
+  if (!WaitForState(window, 3, TEXT_PLAYING)) return 5;
+  installation.InjectSms("86" + kPlayer, "会议改到四点。");
+  if (!WaitForRows(window, 5) || !WaitForState(window, 4, SMS_WAITING)) return 6;
+
+  bool ok = Snap(&window, "heraldo-main-window.png");
+  window.list()->topLevelItem(0)->setSelected(true);
+  QMenu* menu = window.ContextMenuFor(0);
+  QRect row = window.list()->visualItemRect(window.list()->topLevelItem(0));
+  menu->popup(window.list()->viewport()->mapToGlobal(row.center()));
+  ok = Snap(menu, "heraldo-context-menu.png", false) && ok;
+  menu->hide();
+
+  {  // the dialogs go before the window that is their parent
+    QtPatEntryDialog entries(&window, terminals);
+    CPATDlg pat(&window, {settings.pat, 0}, entries);
+    ok = Snap(&pat, "heraldo-authorisation.png") && ok;
+    pat.hide();
+    PatEntryLogic entry(PatEntry{kPlayer, "3,7"});
+    CNewMofifyPATDlg modify(&window, entry, terminals);
+    ok = Snap(&modify, "heraldo-authorisation-entry.png") && ok;
+    modify.hide();
+    std::vector<std::string> numbers;
+    for (const auto& [number, ids] : settings.pat) numbers.push_back(number);
+    CTextBroadcast textDialog(&window, numbers);
+    ok = Snap(&textDialog, "heraldo-text-broadcast.png") && ok;
+    textDialog.hide();
+    CClearFileDlg clear(&window, {app->core().settings.lastClearTime + "\n", 1, 7});
+    ok = Snap(&clear, "heraldo-file-cleanup.png") && ok;
+    clear.hide();
+    CCommSettingsDlg comm(&window, {"COM3", "19200", "127.0.0.1", 1});
+    ok = Snap(&comm, "heraldo-comm-settings.png") && ok;
+    comm.hide();
+  }
+  window.close();
+  app.reset();
+  ui::SetMessageBox(nullptr);
+  return ok ? 0 : 7;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc != 2) return std::fprintf(stderr, "usage: heraldo_screenshots OUTPUT_DIR\n"), 2;
+  // Absolute: the gateway makes its program directory the current one.
+  outputDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+  return Shoot();
+}
