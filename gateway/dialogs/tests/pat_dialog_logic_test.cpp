@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gateway/dialogs/tests/recording_message_box.h"
+#include "gateway/dialogs/tests/dialog_test_support.h"
 
 namespace {
 

@@ -2,18 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "gateway/dialogs/tests/recording_message_box.h"
+#include "gateway/dialogs/tests/dialog_test_support.h"
 
 namespace {
-
-class FixedTerminals final : public TermListSource {
- public:
-  explicit FixedTerminals(std::vector<TermInfo> list) : list_(std::move(list)) {}
-  std::vector<TermInfo> TermList() override { return list_; }
-
- private:
-  std::vector<TermInfo> list_;
-};
 
 TermInfo Terminal(int32_t id, const std::string& utf8Name, const std::string& ip) {
   return {id, codepage::Utf8ToGbk(utf8Name), ip, 0};

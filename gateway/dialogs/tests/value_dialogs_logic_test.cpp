@@ -3,7 +3,7 @@
 
 #include "gateway/dialogs/clear_file_logic.h"
 #include "gateway/dialogs/comm_settings_logic.h"
-#include "gateway/dialogs/tests/recording_message_box.h"
+#include "gateway/dialogs/tests/dialog_test_support.h"
 #include "gateway/dialogs/text_broadcast_logic.h"
 
 namespace {

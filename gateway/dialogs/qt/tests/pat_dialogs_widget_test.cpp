@@ -8,18 +8,9 @@
 
 #include "gateway/dialogs/qt/pat_dialog.h"
 #include "gateway/dialogs/qt/pat_entry_dialog.h"
-#include "gateway/dialogs/tests/recording_message_box.h"
+#include "gateway/dialogs/tests/dialog_test_support.h"
 
 namespace {
-
-class FixedTerminals final : public TermListSource {
- public:
-  explicit FixedTerminals(std::vector<TermInfo> list) : list_(std::move(list)) {}
-  std::vector<TermInfo> TermList() override { return list_; }
-
- private:
-  std::vector<TermInfo> list_;
-};
 
 FixedTerminals Campus() {
   return FixedTerminals({{1, codepage::Utf8ToGbk("东门"), "10.0.1.5", 0},

@@ -10,7 +10,7 @@
 #include "gateway/dialogs/qt/clear_file_dialog.h"
 #include "gateway/dialogs/qt/comm_settings_dialog.h"
 #include "gateway/dialogs/qt/text_broadcast_dialog.h"
-#include "gateway/dialogs/tests/recording_message_box.h"
+#include "gateway/dialogs/tests/dialog_test_support.h"
 
 namespace {
 
