@@ -37,6 +37,7 @@ bench: build
 	@build/bin/poll_bench --terminals 10000 --polls 5
 	@QT_QPA_PLATFORM=offscreen build/bin/heraldo_tick_bench
 	@/usr/bin/python3 bench/heraldo_window_bench.py
+	@build/bin/export_bench
 
 format:
 	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
