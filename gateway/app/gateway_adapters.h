@@ -8,20 +8,12 @@
 #include "gateway/pipeline/modem_status.h"
 #include "gateway/pipeline/pipeline_ports.h"
 
-class AgentMessages final : public ReceivedMessages, public ModemAgentControl {
+class AgentMessages final : public ReceivedMessages, public KestrumAgentControl {
  public:
-  explicit AgentMessages(KestrumAgent& agent) : agent_(agent) {}
+  explicit AgentMessages(KestrumAgent& agent) : KestrumAgentControl(agent) {}
   bool PopReceived(std::string& peer, std::string& stamp, std::string& text) override {
     return agent_.PopReceived(peer, stamp, text);
   }
-  bool ConnectRequested() const override { return agent_.ConnectRequested(); }
-  bool ModemReady() const override { return agent_.ModemReady(); }
-  void GetModemSettings(int& port, int& rate) override { agent_.GetModemSettings(port, rate); }
-  void Connect(int port, int rate, const std::string& host) override { agent_.Connect(port, rate, host); }
-  void Disconnect() override { agent_.Disconnect(); }
-
- private:
-  KestrumAgent& agent_;
 };
 
 class ServerBroadcast final : public BroadcastPort {

@@ -13,13 +13,6 @@
 #include "gateway/pipeline/heraldo_view_logic.h"
 #include "gateway/pipeline/modem_status.h"
 
-// The client agent as the window drives it.
-class ModemAgentControl : public ModemAgentView {
- public:
-  virtual void Connect(int port, int rate, const std::string& host) = 0;
-  virtual void Disconnect() = 0;
-};
-
 // The context menu of the list for one right click.
 struct ContextMenuState {
   bool shown = false;

@@ -5,15 +5,8 @@
 
 #include <string>
 
+#include "common/modem_agent_control.h"
 #include "gateway/gateway_settings.h"
-
-class ModemAgentView {
- public:
-  virtual ~ModemAgentView() = default;
-  virtual bool ConnectRequested() const = 0;
-  virtual bool ModemReady() const = 0;
-  virtual void GetModemSettings(int& port, int& rate) = 0;
-};
 
 class ModemStatus {
  public:

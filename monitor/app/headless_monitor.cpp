@@ -10,7 +10,7 @@
 #include "monitor/alerts/offline_alerts.h"
 #include "monitor/alerts/report_clock.h"
 #include "monitor/app/monitor_adapters.h"
-#include "monitor/app/status_texts.h"
+#include "monitor/view/status_texts.h"
 #include "platform/broadcast/broadcast_components.h"
 #include "platform/codepage/codepage.h"
 #include "platform/com/apartment.h"
@@ -37,13 +37,14 @@ int RunHeadlessMonitor() {
   ReportingSender sender(*agent, [](const std::string& peer, const std::string& text, bool queued) {
     ReportLine(std::string(queued ? "sms queued: " : "sms dropped: ") + peer + " " + codepage::GbkToUtf8(text));
   });
+  KestrumAgentControl agentControl(*agent);
   TerminalAcquisition acquisition(settings, SystemClock());
   AcquisitionLookup lookup(acquisition);
 
   StatusTexts status;
   std::array<std::string, 3> shown;
   auto updateStatus = [&] {
-    auto texts = status.Update(agent.get(), acquisition.systemOk(), acquisition.offlineCount(), settings);
+    auto texts = status.Update(&agentControl, acquisition.systemOk(), acquisition.offlineCount(), settings);
     for (size_t part = 0; part < texts.size(); ++part)
       if (texts[part] != shown[part])
         ReportLine("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(texts[part]));

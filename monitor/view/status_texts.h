@@ -7,14 +7,16 @@
 #include <array>
 #include <string>
 
-#include "common/kestrum_agent.h"
+#include "common/modem_agent_control.h"
 #include "monitor/settings/monitor_settings.h"
 
 class StatusTexts {
  public:
   // GBK texts; `agent` may be null.
-  std::array<std::string, 3> Update(KestrumAgent* agent, bool systemOk, int32_t offlineCount,
+  std::array<std::string, 3> Update(ModemAgentView* agent, bool systemOk, int32_t offlineCount,
                                     MonitorSettings& settings);
+  // Whether the last update found the modem ready (the good status icon).
+  bool modemConnected() const { return modemConnected_; }
 
  private:
   bool modemConnected_ = false;

@@ -1,4 +1,4 @@
-#include "monitor/app/status_texts.h"
+#include "monitor/view/status_texts.h"
 
 #include "platform/codepage/codepage.h"
 
@@ -13,7 +13,7 @@ const std::string kOfflineCount = codepage::Utf8ToGbk("离线终端数量：");
 
 }  // namespace
 
-std::array<std::string, 3> StatusTexts::Update(KestrumAgent* agent, bool systemOk, int32_t offlineCount,
+std::array<std::string, 3> StatusTexts::Update(ModemAgentView* agent, bool systemOk, int32_t offlineCount,
                                                MonitorSettings& settings) {
   std::array<std::string, 3> texts;
   if (agent == nullptr || !agent->ConnectRequested()) {

@@ -1,0 +1,158 @@
+// The monitor window's commands without a display, with the terminal
+// information server out of reach.
+#include "monitor/view/vigimon_window_logic.h"
+
+#include <arpa/inet.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "monitor/app/monitor_adapters.h"
+#include "platform/broadcast/broadcast_components.h"
+#include "platform/clock/manual_clock.h"
+#include "platform/codepage/codepage.h"
+#include "platform/com/apartment.h"
+#include "platform/ui/message_box.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Agent : ModemAgentControl {
+  bool requested = false, ready = false;
+  bool ConnectRequested() const override { return requested; }
+  bool ModemReady() const override { return ready; }
+  void GetModemSettings(int& port, int& rate) override { port = 7, rate = 115200; }
+  void Connect(int, int, const std::string&) override { requested = true; }
+  void Disconnect() override { requested = false; }
+};
+
+struct Outbox : AlertSender {
+  int sent = 0;
+  bool QueueSend(const char*, const char*, const char*, uint8_t) override { return ++sent, true; }
+};
+
+struct Boxes : ui::MessageBoxPort {
+  std::vector<std::string> texts, captions;
+  std::vector<ui::MessageIcon> icons;
+  int Show(const std::string& text, const std::string& caption, ui::MessageIcon icon, int) override {
+    texts.push_back(codepage::GbkToUtf8(text));
+    captions.push_back(codepage::GbkToUtf8(caption));
+    icons.push_back(icon);
+    return ui::IDOK;
+  }
+};
+
+// A loopback port nobody listens on: bound for a moment, then let go.
+int ClosedPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+class MonitorWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("QUILLON_INFO_PORT", std::to_string(ClosedPort()).c_str(), 1);
+    com::CoInitialize();
+    broadcast_components::RegisterBroadcastComponents();
+    dir = fs::temp_directory_path() / ("vigimon-window-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    settings.iniPath = (dir / "Vigimon.ini").string();
+    settings.pollInterval = 15;
+    ui::SetMessageBox(&boxes);
+  }
+  void TearDown() override {
+    ui::SetMessageBox(nullptr);
+    logic.reset();
+    list.reset();
+    lookup.reset();
+    acquisition.reset();
+    com::CoUninitialize();
+    fs::remove_all(dir);
+  }
+  VigimonWindowLogic& Make(ModemAgentControl* withAgent) {
+    acquisition = std::make_unique<TerminalAcquisition>(settings, clock);
+    lookup = std::make_unique<AcquisitionLookup>(*acquisition);
+    list = std::make_unique<TerminalListView>(TerminalSnapshot::Of(*acquisition), settings);
+    logic =
+        std::make_unique<VigimonWindowLogic>(settings, *acquisition, *list, withAgent, *lookup, outbox, reportClock);
+    return *logic;
+  }
+  std::string Text(int part) { return codepage::GbkToUtf8(logic->status().texts[part]); }
+
+  fs::path dir;
+  MonitorSettings settings;
+  ManualClock clock{1000};
+  Agent agent;
+  Outbox outbox;
+  Boxes boxes;
+  ReportClock reportClock{[] {}};
+  std::unique_ptr<TerminalAcquisition> acquisition;
+  std::unique_ptr<AcquisitionLookup> lookup;
+  std::unique_ptr<TerminalListView> list;
+  std::unique_ptr<VigimonWindowLogic> logic;
+};
+
+TEST_F(MonitorWindow, UnreachableServerShowsInTheStatusAndOnlyRefreshComplains) {
+  VigimonWindowLogic& window = Make(&agent);
+  EXPECT_FALSE(window.StartUp());
+  EXPECT_EQ(Text(0), "短信猫未连接");
+  EXPECT_EQ(Text(1), "系统连接错误");
+  EXPECT_EQ(Text(2), "离线终端数量： ");
+  EXPECT_FALSE(window.status().systemGood);
+  EXPECT_FALSE(window.status().trayGood);
+  EXPECT_FALSE(window.Poll());
+  EXPECT_TRUE(boxes.texts.empty());  // a poll fails quietly
+
+  EXPECT_FALSE(window.Refresh());
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "连接服务器失败！请检查服务器后重试！");
+  EXPECT_EQ(boxes.captions[0], "刷新");
+  EXPECT_EQ(boxes.icons[0], ui::MessageIcon::Error);
+  EXPECT_EQ(outbox.sent, 0);
+}
+
+TEST_F(MonitorWindow, ModemCommandsAndTheTrayFollowTheAgent) {
+  VigimonWindowLogic& window = Make(&agent);
+  window.StartUp();
+  EXPECT_TRUE(window.CanConnect());
+  EXPECT_FALSE(window.CanDisconnect());
+  window.Connect();
+  EXPECT_EQ(Text(0), "短信猫正在连接...");
+  EXPECT_TRUE(window.CanDisconnect());
+  agent.ready = true;
+  window.UpdateStatus();  // the first ready status takes the service's port and rate, and saves them
+  EXPECT_EQ(Text(0), "短信猫已连接");
+  EXPECT_TRUE(window.status().modemGood);
+  EXPECT_FALSE(window.status().trayGood);  // the platform is still out of reach
+  EXPECT_EQ(settings.comPort, 7);
+  EXPECT_TRUE(fs::exists(settings.iniPath));
+  window.Disconnect();
+  EXPECT_EQ(Text(0), "短信猫未连接");
+  EXPECT_FALSE(window.status().modemGood);
+
+  VigimonWindowLogic& noAgent = Make(nullptr);
+  EXPECT_TRUE(noAgent.CanConnect());  // enabled, as the system always had it; it does nothing
+  EXPECT_FALSE(noAgent.CanDisconnect());
+  noAgent.Connect();
+  EXPECT_EQ(Text(0), "短信猫未连接");
+}
+
+TEST_F(MonitorWindow, SystemSettingsRestartThePollWithTheNewInterval) {
+  VigimonWindowLogic& window = Make(&agent);
+  EXPECT_EQ(window.PollPeriodMs(), 15000);
+  settings.pollInterval = 40;
+  EXPECT_EQ(window.SystemSettingsConfirmed(), 40000);
+}
+
+}  // namespace
