@@ -1,0 +1,69 @@
+// CPhoneNumMgrDlg, "电话号码管理": the contacts of every area and of the
+// whole installation. The dialog edits copies; MonitorSettings changes only
+// on OK, which is possible only when the platform's areas could be read.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "monitor/dialogs/monitor_dialogs.h"
+#include "monitor/settings/monitor_settings.h"
+
+// CContactsAndPhone as "添加" and "修改" open it.
+class ContactEditor {
+ public:
+  virtual ~ContactEditor() = default;
+  virtual std::optional<Contact> AskNew() = 0;
+  virtual std::optional<Contact> AskEdit(const Contact& current) = 0;
+};
+
+// One row of the area list with its working copy of contacts.
+struct AreaRow {
+  int32_t id = TOTAL_AREA_ID;
+  std::string name;  // GBK
+  std::vector<Contact> contacts;
+};
+
+class PhoneNumMgrLogic {
+ public:
+  // Reads the platform's areas from `areas` once, here. When that fails
+  // the rows are the settings' areas and the dialog is read-only.
+  PhoneNumMgrLogic(const MonitorSettings& settings, ServerAreaSource& areas, ContactEditor& editor);
+
+  bool editable() const { return editable_; }
+  const std::vector<AreaRow>& areaRows() const { return rows_; }
+  // The selected area's contacts; empty without a selection.
+  const std::vector<Contact>& contactRows() const;
+  int selectedArea() const { return selectedArea_; }
+  int selectedContact() const { return selectedContact_; }
+
+  // -1 (or any row that does not exist) selects none. Choosing another
+  // area drops the contact selection.
+  void SelectArea(int row);
+  void SelectContact(int row);
+
+  bool canConfirm() const { return editable_; }
+  bool canAdd() const { return editable_ && selectedArea_ >= 0; }
+  bool canModifyOrDelete() const { return canAdd() && selectedContact_ >= 0; }
+
+  // Each answers whether the contact rows changed. A new contact is the
+  // last row; after "删除" no contact is selected.
+  bool Add();
+  bool Modify();
+  bool Delete();
+
+  // OK: replaces the settings' areas by the rows, saves them and answers
+  // true; false (nothing written) when the dialog is read-only.
+  bool Confirm(MonitorSettings& settings) const;
+
+ private:
+  std::vector<Contact>* SelectedContacts();
+
+  ContactEditor& editor_;
+  bool editable_ = false;
+  std::vector<AreaRow> rows_;
+  int selectedArea_ = -1;
+  int selectedContact_ = -1;
+};

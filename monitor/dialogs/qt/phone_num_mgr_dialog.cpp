@@ -1,0 +1,86 @@
+#include "monitor/dialogs/qt/phone_num_mgr_dialog.h"
+
+#include <QBoxLayout>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "monitor/dialogs/qt/widget_support.h"
+
+CPhoneNumMgrDlg::CPhoneNumMgrDlg(QWidget* parent, MonitorSettings& settings, ServerAreaSource& areas,
+                                 ContactEditor& contacts)
+    : QDialog(parent), settings_(settings), logic_(settings, areas, contacts) {
+  setWindowTitle(QStringLiteral("电话号码管理"));
+  areas_ = NewReportList(this, QStringLiteral("areas"), {{QStringLiteral("区域名称"), 160}});
+  contacts_ = NewReportList(this, QStringLiteral("contacts"),
+                            {{QStringLiteral("负责人姓名"), 100}, {QStringLiteral("电话号码"), 160}});
+  add_ = CommandButton(this, QStringLiteral("add"), QStringLiteral("添加"));
+  modify_ = CommandButton(this, QStringLiteral("modify"), QStringLiteral("修改"));
+  delete_ = CommandButton(this, QStringLiteral("delete"), QStringLiteral("删除"));
+
+  auto* lists = new QHBoxLayout;
+  lists->addWidget(areas_);
+  lists->addWidget(contacts_, 1);
+  auto* commands = new QVBoxLayout;
+  for (QPushButton* button : {add_, modify_, delete_}) commands->addWidget(button);
+  commands->addStretch();
+  lists->addLayout(commands);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(lists, 1);
+  auto [ok, cancel] = AddOkCancel(*layout, this);
+  ok_ = ok;
+
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (const AreaRow& row : logic_.areaRows()) rows.emplace_back(row.name, std::string());
+  FillRows(*areas_, rows, -1);
+  UpdateButtons();
+
+  connect(areas_, &QTableWidget::itemSelectionChanged, this, &CPhoneNumMgrDlg::AreaSelectionChanged);
+  connect(contacts_, &QTableWidget::itemSelectionChanged, this, &CPhoneNumMgrDlg::ContactSelectionChanged);
+  connect(add_, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Add);
+  connect(modify_, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Modify);
+  connect(delete_, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Delete);
+  connect(ok, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Confirm);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CPhoneNumMgrDlg::AreaSelectionChanged() {
+  int row = SelectedRow(*areas_);
+  if (row == logic_.selectedArea()) return;
+  logic_.SelectArea(row);
+  FillContacts();
+}
+
+void CPhoneNumMgrDlg::ContactSelectionChanged() {
+  logic_.SelectContact(SelectedRow(*contacts_));
+  UpdateButtons();
+}
+
+void CPhoneNumMgrDlg::FillContacts() {
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (const Contact& contact : logic_.contactRows()) rows.emplace_back(contact.name, contact.phone);
+  FillRows(*contacts_, rows, logic_.selectedContact());
+  UpdateButtons();
+}
+
+void CPhoneNumMgrDlg::UpdateButtons() {
+  ok_->setEnabled(logic_.canConfirm());
+  add_->setEnabled(logic_.canAdd());
+  modify_->setEnabled(logic_.canModifyOrDelete());
+  delete_->setEnabled(logic_.canModifyOrDelete());
+}
+
+void CPhoneNumMgrDlg::Add() {
+  if (logic_.Add()) FillContacts();
+}
+
+void CPhoneNumMgrDlg::Modify() {
+  if (logic_.Modify()) FillContacts();
+}
+
+void CPhoneNumMgrDlg::Delete() {
+  if (logic_.Delete()) FillContacts();
+}
+
+void CPhoneNumMgrDlg::Confirm() {
+  if (logic_.Confirm(settings_)) accept();
+}
