@@ -9,17 +9,6 @@
 
 #include "gateway/dialogs/qt/widget_support.h"
 
-namespace {
-
-QPushButton* CommandButton(QWidget* parent, const QString& objectName, const QString& text) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(objectName);
-  button->setAutoDefault(false);
-  return button;
-}
-
-}  // namespace
-
 CPATDlg::CPATDlg(QWidget* parent, const AuthorisationValues& current, PatEntryDialog& entries)
     : QDialog(parent), logic_(current, entries), confirmed_(current) {
   setWindowTitle(QStringLiteral("号码规则设置"));

@@ -8,17 +8,6 @@
 
 #include "platform/codepage/codepage.h"
 
-QString FromGbk(const std::string& gbk) { return QString::fromStdString(codepage::GbkToUtf8(gbk)); }
-
-std::string ToGbk(const QString& text) { return codepage::Utf8ToGbk(text.toStdString()); }
-
-RuleValidator::RuleValidator(std::function<bool(const std::string&)> accepts, QObject* parent)
-    : QValidator(parent), accepts_(std::move(accepts)) {}
-
-QValidator::State RuleValidator::validate(QString& input, int&) const {
-  return accepts_(ToGbk(input)) ? Acceptable : Invalid;
-}
-
 QTreeWidget* NewReportList(QWidget* parent, const QString& objectName,
                            std::initializer_list<std::pair<QString, int>> columns) {
   auto* list = new QTreeWidget(parent);
@@ -55,18 +44,4 @@ std::optional<size_t> FirstSelectedRow(const QTreeWidget& list) {
 void AppendTerminalRow(QTreeWidget& list, const TermInfo& terminal) {
   auto* item = new QTreeWidgetItem(&list, QStringList{FromGbk(terminal.name), FromGbk(terminal.ip)});
   item->setData(0, Qt::UserRole, terminal.id);
-}
-
-std::pair<QPushButton*, QPushButton*> AddOkCancel(QBoxLayout& layout, QWidget* parent) {
-  auto* ok = new QPushButton(QStringLiteral("确定"), parent);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("取消"), parent);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  auto* row = new QHBoxLayout;
-  row->addStretch();
-  row->addWidget(ok);
-  row->addWidget(cancel);
-  layout.addLayout(row);
-  return {ok, cancel};
 }

@@ -1,5 +1,5 @@
-// What the dialog widgets share: the GBK boundary, edit boxes that ask the
-// logic which texts they take, and the report lists.
+// What the gateway dialog widgets share beyond every dialog's basics: the
+// report lists of terminals.
 #pragma once
 
 #include <functional>
@@ -12,24 +12,12 @@
 #include <QValidator>
 
 #include "gateway/broadcast/bc_agent.h"
+#include "platform/ui/qt/dialog_widgets.h"
 
 class QBoxLayout;
 class QPushButton;
 class QTreeWidget;
 class QWidget;
-
-QString FromGbk(const std::string& gbk);
-std::string ToGbk(const QString& text);
-
-// Lets an edit box take a text only when the dialog's logic accepts it.
-class RuleValidator final : public QValidator {
- public:
-  RuleValidator(std::function<bool(const std::string&)> accepts, QObject* parent);
-  State validate(QString& input, int& pos) const override;
-
- private:
-  std::function<bool(const std::string&)> accepts_;
-};
 
 // A report list: headers with their widths in pixels, whole rows selected.
 QTreeWidget* NewReportList(QWidget* parent, const QString& objectName,
@@ -38,6 +26,3 @@ QTreeWidget* NewReportList(QWidget* parent, const QString& objectName,
 std::optional<size_t> FirstSelectedRow(const QTreeWidget& list);
 // A terminal's row: its name and IP address, with its id as the row's data.
 void AppendTerminalRow(QTreeWidget& list, const TermInfo& terminal);
-
-// "确定" (the default button) and "取消", right-aligned, added to `layout`.
-std::pair<QPushButton*, QPushButton*> AddOkCancel(QBoxLayout& layout, QWidget* parent);

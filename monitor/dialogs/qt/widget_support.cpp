@@ -8,17 +8,6 @@
 
 #include "platform/codepage/codepage.h"
 
-QString FromGbk(const std::string& gbk) { return QString::fromStdString(codepage::GbkToUtf8(gbk)); }
-
-std::string ToGbk(const QString& text) { return codepage::Utf8ToGbk(text.toStdString()); }
-
-RuleValidator::RuleValidator(std::function<bool(const std::string&)> accepts, QObject* parent)
-    : QValidator(parent), accepts_(std::move(accepts)) {}
-
-QValidator::State RuleValidator::validate(QString& input, int&) const {
-  return accepts_(ToGbk(input)) ? Acceptable : Invalid;
-}
-
 QTableWidget* NewReportList(QWidget* parent, const QString& objectName,
                             std::initializer_list<std::pair<QString, int>> columns) {
   auto* list = new QTableWidget(0, static_cast<int>(columns.size()), parent);
@@ -57,24 +46,4 @@ void FillRows(QTableWidget& list, const std::vector<std::pair<std::string, std::
       list.setItem(row, 1, new QTableWidgetItem(FromGbk(rows[static_cast<size_t>(row)].second)));
   }
   if (selected >= 0) list.selectRow(selected);
-}
-
-QPushButton* CommandButton(QWidget* parent, const QString& objectName, const QString& text) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(objectName);
-  button->setAutoDefault(false);
-  return button;
-}
-
-std::pair<QPushButton*, QPushButton*> AddOkCancel(QBoxLayout& layout, QWidget* parent) {
-  auto* ok = new QPushButton(QStringLiteral("确定"), parent);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  auto* cancel = CommandButton(parent, QStringLiteral("cancel"), QStringLiteral("取消"));
-  auto* row = new QHBoxLayout;
-  row->addStretch();
-  row->addWidget(ok);
-  row->addWidget(cancel);
-  layout.addLayout(row);
-  return {ok, cancel};
 }

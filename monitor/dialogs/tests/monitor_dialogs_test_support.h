@@ -13,38 +13,7 @@
 #include "monitor/dialogs/phone_num_mgr_logic.h"
 #include "monitor/dialogs/sys_cfg_logic.h"
 #include "platform/codepage/codepage.h"
-#include "platform/ui/message_box.h"
-
-struct ShownBox {
-  std::string text;     // UTF-8
-  std::string caption;  // UTF-8
-  ui::MessageIcon icon;
-  int buttons;
-};
-
-class RecordingMessageBox final : public ui::MessageBoxPort {
- public:
-  RecordingMessageBox() { ui::SetMessageBox(this); }
-  ~RecordingMessageBox() override { ui::SetMessageBox(nullptr); }
-  RecordingMessageBox(const RecordingMessageBox&) = delete;
-  RecordingMessageBox& operator=(const RecordingMessageBox&) = delete;
-
-  int Show(const std::string& text, const std::string& caption, ui::MessageIcon icon, int buttons) override {
-    shown.push_back({codepage::GbkToUtf8(text), codepage::GbkToUtf8(caption), icon, buttons});
-    return buttons == ui::MB_OKCANCEL ? okCancelReply : ui::IDOK;
-  }
-
-  // The texts shown so far, and forgets them.
-  std::vector<std::string> TakeTexts() {
-    std::vector<std::string> texts;
-    for (const ShownBox& box : shown) texts.push_back(box.text);
-    shown.clear();
-    return texts;
-  }
-
-  std::vector<ShownBox> shown;
-  int okCancelReply = ui::IDOK;
-};
+#include "platform/ui/recording_message_box.h"
 
 template <typename Value>
 class QueuedEditor {
