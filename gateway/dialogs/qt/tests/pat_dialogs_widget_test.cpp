@@ -9,6 +9,7 @@
 #include "gateway/dialogs/qt/pat_dialog.h"
 #include "gateway/dialogs/qt/pat_entry_dialog.h"
 #include "gateway/dialogs/tests/dialog_test_support.h"
+#include "platform/ui/qt/widget_test_support.h"
 
 namespace {
 
@@ -38,13 +39,6 @@ void DoubleClick(QTreeWidget& list, int row) {
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
   QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
   QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
-}
-
-template <typename T>
-T& Child(QWidget& parent, const char* name) {
-  T* child = parent.findChild<T*>(QString::fromLatin1(name));
-  EXPECT_NE(child, nullptr) << name;
-  return *child;
 }
 
 TEST(PatEntryWidget, RefusesAnEmptyNumberThenAnEmptyChoice) {

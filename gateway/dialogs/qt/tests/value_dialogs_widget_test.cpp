@@ -11,27 +11,9 @@
 #include "gateway/dialogs/qt/comm_settings_dialog.h"
 #include "gateway/dialogs/qt/text_broadcast_dialog.h"
 #include "gateway/dialogs/tests/dialog_test_support.h"
+#include "platform/ui/qt/widget_test_support.h"
 
 namespace {
-
-template <typename T>
-T& Child(QWidget& parent, const char* name) {
-  T* child = parent.findChild<T*>(QString::fromLatin1(name));
-  EXPECT_NE(child, nullptr) << name;
-  return *child;
-}
-
-void Retype(QLineEdit& edit, const char* text) {
-  edit.selectAll();
-  QTest::keyClick(&edit, Qt::Key_Delete);
-  QTest::keyClicks(&edit, text);
-}
-
-// Clicks "确定" and answers whether the dialog closed with OK.
-bool ClickOk(QDialog& dialog) {
-  Child<QPushButton>(dialog, "ok").click();
-  return dialog.result() == QDialog::Accepted && !dialog.isVisible();
-}
 
 TEST(TextBroadcastWidget, RefusesAnEmptyNumberBeforeAnEmptyContent) {
   RecordingMessageBox box;

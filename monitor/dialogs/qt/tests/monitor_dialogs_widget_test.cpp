@@ -13,28 +13,11 @@
 #include "monitor/dialogs/qt/sys_cfg_dialog.h"
 #include "monitor/dialogs/qt/time_point_dialog.h"
 #include "monitor/dialogs/tests/monitor_dialogs_test_support.h"
+#include "platform/ui/qt/widget_test_support.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
-
-template <typename T>
-T& Child(QWidget& parent, const char* name) {
-  T* child = parent.findChild<T*>(QString::fromLatin1(name));
-  EXPECT_NE(child, nullptr) << name;
-  return *child;
-}
-
-void Retype(QLineEdit& edit, const char* text) {
-  edit.selectAll();
-  QTest::keyClick(&edit, Qt::Key_Delete);
-  QTest::keyClicks(&edit, text);
-}
-
-bool ClickOk(QDialog& dialog) {
-  Child<QPushButton>(dialog, "ok").click();
-  return dialog.result() == QDialog::Accepted && !dialog.isVisible();
-}
 
 void ClickRow(QTableWidget& list, int row) {
   QRect cell = list.visualItemRect(list.item(row, 0));
