@@ -33,15 +33,15 @@ class SingleWindowOnX(unittest.TestCase):
         self.assertTrue(self.x.wait_for(lambda: len(self.x.windows_named(TITLE)) == 1, 15), "no window")
         window = self.x.windows_named(TITLE)[0]
         self.assertEqual(self.x.window_title(window), TITLE)
+        self.assertTrue(self.x.wait_for(lambda: self.x.managed(window), 10), "the window manager did not take it")
 
-        self.x.run("xdotool", "windowminimize", "--sync", str(window))
-        self.assertTrue(self.x.wait_for(lambda: not self.x.windows_named(TITLE), 5), "not minimised")
+        self.assertTrue(self.x.minimise(window, TITLE), "not minimised")
         second = self.start()
         self.assertEqual(second.wait(15), 0, second.stdout.read().decode())
 
-        self.assertTrue(self.x.wait_for(lambda: self.x.windows_named(TITLE) == [window], 5),
+        self.assertTrue(self.x.wait_for(lambda: self.x.windows_named(TITLE) == [window], 10),
                         "the first window was not restored")
-        self.assertTrue(self.x.wait_for(lambda: self.x.active_window() == window, 5), "not in front")
+        self.assertTrue(self.x.wait_for(lambda: self.x.active_window() == window, 10), "not in front")
         self.assertIsNone(first.poll())
 
         shot = self.x.screenshot(os.path.join(self.home, "window.png"), window)

@@ -43,6 +43,18 @@ class XDisplay:
         found = self.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % name)
         return [int(w) for w in found.stdout.split()]
 
+    def managed(self, window):
+        """Whether the window manager has taken the window on (it sets WM_STATE)."""
+        return "Normal" in self.run("xprop", "-id", str(window), "WM_STATE").stdout
+
+    def minimise(self, window, name):
+        """Iconifies the window; asks again if the first request was missed."""
+        for _ in range(3):
+            self.run("xdotool", "windowminimize", str(window))
+            if self.wait_for(lambda: window not in self.windows_named(name), 3):
+                return True
+        return False
+
     def active_window(self):
         found = self.run("xdotool", "getactivewindow")
         return int(found.stdout) if found.returncode == 0 and found.stdout.strip() else None
