@@ -38,6 +38,7 @@ bench: build
 	@QT_QPA_PLATFORM=offscreen build/bin/heraldo_tick_bench
 	@/usr/bin/python3 bench/heraldo_window_bench.py
 	@build/bin/export_bench
+	@build/bin/monitor_list_bench
 
 format:
 	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
