@@ -6,6 +6,7 @@
 #include "gateway/app/headless_gateway.h"
 #include "gateway/app/speak_once.h"
 #include "gateway/app/windowed_gateway.h"
+#include "platform/ui/qt/display.h"
 
 namespace {
 

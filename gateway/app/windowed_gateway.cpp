@@ -17,17 +17,6 @@
 #include "platform/ui/qt/qt_translations.h"
 #include "platform/ui/qt/single_instance.h"
 
-namespace {
-
-bool Set(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value;
-}
-
-}  // namespace
-
-bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
-
 int RunWindowedGateway(int argc, char** argv) {
   stop_signals::Block();  // before Qt and the agent start their threads
   QApplication application(argc, argv);

@@ -4,14 +4,24 @@
 
 #include "monitor/app/export_command.h"
 #include "monitor/app/headless_monitor.h"
+#include "monitor/app/windowed_monitor.h"
+#include "platform/ui/qt/display.h"
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadlessMonitor();
   if (argc == 3 && std::strcmp(argv[1], "--export") == 0 && argv[2][0] != '\0') return RunExportCommand(argv[2]);
-  std::fputs(argc == 1 ? "Vigimon: the window is not part of this build; run with --headless\n"
-                       : "usage: Vigimon --headless\n"
-                         "       Vigimon --export FILE.xls\n"
-                         "Settings live in Vigimon.ini in the program's directory, or in $VIGIMON_HOME.\n",
-             stderr);
+  if (argc == 1) {
+    if (DisplayAvailable()) return RunWindowedMonitor(argc, argv);
+    std::fputs(
+        "Vigimon: no display found (DISPLAY and WAYLAND_DISPLAY are not set); Vigimon --headless runs without one\n",
+        stderr);
+    return 2;
+  }
+  std::fputs(
+      "usage: Vigimon                 the window, in the notification area\n"
+      "       Vigimon --headless\n"
+      "       Vigimon --export FILE.xls\n"
+      "Settings live in Vigimon.ini in the program's directory, or in $VIGIMON_HOME.\n",
+      stderr);
   return argc == 2 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
 }

@@ -1,0 +1,6 @@
+// The monitor as operators run it: an icon in the notification area and the
+// window "终端故障监控" behind it.
+#pragma once
+
+// Runs until the window closes; returns the exit status.
+int RunWindowedMonitor(int argc, char** argv);
