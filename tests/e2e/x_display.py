@@ -2,6 +2,7 @@
 fonts, a window manager that draws title bars, and xdotool to drive it."""
 import os
 import subprocess
+import tempfile
 import time
 
 
@@ -21,10 +22,23 @@ class XDisplay:
         self.env.pop("WAYLAND_DISPLAY", None)
         self.window_manager = None
         if window_manager:
+            self.start_window_manager()
+
+    def start_window_manager(self):
+        """openbox, asked again when it has not announced itself in time (a
+        loaded machine can be slow to let it start); its output is kept for
+        the failure message."""
+        self.wm_log = tempfile.TemporaryFile()
+        for _ in range(3):
             self.window_manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.wait_for(lambda: self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").returncode == 0
-                          and "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout, 10)
+                                                   stdout=self.wm_log, stderr=self.wm_log)
+            if self.wait_for(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
+                             15):
+                return
+            self.window_manager.kill()
+            self.window_manager.wait()
+        self.wm_log.seek(0)
+        raise RuntimeError("openbox did not start: " + self.wm_log.read().decode(errors="replace"))
 
     def run(self, *args, timeout=20):
         return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=timeout)
