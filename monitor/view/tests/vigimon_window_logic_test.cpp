@@ -2,10 +2,7 @@
 // information server out of reach.
 #include "monitor/view/vigimon_window_logic.h"
 
-#include <arpa/inet.h>
 #include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +13,7 @@
 #include "platform/codepage/codepage.h"
 #include "platform/com/apartment.h"
 #include "platform/ui/message_box.h"
+#include "tests/e2e/support/child_process.h"
 
 namespace {
 
@@ -46,23 +44,11 @@ struct Boxes : ui::MessageBoxPort {
   }
 };
 
-// A loopback port nobody listens on: bound for a moment, then let go.
-int ClosedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
-
 class MonitorWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("QUILLON_INFO_PORT", std::to_string(ClosedPort()).c_str(), 1);
+    // A port that was free a moment ago: nobody serves the platform there.
+    setenv("QUILLON_INFO_PORT", std::to_string(FreeLoopbackPort()).c_str(), 1);
     com::CoInitialize();
     broadcast_components::RegisterBroadcastComponents();
     dir = fs::temp_directory_path() / ("vigimon-window-" + std::to_string(getpid()));

@@ -3,10 +3,7 @@
 // the filters and the poll timer after "系统参数".
 #include "monitor/window/vigimon_main_window.h"
 
-#include <arpa/inet.h>
 #include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -20,22 +17,11 @@
 #include "platform/clock/manual_clock.h"
 #include "platform/com/apartment.h"
 #include "platform/ui/recording_message_box.h"
+#include "tests/e2e/support/child_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-int ClosedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 struct Dialogs : MonitorDialogs {
   bool RunSystemSettings(MonitorSettings& settings) override {
@@ -54,7 +40,8 @@ struct Outbox : AlertSender {
 };
 
 TEST(MonitorMainWindow, StatusTrayMenuAndPollTimerWithTheServerOutOfReach) {
-  setenv("QUILLON_INFO_PORT", std::to_string(ClosedPort()).c_str(), 1);
+  // A port that was free a moment ago: nobody serves the platform there.
+  setenv("QUILLON_INFO_PORT", std::to_string(FreeLoopbackPort()).c_str(), 1);
   com::CoInitialize();
   broadcast_components::RegisterBroadcastComponents();
   fs::path dir = fs::temp_directory_path() / ("vigimon-main-window-" + std::to_string(getpid()));
