@@ -1,17 +1,15 @@
 #include "monitor/app/headless_monitor.h"
 
-#include <atomic>
+#include <array>
 #include <cstdio>
 #include <memory>
-#include <stdexcept>
 #include <syslog.h>
 
 #include "monitor/acquisition/acquisition_sequences.h"
 #include "monitor/alerts/offline_alerts.h"
 #include "monitor/alerts/report_clock.h"
-#include "monitor/app/monitor_adapters.h"
+#include "monitor/app/monitor_core.h"
 #include "monitor/view/status_texts.h"
-#include "platform/broadcast/broadcast_components.h"
 #include "platform/codepage/codepage.h"
 #include "platform/com/apartment.h"
 #include "platform/signals/stop_signals.h"
@@ -22,29 +20,25 @@ int RunHeadlessMonitor() {
   openlog("Vigimon", LOG_PID, LOG_DAEMON);
   stop_signals::Block();  // before the agent and the clocks start their threads
 
-  com::CoInitialize();
-  broadcast_components::RegisterBroadcastComponents();
-  MonitorSettings& settings = MonitorSettings::Instance();
-  loadSettings(settings);
-
-  std::unique_ptr<KestrumAgent> agent;
-  try {
-    agent = std::make_unique<KestrumAgent>(AGENT_MODE_SEND);
-  } catch (const std::runtime_error& e) {
-    ReportLine(e.what());
+  std::string error;
+  std::unique_ptr<MonitorCore> core = MonitorCore::Start(
+      [](const std::string& peer, const std::string& text, bool queued) {
+        ReportLine(std::string(queued ? "sms queued: " : "sms dropped: ") + peer + " " + codepage::GbkToUtf8(text));
+      },
+      error);
+  if (!core) {
+    ReportLine(error);
     return 1;
   }
-  ReportingSender sender(*agent, [](const std::string& peer, const std::string& text, bool queued) {
-    ReportLine(std::string(queued ? "sms queued: " : "sms dropped: ") + peer + " " + codepage::GbkToUtf8(text));
-  });
-  KestrumAgentControl agentControl(*agent);
-  TerminalAcquisition acquisition(settings, SystemClock());
-  AcquisitionLookup lookup(acquisition);
+  MonitorSettings& settings = core->settings;
+  TerminalAcquisition& acquisition = *core->acquisition;
+  AcquisitionLookup& lookup = *core->lookup;
+  ReportingSender& sender = *core->sender;
 
   StatusTexts status;
   std::array<std::string, 3> shown;
   auto updateStatus = [&] {
-    auto texts = status.Update(&agentControl, acquisition.systemOk(), acquisition.offlineCount(), settings);
+    auto texts = status.Update(core->agentControl.get(), acquisition.systemOk(), acquisition.offlineCount(), settings);
     for (size_t part = 0; part < texts.size(); ++part)
       if (texts[part] != shown[part])
         ReportLine("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(texts[part]));
@@ -52,7 +46,7 @@ int RunHeadlessMonitor() {
   };
 
   // No menu to ask for the connection: it is requested at once.
-  agent->Connect(settings.comPort, settings.baudRate, "127.0.0.1");
+  core->agent->Connect(settings.comPort, settings.baudRate, "127.0.0.1");
   ReportLine("Vigimon headless: settings " + settings.iniPath + ", poll every " +
              std::to_string(settings.pollInterval) + " s, " + std::to_string(settings.reportTimes.size()) +
              " report times");
@@ -83,8 +77,7 @@ int RunHeadlessMonitor() {
   ReportLine("Vigimon stopping");
   reportClock.Stop();
   saveSettings(settings);
-  agent.reset();
-  com::CoUninitialize();
+  core.reset();
   closelog();
   return 0;
 }

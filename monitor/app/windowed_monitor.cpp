@@ -1,22 +1,19 @@
 #include "monitor/app/windowed_monitor.h"
 
 #include <memory>
-#include <stdexcept>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
-#include "monitor/app/monitor_adapters.h"
+#include "monitor/app/monitor_window_app.h"
 #include "monitor/dialogs/qt/qt_monitor_dialogs.h"
 #include "monitor/export/terminal_export.h"
-#include "monitor/window/vigimon_main_window.h"
-#include "platform/broadcast/broadcast_components.h"
-#include "platform/clock/clock.h"
 #include "platform/codepage/codepage.h"
-#include "platform/com/apartment.h"
-#include "platform/ui/qt/qt_apartment.h"
+#include "platform/signals/stop_signals.h"
 #include "platform/ui/qt/qt_message_box.h"
 #include "platform/ui/qt/qt_translations.h"
 #include "platform/ui/qt/single_instance.h"
@@ -39,6 +36,7 @@ void ExportWithSaveAs(QWidget* parent, const TerminalAcquisition& acquisition) {
 }  // namespace
 
 int RunWindowedMonitor(int argc, char** argv) {
+  stop_signals::Block();  // before Qt, the agent and the clocks start their threads
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the window hides to the tray
   InstallChineseQtTranslation(application);
@@ -47,55 +45,32 @@ int RunWindowedMonitor(int argc, char** argv) {
 
   QtMessageBox messageBox;
   ui::SetMessageBox(&messageBox);
-  com::CoInitialize();
-  broadcast_components::RegisterBroadcastComponents();
-  MonitorSettings& settings = MonitorSettings::Instance();
-  loadSettings(settings);
-
-  std::unique_ptr<KestrumAgent> agent;
-  try {
-    agent = std::make_unique<KestrumAgent>(AGENT_MODE_SEND);
-  } catch (const std::runtime_error& e) {
-    messageBox.Show(e.what(), "Vigimon", ui::MessageIcon::Warning, ui::MB_OK);
+  QtMonitorDialogs dialogs(nullptr);
+  PlatformAreaSource areas;
+  std::string error;
+  std::unique_ptr<MonitorWindowApp> monitor = MonitorWindowApp::Start(dialogs, areas, ExportWithSaveAs, error);
+  if (!monitor) {
+    messageBox.Show(codepage::Utf8ToGbk(error), "Vigimon", ui::MessageIcon::Warning, ui::MB_OK);
     ui::SetMessageBox(nullptr);
-    com::CoUninitialize();
     return 1;
   }
-  int status = 0;
-  {
-    KestrumAgentControl agentControl(*agent);
-    ReportingSender sender(*agent, [](const std::string&, const std::string&, bool) {});
-    TerminalAcquisition acquisition(settings, SystemClock());
-    AcquisitionLookup lookup(acquisition);
-    TerminalListView list(TerminalSnapshot::Of(acquisition), settings);
-    auto apartment = com::Apartment::Current();
-    VigimonWindowLogic* logicForClock = nullptr;
-    ReportClock reportClock([apartment, &logicForClock] {
-      apartment->Post([&logicForClock] {
-        if (logicForClock) logicForClock->ReportDue();
-      });
-    });
-    VigimonWindowLogic logic(settings, acquisition, list, &agentControl, lookup, sender, reportClock);
-    logicForClock = &logic;
-    QtMonitorDialogs dialogs(nullptr);
-    PlatformAreaSource areas;
-    QWidget* windowForExport = nullptr;
-    VigimonMainWindow window(logic, list, settings, dialogs, areas,
-                             [&] { ExportWithSaveAs(windowForExport, acquisition); });
-    windowForExport = &window;
-    dialogs.SetParent(&window);
-    messageBox.SetParent(&window);
-    DrainApartmentFromQt(&window);
-    instance.OnShowRequested([&window] { window.ShowFromTray(); });
+  VigimonMainWindow& window = monitor->window();
+  dialogs.SetParent(&window);
+  messageBox.SetParent(&window);
+  instance.OnShowRequested([&window] { window.ShowFromTray(); });
 
-    reportClock.SetSchedule(settings.reportTimes);
-    reportClock.Start();
-    window.Start();
-    status = application.exec();
-    reportClock.Stop();
-  }
-  agent.reset();
+  // SIGTERM and Ctrl+C end the program as "退出" does, so the settings are saved.
+  int stopDescriptor = stop_signals::Descriptor();
+  QSocketNotifier stopNotifier(stopDescriptor, QSocketNotifier::Read);
+  QObject::connect(&stopNotifier, &QSocketNotifier::activated, &window, [stopDescriptor, &window] {
+    signalfd_siginfo info;
+    if (read(stopDescriptor, &info, sizeof info) > 0) window.close();
+  });
+
+  window.Start();
+  int status = application.exec();
+  monitor.reset();
   ui::SetMessageBox(nullptr);
-  com::CoUninitialize();
+  close(stopDescriptor);
   return status;
 }

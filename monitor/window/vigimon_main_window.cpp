@@ -58,7 +58,8 @@ VigimonMainWindow::~VigimonMainWindow() = default;
 
 void VigimonMainWindow::BuildMenus() {
   QMenu* system = menuBar()->addMenu(QStringLiteral("系统"));
-  connect(system->addAction(QStringLiteral("导出终端及故障表")), &QAction::triggered, this, [this] { exportTable_(); });
+  export_ = system->addAction(QStringLiteral("导出终端及故障表"));
+  connect(export_, &QAction::triggered, this, [this] { exportTable_(); });
   connect(system->addAction(QStringLiteral("退出")), &QAction::triggered, this, &QWidget::close);
   QMenu* modem = menuBar()->addMenu(QStringLiteral("短信猫"));
   connect_ = modem->addAction(QStringLiteral("连接"));

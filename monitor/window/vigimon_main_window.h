@@ -43,6 +43,7 @@ class VigimonMainWindow : public QMainWindow {
   QSystemTrayIcon* tray() const { return tray_; }
   QAction* systemSettingsAction() const { return systemSettings_; }
   QAction* phoneNumbersAction() const { return phoneNumbers_; }
+  QAction* exportAction() const { return export_; }
   QAction* connectAction() const { return connect_; }
   QAction* disconnectAction() const { return disconnect_; }
   QLabel* statusPart(int part) const { return statusParts_[part]; }
@@ -75,6 +76,7 @@ class VigimonMainWindow : public QMainWindow {
   QComboBox* stateCombo_ = nullptr;
   QLabel* statusParts_[3] = {};
   QLabel* statusIcons_[2] = {};
+  QAction* export_ = nullptr;
   QAction* connect_ = nullptr;
   QAction* disconnect_ = nullptr;
   QAction* systemSettings_ = nullptr;
