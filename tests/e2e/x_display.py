@@ -1,5 +1,6 @@
 """A real X server for the tests that need one: Xvfb with Debian's CJK
-fonts, a window manager that draws title bars, and xdotool to drive it."""
+fonts, a window manager that draws title bars, a notification area when
+asked for, and xdotool to drive it."""
 import os
 import subprocess
 import tempfile
@@ -21,6 +22,7 @@ class XDisplay:
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.pop("WAYLAND_DISPLAY", None)
         self.window_manager = None
+        self.tray_host = None
         if window_manager:
             self.start_window_manager()
 
@@ -39,6 +41,40 @@ class XDisplay:
             self.window_manager.wait()
         self.wm_log.seek(0)
         raise RuntimeError("openbox did not start: " + self.wm_log.read().decode(errors="replace"))
+
+    def start_tray_host(self):
+        """trayer, a notification area in a panel at the top right; ready once
+        its panel is on the screen."""
+        self.tray_host = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                           "--height", "24"], env=self.env, stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL)
+        if not self.wait_for(lambda: self.run("xdotool", "search", "--onlyvisible", "--classname", "^panel$").stdout,
+                             15):
+            raise RuntimeError("trayer did not show its panel")
+
+    def tray_icons(self, class_name):
+        """Ids of the mapped windows of that class that sit in the tray host's panel."""
+        found = self.run("xdotool", "search", "--onlyvisible", "--class", "^%s$" % class_name).stdout.split()
+        return [int(w) for w in found if '"panel"' in " ".join(self.ancestors(int(w)))]
+
+    def ancestors(self, window):
+        """The lines that name each parent of the window, up to the root."""
+        lines = []
+        while True:
+            parent = [line for line in self.run("xwininfo", "-children", "-id", str(window)).stdout.splitlines()
+                      if "Parent window id:" in line]
+            if not parent or "(the root window)" in parent[0] or " 0x0 " in parent[0]:
+                return lines
+            lines.append(parent[0])
+            window = int(parent[0].split()[3], 16)
+
+    def double_click(self, window):
+        """Two left clicks in the middle of the window."""
+        geometry = dict(line.split("=") for line in self.run("xdotool", "getwindowgeometry", "--shell",
+                                                             str(window)).stdout.split())
+        x = int(geometry["X"]) + int(geometry["WIDTH"]) // 2
+        y = int(geometry["Y"]) + int(geometry["HEIGHT"]) // 2
+        self.run("xdotool", "mousemove", str(x), str(y), "click", "--repeat", "2", "--delay", "80", "1")
 
     def run(self, *args, timeout=20):
         return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=timeout)
@@ -93,7 +129,7 @@ class XDisplay:
         return int(self.run("identify", "-format", "%k", path).stdout)
 
     def close(self):
-        for process in (self.window_manager, self.xvfb):
+        for process in (self.tray_host, self.window_manager, self.xvfb):
             if process and process.poll() is None:
                 process.terminate()
                 try:
