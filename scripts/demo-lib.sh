@@ -86,3 +86,20 @@ ini("SMS.ini", "[COM]\nPort=3\nRate=19200\n[Power]\nDelay=1\n[PhoneAndTerm]\nReg
 ini("SMServer.ini", "[Config]\nZarnSvrAddr=127.0.0.1\nZarnCmdPort=%s\n" % port)
 PY
 }
+
+# A program directory for Vigimon in $mhome: poll every 10 s, alert at a 30 %
+# rise, one report at $1 (HH:MM:SS); area 1 has its own contact.
+make_vigimon_home() {
+  mhome=$scratch/vigimon
+  mkdir -p "$mhome"
+  /usr/bin/python3 - "$mhome" "$1" <<'PY'
+import sys
+home, due = sys.argv[1], sys.argv[2]
+text = ("[SMS]\nCOM=3\nBaudrate=19200\nSMCenter=8613800100500\n[UI]\nInterval=10\n"
+        "[SendSMTime]\nCount=1\nName1=定时报告\nTime1=%s\n[OfflineThreshold]\nTrmPercent=30\n"
+        "[TotalArea]\nName=大面积离线\nCount=1\nContacts1=值班长\nPhoneNum1=13900000001\nAreaCount=1\n"
+        "[Area1]\nID=1\nName=区域1\nCount=1\nContacts1=区长\nPhoneNum1=13800000001\n") % due
+with open(home + "/Vigimon.ini", "wb") as f:
+    f.write(text.replace("\n", "\r\n").encode("gbk"))
+PY
+}

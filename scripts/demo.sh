@@ -64,18 +64,7 @@ for s in json.load(sys.stdin)["sessions"]:
     print("  total %.2f s of audio" % (s["received"]["duration_us"] / 1e6))'
 
 say "Vigimon, the terminal fault monitor, starts headless: polls every 10 s, alerts at a 30 % rise, reports at $(date -d '+25 seconds' +%H:%M:%S)"
-mhome=$scratch/vigimon
-mkdir -p "$mhome"
-/usr/bin/python3 - "$mhome" "$(date -d '+25 seconds' +%H:%M:%S)" <<'PY'
-import sys
-home, due = sys.argv[1], sys.argv[2]
-text = ("[SMS]\nCOM=3\nBaudrate=19200\nSMCenter=8613800100500\n[UI]\nInterval=10\n"
-        "[SendSMTime]\nCount=1\nName1=定时报告\nTime1=%s\n[OfflineThreshold]\nTrmPercent=30\n"
-        "[TotalArea]\nName=大面积离线\nCount=1\nContacts1=值班长\nPhoneNum1=13900000001\nAreaCount=1\n"
-        "[Area1]\nID=1\nName=区域1\nCount=1\nContacts1=区长\nPhoneNum1=13800000001\n") % due
-with open(home + "/Vigimon.ini", "wb") as f:
-    f.write(text.replace("\n", "\r\n").encode("gbk"))
-PY
+make_vigimon_home "$(date -d '+25 seconds' +%H:%M:%S)"
 headless Vigimon "$scratch/vigimon.log" VIGIMON_HOME="$mhome" QUILLON_INFO_PORT="$bc_info_port"
 wait_for "$scratch/vigimon.log" "离线终端数量：0" 150
 

@@ -9,9 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QMenu>
-#include <QProcess>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -26,6 +24,7 @@
 #include "gateway/pipeline/message_rows.h"
 #include "platform/codepage/codepage.h"
 #include "platform/ui/qt/qt_message_box.h"
+#include "tests/e2e/screenshots/snap.h"
 #include "tests/e2e/support/gateway_installation.h"
 
 namespace {
@@ -41,22 +40,6 @@ struct OneText : TextBroadcastDialog {
                                                     "会议结束后请各部门负责人留下讨论下周的工作安排。")};
   }
 };
-
-QString outputDir;
-
-bool Snap(QWidget* widget, const char* name, bool frame = true) {
-  widget->show();
-  widget->raise();
-  widget->activateWindow();
-  if (!QTest::qWaitForWindowExposed(widget, 5000)) return false;
-  QTest::qWait(400);
-  QStringList args{"-silent"};
-  if (frame) args << "-frame";
-  args << "-window" << QString::number(widget->winId()) << outputDir + "/" + name;
-  bool done = QProcess::execute("import", args) == 0;
-  std::printf("%s %s\n", done ? "wrote" : "FAILED", (outputDir + "/" + name).toLocal8Bit().constData());
-  return done;
-}
 
 QString StateShown(HeraldoMainWindow& window, int row) {
   QTreeWidgetItem* item = window.list()->topLevelItem(row);
@@ -147,7 +130,6 @@ int Shoot() {
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   if (argc != 2) return std::fprintf(stderr, "usage: heraldo_screenshots OUTPUT_DIR\n"), 2;
-  // Absolute: the gateway makes its program directory the current one.
-  outputDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+  SetScreenshotFolder(QString::fromLocal8Bit(argv[1]));
   return Shoot();
 }
