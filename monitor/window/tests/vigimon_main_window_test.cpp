@@ -76,6 +76,8 @@ TEST(MonitorMainWindow, StatusTrayMenuAndPollTimerWithTheServerOutOfReach) {
     EXPECT_EQ(commands, (QStringList{"显示主窗口", "最小化", "退出"}));
     window.trayMenu()->actions().at(0)->trigger();  // 显示主窗口
     EXPECT_TRUE(window.isVisible());
+    window.trayMenu()->actions().at(1)->trigger();  // 最小化, with no tray to come back from
+    EXPECT_TRUE(window.isVisible());
 
     EXPECT_EQ(window.stateCombo()->count(), 4);
     EXPECT_EQ(window.areaCombo()->itemText(0), QStringLiteral("所有"));
@@ -86,7 +88,7 @@ TEST(MonitorMainWindow, StatusTrayMenuAndPollTimerWithTheServerOutOfReach) {
     EXPECT_EQ(window.pollTimer().interval(), 40000);
     EXPECT_TRUE(window.pollTimer().isActive());
 
-    window.close();  // stops the poll and saves the settings
+    window.trayMenu()->actions().at(2)->trigger();  // 退出: stops the poll and saves the settings
     EXPECT_FALSE(window.pollTimer().isActive());
     EXPECT_TRUE(fs::exists(settings.iniPath));
   }
