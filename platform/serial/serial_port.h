@@ -38,6 +38,10 @@ class SerialPort {
   virtual int Write(const void* bytes, int count) = 0;
   // One read within the read time-outs; returns the bytes read, 0 after a time-out.
   virtual int Read(void* buffer, int count) = 0;
+  // Whether the device has gone: unplugged, or its driver reported an error
+  // or a hang-up. Nothing comes through this descriptor again; only closing
+  // it and opening the device anew can bring the modem back.
+  virtual bool Lost() = 0;
 };
 
 // Forwards every call to the port it holds, so that a test can override one
@@ -55,6 +59,7 @@ class SerialPortWrapper : public SerialPort {
   bool IsOpen() const override { return target_->IsOpen(); }
   int Write(const void* bytes, int count) override { return target_->Write(bytes, count); }
   int Read(void* buffer, int count) override { return target_->Read(buffer, count); }
+  bool Lost() override { return target_->Lost(); }
 
  private:
   std::unique_ptr<SerialPort> target_;

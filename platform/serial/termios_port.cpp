@@ -33,6 +33,10 @@ speed_t SpeedOf(uint32_t baud) {
   }
 }
 
+// What a device that went away reports, on a read, a write or a poll.
+bool DeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV || error == EBADF; }
+constexpr short kGoneEvents = POLLHUP | POLLERR | POLLNVAL;
+
 int RemainingMs(timescale::Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<milliseconds>(deadline - timescale::Clock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
@@ -80,12 +84,20 @@ class TermiosPort final : public SerialPort {
     ::tcsetattr(fd, TCSANOW, &tio);
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
+    lost_ = false;
     return true;
   }
 
   void Close() override {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+  }
+
+  bool Lost() override {
+    if (fd_ < 0 || lost_) return lost_;
+    pollfd pfd{fd_, 0, 0};
+    if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & kGoneEvents)) lost_ = true;
+    return lost_;
   }
 
   bool IsOpen() const override { return fd_ >= 0; }
@@ -103,9 +115,16 @@ class TermiosPort final : public SerialPort {
         written += static_cast<int>(n);
         continue;
       }
-      if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        lost_ = lost_ || DeviceGone(errno);
+        break;
+      }
       pollfd pfd{fd_, POLLOUT, 0};
       if (::poll(&pfd, 1, RemainingMs(deadline)) <= 0) break;
+      if (pfd.revents & kGoneEvents) {
+        lost_ = true;
+        break;
+      }
     }
     return written;
   }
@@ -130,7 +149,8 @@ class TermiosPort final : public SerialPort {
         got += static_cast<int>(n);
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         // Hang-up or error: nothing more comes this call; do not spin.
-        if (got == 0) ::poll(nullptr, 0, wait);
+        lost_ = lost_ || (pfd.revents & kGoneEvents) || (n < 0 && DeviceGone(errno));
+        if (got == 0 && !lost_) ::poll(nullptr, 0, wait);
         break;
       }
     }
@@ -140,6 +160,7 @@ class TermiosPort final : public SerialPort {
  private:
   Timeouts timeouts_;
   int fd_ = -1;
+  bool lost_ = false;
 };
 
 }  // namespace

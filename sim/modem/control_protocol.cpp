@@ -105,6 +105,11 @@ json ControlProtocol::Dispatch(const json& request) {
   if (command == "log") return Log(request);
   if (command == "fault") return Fault(request);
   if (command == "reset") return Reset();
+  if (command == "unplug" || command == "replug") {
+    std::string error = onCable_ ? onCable_(command == "replug") : "no cable here";
+    if (!error.empty()) throw BadRequest(error);
+    return {{"ok", true}};
+  }
   throw BadRequest("unknown cmd \"" + command + "\"");
 }
 

@@ -22,6 +22,10 @@ class ControlProtocol {
   ControlProtocol(ModemState& state, AtEngine& engine, std::function<void()> onReset)
       : state_(state), engine_(engine), onReset_(std::move(onReset)) {}
 
+  // "unplug" and "replug" call `handler` with false and true; it answers
+  // an error text, or "" when the cable changed.
+  void OnCable(std::function<std::string(bool plugIn)> handler) { onCable_ = std::move(handler); }
+
   // The reply to one request line, without its newline. Never throws.
   std::string Handle(std::string_view line);
 
@@ -39,6 +43,7 @@ class ControlProtocol {
   ModemState& state_;
   AtEngine& engine_;
   std::function<void()> onReset_;
+  std::function<std::string(bool)> onCable_;
 };
 
 }  // namespace modemsim

@@ -102,27 +102,45 @@ int main(int argc, char** argv) {
   std::printf("ready\n");
   std::fflush(stdout);
 
+  // Unplugging closes the terminal and removes the link, as a USB modem's
+  // device goes; replugging makes a new terminal behind the same link. The
+  // storage survives, as it does in a SIM; the line settings do not.
+  protocol.OnCable([&](bool plugIn) -> std::string {
+    if (plugIn == (pty != nullptr)) return plugIn ? "already plugged in" : "already unplugged";
+    if (!plugIn) {
+      pty.reset();
+      output.Clear();
+      return "";
+    }
+    std::string failure;
+    pty = modemsim::PtyLink::Create(options->deviceDir, options->com, failure);
+    if (!pty) return failure;
+    engine.Reset();
+    state.echo = true;
+    return "";
+  });
+
   std::vector<pollfd> fds;
   for (;;) {
     int64_t now = nowMs();
     int wait = output.WaitMs(now);
     fds = {{signalFd, POLLIN, 0},
-           {pty->master(), static_cast<short>(POLLIN | (wait == 0 ? POLLOUT : 0)), 0},
-           {pty->clientWatch(), POLLIN, 0}};
+           {pty ? pty->master() : -1, static_cast<short>(POLLIN | (wait == 0 ? POLLOUT : 0)), 0},
+           {pty ? pty->clientWatch() : -1, POLLIN, 0}};
     control.AddPollFds(fds);
     if (::poll(fds.data(), fds.size(), wait == 0 ? -1 : wait) < 0 && errno != EINTR) return Fail("poll failed");
     if (fds[0].revents & POLLIN) break;
 
     now = nowMs();
-    if (fds[1].revents & POLLIN) {
+    if (pty && (fds[1].revents & POLLIN)) {
       char buffer[4096];
       ssize_t n = ::read(pty->master(), buffer, sizeof buffer);
       if (n < 0 && errno != EAGAIN && errno != EINTR) return Fail(std::string("pty read: ") + std::strerror(errno));
       for (auto& piece : engine.Feed(std::string_view(buffer, n > 0 ? n : 0), now))
         output.Push(std::move(piece.bytes), piece.reply ? now + state.faults.replyDelayMs : now);
     }
-    if (fds[2].revents & POLLIN) pty->TrackClients();
-    if (!output.WriteDue(pty->master(), nowMs(), state.faults.chunkBytes, state.faults.chunkGapMs))
+    if (pty && (fds[2].revents & POLLIN)) pty->TrackClients();
+    if (pty && !output.WriteDue(pty->master(), nowMs(), state.faults.chunkBytes, state.faults.chunkGapMs))
       return Fail(std::string("pty write: ") + std::strerror(errno));
     control.Service(fds);
   }

@@ -15,6 +15,8 @@ void ClosePort();
 bool PortIsOpen();
 int WritePort(const void* bytes, int count);
 int ReadPort(void* buffer, int count);
+// Whether the device behind the open port has gone (see serial::SerialPort::Lost).
+bool PortLost();
 
 // Puts another port implementation behind the functions above (tests).
 void UseSerialPort(std::unique_ptr<serial::SerialPort> port);

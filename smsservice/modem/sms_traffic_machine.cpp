@@ -3,6 +3,7 @@
 #include <syslog.h>
 
 #include "smsservice/modem/pdu_codec.h"
+#include "smsservice/modem/serial_line.h"
 
 namespace {
 
@@ -45,6 +46,9 @@ SmsTrafficMachine::State SmsTrafficMachine::StartIdle() {
 
 SmsTrafficMachine::State SmsTrafficMachine::WaitForWork() {
   timescale::Sleep(milliseconds(300));
+  // An unplugged modem ends the engine at once, so clients see it closed
+  // and their open requests bring it back, rather than a minute later.
+  if (PortLost()) return kStopped;
   if (rings_.PopSend(outgoing_)) return kSend;
   if (Elapsed() >= kIdleBeforeListingS) return ReleaseHeld() ? kDeleteNext : kList;
   return kWaitForWork;
@@ -127,6 +131,7 @@ SmsTrafficMachine::Awaited SmsTrafficMachine::AwaitReply(long timeoutS) {
   ReplyVerdict verdict = ReadReply(*reply_);
   if (verdict == REPLY_OK) return Awaited::kOk;
   if (verdict == REPLY_ERROR) return Awaited::kError;
+  if (PortLost()) return Awaited::kSilent;
   return Elapsed() >= timeoutS ? Awaited::kSilent : Awaited::kPending;
 }
 

@@ -61,7 +61,7 @@ bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<boo
   for (int index = 1; index <= slots; ++index) {
     if (cancelled) return false;
     bool deleted = HasOk(Ask(DeleteSmsCommand(index).c_str(), 300, area));
-    for (int extra = 0; !deleted && extra < kDeleteExtraReads; ++extra) {
+    for (int extra = 0; !deleted && extra < kDeleteExtraReads && !PortLost(); ++extra) {
       timescale::Sleep(milliseconds(300));
       std::memset(area, 0, sizeof area);
       int got = ReadPort(area, kReplyArea);

@@ -84,6 +84,29 @@ class ServiceWithModem(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertTrue(result.stdout.splitlines()[-1].startswith("state=0 port=3 baud=19200"))
 
+    def test_unplugged_modem_closes_at_once_and_works_again_once_replugged(self):
+        link = os.path.join(self.q.sim.device_dir, "COM3")
+        self.q.sim.ok(cmd="unplug")
+        self.assertFalse(os.path.lexists(link))
+        unplugged = time.time()
+        while time.time() - unplugged < 10 and modem_state(self.q.port) != 2:
+            time.sleep(0.05)
+        # Not after the listing's time-out (6 s at this time scale): a message
+        # handed over meanwhile would be acknowledged and then lost.
+        self.assertLess(time.time() - unplugged, 1.5)
+
+        self.q.sim.ok(cmd="replug")
+        self.q.open_ready()
+        self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="after the replug")
+        got = self.q.quillonctl("fetch", "--count", "1", "--timeout", "20")
+        self.assertTrue(got.stdout.strip().endswith("text=after the replug"), got.stdout + got.stderr)
+        sent = self.q.quillonctl("send", "--centre", "8613800100500", "--to", "13912345678", "--text", "back")
+        self.assertEqual(sent.returncode, 0, sent.stderr)
+        deadline = time.time() + 10
+        while time.time() < deadline and not self.q.sim.ok(cmd="sent")["sent"]:
+            time.sleep(0.1)
+        self.assertEqual(len(self.q.sim.ok(cmd="sent")["sent"]), 1)
+
     def test_two_clients_at_once_share_the_messages(self):
         results = []
         def fetch_one():

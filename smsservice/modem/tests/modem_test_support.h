@@ -19,6 +19,7 @@ class RecordingPort : public serial::SerialPort {
   bool Open(const std::string&, uint32_t, serial::Parity, int, serial::StopBits) override { return true; }
   void Close() override {}
   bool IsOpen() const override { return true; }
+  bool Lost() override { return false; }
   int Write(const void* bytes, int count) override {
     if (count <= 0) return 0;
     written.append(static_cast<const char*>(bytes), count);
