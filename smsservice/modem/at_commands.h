@@ -9,10 +9,11 @@
 #include "smsservice/modem/modem_sms.h"
 
 // The reply to one command, collected over several reads. Large enough for
-// a listing of 256 messages of full length, so that no listing the engine
-// can handle is ever cut; a reply that would not fit is judged an error.
+// a listing of 2,500 messages of full length (about 400 characters each),
+// more than any modem's storage holds; a reply that would not fit is judged
+// an error.
 struct ReplyBuffer {
-  static constexpr uint32_t kCapacity = 128 * 1024;
+  static constexpr uint32_t kCapacity = 1024 * 1024;
   uint32_t count = 0;
   char area[kCapacity + 1] = {};
 

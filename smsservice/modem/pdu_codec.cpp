@@ -368,8 +368,18 @@ int DecodeDeliverPdu(std::string_view text, ModemSms& record) {
   return textLength;
 }
 
+namespace {
+constexpr std::string_view kEntry = "+CMGL:";
+}
+
+int CountListingEntries(std::string_view reply) {
+  int count = 0;
+  for (size_t at = reply.find(kEntry); at != std::string_view::npos; at = reply.find(kEntry, at + kEntry.size()))
+    ++count;
+  return count;
+}
+
 int ParseListing(std::string_view reply, ModemSms* records, int capacity) {
-  constexpr std::string_view kEntry = "+CMGL:";
   int filled = 0;
   size_t pos = 0;
   while (filled < capacity) {

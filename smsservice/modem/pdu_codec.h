@@ -19,7 +19,9 @@ inline constexpr int SMS_MAX_OCTETS = 140;
 inline constexpr int SMS_MAX_DIGITS = 15;
 // Room an SMS-SUBMIT PDU needs as hex text, with the caller's Ctrl-Z and NUL.
 inline constexpr size_t SUBMIT_PDU_HEX_MAX = 2 * (12 + 2 + 12 + 3 + 1 + SMS_MAX_OCTETS) + 2;
-// Most records one listing fills; later entries stay in the modem for the next.
+// Records enough for the listing of a small storage. A listing marks every
+// entry it returns as read, so the engine never relies on this: it sizes its
+// records with CountListingEntries.
 inline constexpr int LISTING_MAX_RECORDS = 256;
 
 // Converts `count` hex characters (one more when `count` is odd) into octets;
@@ -61,3 +63,5 @@ int DecodeDeliverPdu(std::string_view pdu, ModemSms& record);
 // Decodes every "+CMGL:" entry of an "AT+CMGL=0" reply into `records`, at
 // most `capacity` of them; returns how many it filled.
 int ParseListing(std::string_view reply, ModemSms* records, int capacity = LISTING_MAX_RECORDS);
+// The "+CMGL:" entries of a reply: the capacity that leaves none of them out.
+int CountListingEntries(std::string_view reply);

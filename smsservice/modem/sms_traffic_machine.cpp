@@ -85,9 +85,14 @@ SmsTrafficMachine::State SmsTrafficMachine::List() {
 
 SmsTrafficMachine::State SmsTrafficMachine::AwaitListing() {
   switch (AwaitReply(kListReplyTimeoutS)) {
-    case Awaited::kOk:
-      PlanDeletions(ParseListing(reply_->Text(), listing_.data(), LISTING_MAX_RECORDS));
+    case Awaited::kOk: {
+      // Every entry: the modem has marked them all read, so one left out
+      // here would never be listed again.
+      int entries = CountListingEntries(reply_->Text());
+      if (listing_.size() < static_cast<size_t>(entries)) listing_.resize(entries);
+      PlanDeletions(ParseListing(reply_->Text(), listing_.data(), entries));
       return kDeleteNext;
+    }
     case Awaited::kError: return kStartIdle;
     case Awaited::kSilent: return kStopped;
     case Awaited::kPending: break;

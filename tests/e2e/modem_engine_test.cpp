@@ -253,6 +253,19 @@ TEST_F(ModemEngine, FullSendRingRefusesWithoutLosingWhatItHolds) {
   EXPECT_EQ(sent.back()["pdu"], pdu);
 }
 
+TEST_F(ModemEngine, AListingOfMoreThan256EntriesDeliversAndDeletesEveryOne) {
+  modem.reset();
+  sim = std::make_unique<ModemSim>(5, 300);
+  setenv("QUILLON_DEVICE_DIR", sim->deviceDir().c_str(), 1);
+  modem = std::make_unique<CGsmMorden>();
+  ASSERT_TRUE(OpenReady());
+  sim->Call({{"cmd", "fault"}, {"mode", "prestore"}, {"count", 260}});
+  auto got = Fetch(260, 60);
+  ASSERT_EQ(got.size(), 260u);
+  for (int i = 0; i < 260; ++i) EXPECT_EQ(got[i].text, "stored message " + std::to_string(i + 1));
+  EXPECT_TRUE(WaitUntil([&] { return StoredCount() == 0; }, 20)) << StoredCount() << " left in the modem";
+}
+
 TEST_F(ModemEngine, FullReceiveRingKeepsTheRestStoredUntilThereIsRoom) {
   modem.reset();
   sim = std::make_unique<ModemSim>(5, 200);  // room for more than the ring holds

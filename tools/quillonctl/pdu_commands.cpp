@@ -62,8 +62,8 @@ int Listing(const CommandLine& options) {
   options.AllowOnly({});
   if (options.Positional().size() != 1) throw UsageError("usage: quillonctl pdu listing FILE|-");
   std::string reply = ReadAll(options.Positional()[0]);
-  std::vector<ModemSms> records(LISTING_MAX_RECORDS);
-  int count = ParseListing(reply, records.data(), LISTING_MAX_RECORDS);
+  std::vector<ModemSms> records(CountListingEntries(reply));
+  int count = ParseListing(reply, records.data(), static_cast<int>(records.size()));
   for (int i = 0; i < count; ++i) {
     if (i > 0) std::cout << "\n";
     std::cout << "index=" << records[i].index << "\n";
