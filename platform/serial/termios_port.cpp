@@ -5,9 +5,11 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <syslog.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/serial/custom_rate.h"
 #include "platform/serial/serial_port.h"
 #include "platform/timescale/timescale.h"
 
@@ -49,8 +51,8 @@ class TermiosPort final : public SerialPort {
 
   bool Open(const std::string& path, uint32_t baud, Parity parity, int dataBits, StopBits stopBits) override {
     Close();
+    if (baud == 0) return false;
     speed_t speed = SpeedOf(baud);
-    if (speed == B0) return false;
     // Non-blocking open: a port without carrier must not hang the caller.
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
@@ -79,9 +81,16 @@ class TermiosPort final : public SerialPort {
     if (stopBits == StopBits::Two) tio.c_cflag |= CSTOPB;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    cfsetispeed(&tio, speed);
-    cfsetospeed(&tio, speed);
+    if (speed != B0) {
+      cfsetispeed(&tio, speed);
+      cfsetospeed(&tio, speed);
+    }
     ::tcsetattr(fd, TCSANOW, &tio);
+    // A rate the table lacks is still a rate the client chose: set it
+    // directly, or keep the line's speed rather than refuse the modem.
+    if (speed == B0 && !SetCustomRate(fd, baud))
+      syslog(LOG_WARNING, "%s: the driver refuses %u baud; the port keeps %u baud", path.c_str(), baud,
+             CurrentRate(fd));
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
     lost_ = false;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/serial/custom_rate.h"
 #include "platform/serial/serial_port.h"
 
 namespace {
@@ -70,6 +71,19 @@ TEST_F(PtyPair, ReadEndsOnTotalTimeOutOrOnAQuietLine) {
   long answered = MillisOf([&] { EXPECT_EQ(port->Read(buffer, 128), 6); });
   modem.join();
   EXPECT_LT(answered, 500);  // the 100 ms quiet interval ends it, not the total
+}
+
+TEST_F(PtyPair, RatesOutsideTheTermiosTableAreSetOnTheLine) {
+  // Rates a Windows port offers that termios lacks, and one nobody offers.
+  for (uint32_t baud : {14400u, 56000u, 128000u, 256000u, 12345u}) {
+    auto port = serial::MakeTermiosPort();
+    ASSERT_TRUE(port->Open(path_, baud, serial::Parity::None, 8, serial::StopBits::One)) << baud;
+    EXPECT_EQ(serial::CurrentRate(slave_), baud);
+  }
+  auto port = serial::MakeTermiosPort();
+  ASSERT_TRUE(port->Open(path_, 19200, serial::Parity::None, 8, serial::StopBits::One));
+  EXPECT_EQ(serial::CurrentRate(slave_), 19200u);  // table rates as before
+  EXPECT_FALSE(port->Open(path_, 0, serial::Parity::None, 8, serial::StopBits::One));
 }
 
 TEST_F(PtyPair, OpenIsExclusiveAndNeedsAnExistingDevice) {
