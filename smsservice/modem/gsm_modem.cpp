@@ -9,6 +9,16 @@
 #include "smsservice/modem/sms_traffic.h"
 #include "smsservice/modem/startup_dialogue.h"
 
+namespace {
+
+bool IsSevenBit(const char* text) {
+  for (; *text != '\0'; ++text)
+    if (static_cast<uint8_t>(*text) > 0x7F) return false;
+  return true;
+}
+
+}  // namespace
+
 CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_Mutex>::instance(); }
 
 CGsmMorden::~CGsmMorden() { ReleaseSession(); }
@@ -74,6 +84,12 @@ bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* tex
   std::memcpy(sms.smsc, smsc, std::strlen(smsc));
   std::memcpy(sms.text, text, textLength);
   sms.dcs = dcs;
+  // Text in the code page asked for as 7-bit cannot go out that way; as UCS2
+  // it reaches the phone as written, so it goes as UCS2 when it fits.
+  if (sms.dcs == 0 && !IsSevenBit(sms.text)) {
+    sms.dcs = 8;
+    syslog(LOG_INFO, "SMS to %s holds characters beyond 7 bits; sent as UCS2", sms.number);
+  }
   if (const char* refusal = SubmitPduRefusal(sms)) {
     syslog(LOG_WARNING, "SMS to %s refused: %s", sms.number, refusal);
     return false;

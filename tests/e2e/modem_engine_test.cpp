@@ -143,7 +143,24 @@ TEST_F(ModemEngine, MessagesThatCannotGoOutAreRefusedAtOnce) {
   std::string tooLong(1024, 'x');
   EXPECT_FALSE(modem->SubmitSms("13912345678", "8613800100500", tooLong.c_str(), 4));
   EXPECT_FALSE(modem->SubmitSms("13912345678", "8613800100500", std::string(161, 'x').c_str(), 0));
+  std::string seventyOneHanzi;
+  for (int i = 0; i < 71; ++i) seventyOneHanzi += "\xD6\xD0";
+  EXPECT_FALSE(modem->SubmitSms("13912345678", "8613800100500", seventyOneHanzi.c_str(), 0));  // not even as UCS2
   EXPECT_TRUE(WaitUntil([&] { return SentCount() == 1; }, 5));
+}
+
+TEST_F(ModemEngine, SevenBitRequestWithChineseTextGoesOutAsUcs2) {
+  ASSERT_TRUE(OpenReady());
+  EXPECT_TRUE(modem->SubmitSms("13912345678", "8613800100500", "\xD6\xD0\xCE\xC4 ok", 0));
+  ASSERT_TRUE(WaitUntil([&] { return SentCount() == 1; }, 5));
+  ModemSms asUcs2;
+  std::strcpy(asUcs2.smsc, "8613800100500");
+  std::strcpy(asUcs2.number, "8613912345678");
+  std::strcpy(asUcs2.text, "\xD6\xD0\xCE\xC4 ok");
+  asUcs2.dcs = 8;
+  char pdu[SUBMIT_PDU_HEX_MAX];
+  EncodeSubmitPdu(asUcs2, pdu);
+  EXPECT_EQ(sim->Call({{"cmd", "sent"}})["sent"][0]["pdu"], pdu);  // "中文 ok" as written
 }
 
 TEST_F(ModemEngine, ErrorOnEverySendGivesUpAfter31AttemptsAndCarriesOn) {
