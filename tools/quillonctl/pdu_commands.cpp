@@ -58,12 +58,23 @@ std::string ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
+// A listing pasted from a terminal has LF line ends; the modem's have CR LF.
+std::string WithCrLf(const std::string& text) {
+  std::string lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) lines += '\r';
+    lines += text[i];
+  }
+  return lines;
+}
+
 int Listing(const CommandLine& options) {
   options.AllowOnly({});
   if (options.Positional().size() != 1) throw UsageError("usage: quillonctl pdu listing FILE|-");
-  std::string reply = ReadAll(options.Positional()[0]);
+  std::string reply = WithCrLf(ReadAll(options.Positional()[0]));
   std::vector<ModemSms> records(CountListingEntries(reply));
   int count = ParseListing(reply, records.data(), static_cast<int>(records.size()));
+  if (count == 0) throw UsageError("no \"+CMGL:\" entry in " + options.Positional()[0]);
   for (int i = 0; i < count; ++i) {
     if (i > 0) std::cout << "\n";
     std::cout << "index=" << records[i].index << "\n";

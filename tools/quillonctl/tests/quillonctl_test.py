@@ -46,15 +46,22 @@ class RoundTrips(unittest.TestCase):
         listing = ("+CMGL: 1,0,,27\r\n0891683108100005F0440D91683119325476F80008422170802003000A0500030A0202"
                    "6587\r\n+CMGL: 2,0,,22\r\n0891683108100005F0040D91683119325476F80008422170802003000"
                    "24E2D\r\n\r\nOK\r\n")
-        code, out, _ = run("pdu", "listing", "-", stdin=listing.encode())
-        self.assertEqual(code, 0)
-        first, second = out.split("\n\n")
-        self.assertIn("index=1\n", first)
-        self.assertIn("part=2\n", first)
-        self.assertIn("index=2\n", second)
-        self.assertIn("number=8613912345678\n", second)
-        self.assertIn("timestamp=24120708023000\n", second)
-        self.assertIn("text=中\n", second)
+        # As the modem sends it, and as pasted from a terminal.
+        for ends in (listing, listing.replace("\r\n", "\n")):
+            code, out, err = run("pdu", "listing", "-", stdin=ends.encode())
+            self.assertEqual(code, 0, err)
+            first, second = out.split("\n\n")
+            self.assertIn("index=1\n", first)
+            self.assertIn("part=2\n", first)
+            self.assertIn("index=2\n", second)
+            self.assertIn("number=8613912345678\n", second)
+            self.assertIn("timestamp=24120708023000\n", second)
+            self.assertIn("text=中\n", second)
+
+    def test_listing_without_an_entry_says_so(self):
+        code, out, err = run("pdu", "listing", "-", stdin=b"\r\nOK\r\n")
+        self.assertEqual((code, out), (2, ""))
+        self.assertIn("no \"+CMGL:\" entry", err)
 
 
 class BadInput(unittest.TestCase):
