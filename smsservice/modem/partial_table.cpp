@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <syslog.h>
 
 #include "platform/codepage/codepage.h"
 
@@ -11,7 +12,11 @@ PartialTable& PartialTable::Instance() {
 }
 
 bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) {
-  auto& parts = lists_[key];
+  DropStale(key);
+  auto [message, added] = lists_.try_emplace(key);
+  if (added) message->second.firstSeen = now_();
+  message->second.totalParts = totalParts;
+  auto& parts = message->second.parts;
   auto after = std::upper_bound(parts.begin(), parts.end(), record,
                                 [](const ModemSms& a, const ModemSms& b) { return a.part < b.part; });
   parts.insert(after, record);
@@ -35,4 +40,24 @@ bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) 
   record.part = SMS_PART_COMPLETE;
   lists_.erase(key);
   return true;
+}
+
+void PartialTable::DropStale(const PartialKey& arriving) {
+  Clock::time_point now = now_();
+  for (auto message = lists_.begin(); message != lists_.end();) {
+    auto next = std::next(message);
+    if (now - message->second.firstSeen >= kPartialMaxAge) Drop(message, "waited a day");
+    message = next;
+  }
+  if (lists_.size() < kPartialMaxPending || lists_.count(arriving)) return;
+  auto oldest = std::min_element(lists_.begin(), lists_.end(),
+                                 [](const auto& a, const auto& b) { return a.second.firstSeen < b.second.firstSeen; });
+  Drop(oldest, "too many incomplete messages");
+}
+
+void PartialTable::Drop(std::map<PartialKey, Pending>::iterator message, const char* why) {
+  syslog(LOG_WARNING, "incomplete SMS from %s (reference %d, %zu of %d parts) dropped: %s",
+         message->first.originator.c_str(), message->first.reference, message->second.parts.size(),
+         message->second.totalParts, why);
+  lists_.erase(message);
 }

@@ -2,8 +2,10 @@
 // Touched only by the traffic engine's thread.
 #pragma once
 
+#include <chrono>
 #include <compare>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,8 +22,16 @@ struct PartialKey {
   auto operator<=>(const PartialKey&) const = default;
 };
 
+// A message whose parts never all arrive (lost in the network, or sent so on
+// purpose) would be kept for ever; so one waits at most a day, and at most
+// this many wait, the oldest leaving first.
+inline constexpr std::chrono::hours kPartialMaxAge{24};
+inline constexpr size_t kPartialMaxPending = 1000;
+
 class PartialTable {
  public:
+  using Clock = std::chrono::steady_clock;
+
   static PartialTable& Instance();
 
   // Stores `record` (whose part field holds its sequence number) under `key`,
@@ -33,7 +43,21 @@ class PartialTable {
 
   size_t PendingMessages() const { return lists_.size(); }
   void Clear() { lists_.clear(); }
+  // Where the table reads the time (tests).
+  void UseClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
 
  private:
-  std::map<PartialKey, std::vector<ModemSms>> lists_;
+  struct Pending {
+    std::vector<ModemSms> parts;
+    Clock::time_point firstSeen;
+    int totalParts = 0;
+  };
+
+  // Drops what waited too long, and the oldest when a new message would
+  // make too many wait.
+  void DropStale(const PartialKey& arriving);
+  void Drop(std::map<PartialKey, Pending>::iterator message, const char* why);
+
+  std::map<PartialKey, Pending> lists_;
+  std::function<Clock::time_point()> now_ = Clock::now;
 };

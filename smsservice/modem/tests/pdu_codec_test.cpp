@@ -64,7 +64,10 @@ std::string Ucs2Hex(const std::u16string& text) {
 
 class PduCodec : public ::testing::Test {
  protected:
-  void SetUp() override { PartialTable::Instance().Clear(); }
+  void SetUp() override {
+    PartialTable::Instance().Clear();
+    PartialTable::Instance().UseClock(PartialTable::Clock::now);
+  }
 };
 
 TEST_F(PduCodec, WorkedExamplesEncodeByteForByte) {
@@ -209,6 +212,42 @@ TEST_F(PduCodec, PartsAreKeptApartByOriginatorAndFullReference) {
   EXPECT_EQ(done.part, -1);
   EXPECT_STREQ(done.text, "ab");
   EXPECT_EQ(PartialTable::Instance().PendingMessages(), 2u);
+}
+
+TEST_F(PduCodec, IncompleteMessagesWaitADayAtMostAndAThousandAtMost) {
+  PartialTable& table = PartialTable::Instance();
+  PartialTable::Clock::time_point now{};
+  table.UseClock([&now] { return now; });
+  auto partOne = [&](const std::string& from, int reference) {
+    ModemSms part;
+    part.part = 1;
+    std::strcpy(part.text, "A");
+    return table.Add(part, PartialKey{from, reference, false}, 2);
+  };
+  partOne("8613800000001", 1);
+  now += std::chrono::hours(23);
+  partOne("8613800000002", 2);
+  now += std::chrono::hours(1);  // the first has waited a day: it goes as the next part arrives
+  partOne("8613800000003", 3);
+  EXPECT_EQ(table.PendingMessages(), 2u);
+  ModemSms late;
+  late.part = 2;
+  std::strcpy(late.text, "B");
+  EXPECT_FALSE(table.Add(late, PartialKey{"8613800000001", 1, false}, 2));  // starts again, alone
+
+  table.Clear();
+  for (int reference = 0; reference < 1000; ++reference) {
+    now += std::chrono::seconds(1);
+    partOne("8613800000009", reference);
+  }
+  EXPECT_EQ(table.PendingMessages(), 1000u);
+  partOne("8613800000009", 1000);  // the oldest, reference 0, makes room
+  EXPECT_EQ(table.PendingMessages(), 1000u);
+  ModemSms second;
+  second.part = 2;
+  std::strcpy(second.text, "B");
+  EXPECT_TRUE(table.Add(second, PartialKey{"8613800000009", 1, false}, 2));  // reference 1 is still whole
+  EXPECT_FALSE(table.Add(second, PartialKey{"8613800000009", 0, false}, 2));
 }
 
 TEST_F(PduCodec, SevenBitConcatenatedTextStartsAfterTheFillBit) {
