@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/log/activity_log.h"
 #include "platform/serial/custom_rate.h"
 #include "platform/serial/serial_port.h"
 #include "platform/timescale/timescale.h"
@@ -89,8 +90,8 @@ class TermiosPort final : public SerialPort {
     // A rate the table lacks is still a rate the client chose: set it
     // directly, or keep the line's speed rather than refuse the modem.
     if (speed == B0 && !SetCustomRate(fd, baud))
-      syslog(LOG_WARNING, "%s: the driver refuses %u baud; the port keeps %u baud", path.c_str(), baud,
-             CurrentRate(fd));
+      activity_log::Log(LOG_WARNING, "%s: the driver refuses %u baud; the port keeps %u baud", path.c_str(), baud,
+                        CurrentRate(fd));
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
     lost_ = false;

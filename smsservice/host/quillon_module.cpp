@@ -2,10 +2,12 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <syslog.h>
 #include <utility>
 
 #include <ace/Init_ACE.h>
 
+#include "platform/log/activity_log.h"
 #include "platform/service/win_error.h"
 #include "platform/signals/stop_signals.h"
 #include "smsservice/modem/gsm_modem.h"
@@ -181,6 +183,10 @@ void CQuillonModule::ServiceMain() {
 
 int CQuillonModule::Run() {
   stop_signals::Block();  // before the request server starts its threads
+  // The events of the work itself: on the terminal when run from a shell,
+  // in the journal with their priorities as a service.
+  if (serviceMode_) activity_log::ToSyslog(kServiceName);
+  else activity_log::ToStandardOutput();
   ACE::init();
   CUiProxySvr* server = CUiProxySvr::Instance();
   server->SetListenAddress(options_.listenAddress, options_.port);
@@ -188,6 +194,8 @@ int CQuillonModule::Run() {
     LogEvent("服务启动失败！");
     return 1;
   }
+  activity_log::Log(LOG_INFO, "%s started, listening on %s:%u", kServiceName, options_.listenAddress.c_str(),
+                    static_cast<unsigned>(options_.port));
   if (serviceMode_) {
     LogEvent("Service started");
     SetServiceStatus(kServiceRunning);
@@ -196,6 +204,7 @@ int CQuillonModule::Run() {
   server->Close();
   // The port is released here rather than left to the end of the process.
   CGsmMorden::Instance()->Shutdown();
+  activity_log::Log(LOG_INFO, "%s stopped", kServiceName);
   ACE::fini();
   return result;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <syslog.h>
 
+#include "platform/log/activity_log.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_traffic.h"
@@ -17,6 +18,14 @@ bool IsSevenBit(const char* text) {
   return true;
 }
 
+const char* StateName(int state) {
+  switch (state) {
+    case MODEM_READY: return "ready";
+    case MODEM_OPENING: return "starting up";
+    default: return "closed";
+  }
+}
+
 }  // namespace
 
 CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_Mutex>::instance(); }
@@ -24,6 +33,11 @@ CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_M
 CGsmMorden::~CGsmMorden() { ReleaseSession(); }
 
 int CGsmMorden::Open(int port, int baud) {
+  if (port != requestedPort_ || baud != requestedBaud_) {
+    activity_log::Log(LOG_INFO, "open requested: COM%d at %d baud", port, baud);
+    requestedPort_ = port;
+    requestedBaud_ = baud;
+  }
   if (state_ != MODEM_CLOSED || shuttingDown_) return state_;
   // An engine that stopped by itself may still hold the port.
   ReleaseSession();
@@ -32,14 +46,18 @@ int CGsmMorden::Open(int port, int baud) {
   char device[32];
   std::snprintf(device, sizeof device, "\\\\.\\COM%d", port);
   if (!OpenPort(device, baud, NOPARITY, 8, ONESTOPBIT)) {
-    state_ = MODEM_CLOSED;
+    // Clients ask again every second: say it once, until the port opens.
+    if (!openFailing_)
+      activity_log::Log(LOG_WARNING, "COM%d cannot be opened (missing or in use); trying again at each request", port);
+    openFailing_ = true;
     return MODEM_CLOSED;
   }
-  state_ = MODEM_OPENING;
+  openFailing_ = false;
+  SetModemState(MODEM_OPENING);
   ACE_thread_t id;
   if (ACE_Thread::spawn(StartupThread, this, THR_NEW_LWP | THR_JOINABLE, &id, &startupThread_) != 0) {
     ClosePort();
-    state_ = MODEM_CLOSED;
+    SetModemState(MODEM_CLOSED);
     return MODEM_CLOSED;
   }
   startupThreadRunning_ = true;
@@ -76,7 +94,7 @@ bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* tex
   size_t numberLength = std::strlen(number) + (hasPrefix ? 0 : 2);
   size_t textLength = std::strlen(text);
   if (numberLength >= SMS_NUMBER_FIELD || std::strlen(smsc) >= SMS_NUMBER_FIELD || textLength >= SMS_TEXT_FIELD) {
-    syslog(LOG_WARNING, "SMS to %.20s refused: number or text too long", number);
+    activity_log::Log(LOG_WARNING, "SMS to %.20s refused: number or text too long", number);
     return false;
   }
   std::memcpy(sms.number, "86", hasPrefix ? 0 : 2);
@@ -88,10 +106,10 @@ bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* tex
   // it reaches the phone as written, so it goes as UCS2 when it fits.
   if (sms.dcs == 0 && !IsSevenBit(sms.text)) {
     sms.dcs = 8;
-    syslog(LOG_INFO, "SMS to %s holds characters beyond 7 bits; sent as UCS2", sms.number);
+    activity_log::Log(LOG_INFO, "SMS to %s holds characters beyond 7 bits; sent as UCS2", sms.number);
   }
   if (const char* refusal = SubmitPduRefusal(sms)) {
-    syslog(LOG_WARNING, "SMS to %s refused: %s", sms.number, refusal);
+    activity_log::Log(LOG_WARNING, "SMS to %s refused: %s", sms.number, refusal);
     return false;
   }
   return engine->PushSend(sms);
@@ -109,11 +127,15 @@ void CGsmMorden::ReleaseSession() {
 void CGsmMorden::Shutdown() {
   shuttingDown_ = true;
   ReleaseSession();
-  state_ = MODEM_CLOSED;
+  SetModemState(MODEM_CLOSED);
 }
 
 void CGsmMorden::StartEngine() {
   engine_ = new CSmsTraffic([this] { SetModemState(MODEM_CLOSED); });
+}
+
+void CGsmMorden::SetModemState(int state) {
+  if (state_.exchange(state) != state) activity_log::Log(LOG_NOTICE, "modem COM%d %s", port_, StateName(state));
 }
 
 void CGsmMorden::DeleteEngine() { delete engine_.exchange(nullptr); }
@@ -123,9 +145,9 @@ ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
   if (RunStartupDialogue(modem->shuttingDown_)) {
     modem->DeleteEngine();
     modem->StartEngine();
-    modem->state_ = MODEM_READY;
+    modem->SetModemState(MODEM_READY);
   } else {
-    modem->state_ = MODEM_CLOSED;
+    modem->SetModemState(MODEM_CLOSED);
     modem->DeleteEngine();
     ClosePort();
   }

@@ -31,7 +31,8 @@ class CGsmMorden {
   int GetModemState() const { return state_; }
   int GetPort() const { return port_; }
   int GetBaud() const { return baud_; }
-  void SetModemState(int state) { state_ = state; }
+  // Logs each change.
+  void SetModemState(int state);
 
   // One received message, or false. A stopped engine is released here.
   bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
@@ -54,6 +55,8 @@ class CGsmMorden {
   std::atomic<int> state_{MODEM_CLOSED};
   int port_ = 1;
   int baud_ = 19200;
+  int requestedPort_ = 0, requestedBaud_ = 0;  // the last open request, to log a change
+  bool openFailing_ = false;
   ACE_hthread_t startupThread_{};
   bool startupThreadRunning_ = false;
   std::atomic<CSmsTraffic*> engine_{nullptr};

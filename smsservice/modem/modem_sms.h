@@ -20,4 +20,5 @@ struct ModemSms {
   // incomplete concatenated message; 0 for a listed entry that could not be
   // decoded at all (never delivered, but still deleted from the modem).
   int16_t part = SMS_PART_COMPLETE;
+  uint8_t parts = 1;  // how many SMS a received message came in
 };

@@ -5,6 +5,7 @@
 #include <syslog.h>
 
 #include "platform/codepage/codepage.h"
+#include "platform/log/activity_log.h"
 
 PartialTable& PartialTable::Instance() {
   static PartialTable table;
@@ -38,6 +39,7 @@ bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) 
   record.text[length] = '\0';
   record.index = arrivedIndex;
   record.part = SMS_PART_COMPLETE;
+  record.parts = static_cast<uint8_t>(std::min<size_t>(parts.size(), 255));
   lists_.erase(key);
   return true;
 }
@@ -56,8 +58,8 @@ void PartialTable::DropStale(const PartialKey& arriving) {
 }
 
 void PartialTable::Drop(std::map<PartialKey, Pending>::iterator message, const char* why) {
-  syslog(LOG_WARNING, "incomplete SMS from %s (reference %d, %zu of %d parts) dropped: %s",
-         message->first.originator.c_str(), message->first.reference, message->second.parts.size(),
-         message->second.totalParts, why);
+  activity_log::Log(LOG_WARNING, "incomplete SMS from %s (reference %d, %zu of %d parts) dropped: %s",
+                    message->first.originator.c_str(), message->first.reference, message->second.parts.size(),
+                    message->second.totalParts, why);
   lists_.erase(message);
 }

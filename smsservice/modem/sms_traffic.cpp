@@ -4,6 +4,7 @@
 #include <syslog.h>
 #include <utility>
 
+#include "platform/log/activity_log.h"
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/sms_traffic_machine.h"
 
@@ -24,7 +25,7 @@ void CSmsTraffic::EngineThread() {
     // A stop request is heard between steps, so stopping waits for one step at most.
     if (stopEvent_.WaitFor(timescale::Real(std::chrono::milliseconds(20)))) break;
   }
-  if (!answering) syslog(LOG_WARNING, "modem stopped answering; SMS engine stopped");
+  if (!answering) activity_log::Log(LOG_WARNING, "SMS engine stopped");
   if (onStopped_) onStopped_();
   doneEvent_.Set();
 }

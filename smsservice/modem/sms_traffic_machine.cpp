@@ -1,7 +1,10 @@
 #include "smsservice/modem/sms_traffic_machine.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <syslog.h>
 
+#include "platform/log/activity_log.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"
 
@@ -13,6 +16,23 @@ constexpr long kIdleBeforeListingS = 5;
 constexpr long kSendReplyTimeoutS = 10;
 constexpr long kListReplyTimeoutS = 60;  // listing and deletion replies alike
 constexpr int kMaxRetries = 30;
+
+void LogReceived(const ModemSms& sms) {
+  activity_log::Log(LOG_INFO, "SMS received from %s: %d part%s, %zu bytes", sms.number, sms.parts,
+                    sms.parts == 1 ? "" : "s", std::strlen(sms.text));
+}
+
+// The message reference of a "+CMGS: <mr>" reply, or -1.
+int MessageReference(std::string_view reply) {
+  size_t at = reply.find("+CMGS:");
+  return at == std::string_view::npos ? -1 : std::atoi(std::string(reply.substr(at + 6, 8)).c_str());
+}
+
+bool Lost() {
+  if (!PortLost()) return false;
+  activity_log::Log(LOG_WARNING, "the modem's device went away (unplugged?)");
+  return true;
+}
 
 }  // namespace
 
@@ -48,7 +68,7 @@ SmsTrafficMachine::State SmsTrafficMachine::WaitForWork() {
   timescale::Sleep(milliseconds(300));
   // An unplugged modem ends the engine at once, so clients see it closed
   // and their open requests bring it back, rather than a minute later.
-  if (PortLost()) return kStopped;
+  if (Lost()) return kStopped;
   if (rings_.PopSend(outgoing_)) return kSend;
   if (Elapsed() >= kIdleBeforeListingS) return ReleaseHeld() ? kDeleteNext : kList;
   return kWaitForWork;
@@ -62,7 +82,11 @@ SmsTrafficMachine::State SmsTrafficMachine::Send() {
 
 SmsTrafficMachine::State SmsTrafficMachine::AwaitSendReply() {
   switch (AwaitReply(kSendReplyTimeoutS)) {
-    case Awaited::kOk: retries_ = 0; return kStartIdle;
+    case Awaited::kOk:
+      activity_log::Log(LOG_INFO, "SMS sent to %s: %zu bytes, message reference %d", outgoing_.number,
+                        std::strlen(outgoing_.text), MessageReference(reply_->Text()));
+      retries_ = 0;
+      return kStartIdle;
     case Awaited::kError: return kSendFailed;
     case Awaited::kSilent: return kStopped;
     case Awaited::kPending: break;
@@ -72,8 +96,12 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitSendReply() {
 
 SmsTrafficMachine::State SmsTrafficMachine::SendFailed() {
   timescale::Sleep(milliseconds(500));
-  if (++retries_ <= kMaxRetries) return kSend;
-  syslog(LOG_WARNING, "SMS to %s dropped after %d attempts", outgoing_.number, kMaxRetries + 1);
+  if (++retries_ <= kMaxRetries) {
+    activity_log::Log(LOG_WARNING, "SMS to %s refused by the modem; attempt %d of %d", outgoing_.number, retries_ + 1,
+                      kMaxRetries + 1);
+    return kSend;
+  }
+  activity_log::Log(LOG_WARNING, "SMS to %s dropped after %d attempts", outgoing_.number, kMaxRetries + 1);
   return kStartIdle;
 }
 
@@ -122,8 +150,14 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitDeleteReply() {
 
 SmsTrafficMachine::State SmsTrafficMachine::DeleteFailed() {
   timescale::Sleep(milliseconds(500));
+  int slot = deletions_[deletePosition_];
   // Giving up leaves the message stored; a later listing brings it again.
-  return ++retries_ > kMaxRetries ? kStartIdle : kDeleteNext;
+  if (++retries_ > kMaxRetries) {
+    activity_log::Log(LOG_WARNING, "slot %d stays in the modem: deleting it failed %d times", slot, kMaxRetries + 1);
+    return kStartIdle;
+  }
+  activity_log::Log(LOG_WARNING, "deleting slot %d failed; attempt %d of %d", slot, retries_ + 1, kMaxRetries + 1);
+  return kDeleteNext;
 }
 
 void SmsTrafficMachine::BeginAwait() {
@@ -136,8 +170,10 @@ SmsTrafficMachine::Awaited SmsTrafficMachine::AwaitReply(long timeoutS) {
   ReplyVerdict verdict = ReadReply(*reply_);
   if (verdict == REPLY_OK) return Awaited::kOk;
   if (verdict == REPLY_ERROR) return Awaited::kError;
-  if (PortLost()) return Awaited::kSilent;
-  return Elapsed() >= timeoutS ? Awaited::kSilent : Awaited::kPending;
+  if (Lost()) return Awaited::kSilent;
+  if (Elapsed() < timeoutS) return Awaited::kPending;
+  activity_log::Log(LOG_WARNING, "no reply from the modem within %ld s", timeoutS);
+  return Awaited::kSilent;
 }
 
 void SmsTrafficMachine::PlanDeletions(int listed) {
@@ -146,15 +182,21 @@ void SmsTrafficMachine::PlanDeletions(int listed) {
   // While messages are held, newer ones are held behind them, so clients get them in order.
   int handled = held_.empty() ? rings_.PushIncoming(listing_.data(), listed) : 0;
   for (int i = 0; i < listed; ++i) {
-    if (i < handled || listing_[i].part >= 0) deletions_.push_back(listing_[i].index);
-    else held_.push_back(listing_[i]);
+    const ModemSms& entry = listing_[i];
+    if (entry.part == 0) activity_log::Log(LOG_WARNING, "slot %d holds no readable SMS; deleted", entry.index);
+    if (i < handled && entry.part == SMS_PART_COMPLETE) LogReceived(entry);
+    if (i < handled || entry.part >= 0) deletions_.push_back(entry.index);
+    else held_.push_back(entry);
   }
+  if (handled < listed)
+    activity_log::Log(LOG_WARNING, "receive queue full: %zu SMS wait in the modem until clients fetch", held_.size());
 }
 
 bool SmsTrafficMachine::ReleaseHeld() {
   deletions_.clear();
   deletePosition_ = 0;
   while (!held_.empty() && rings_.PushIncoming(&held_.front(), 1) == 1) {
+    LogReceived(held_.front());
     deletions_.push_back(held_.front().index);
     held_.pop_front();
   }

@@ -1,8 +1,11 @@
 #include "smsservice/modem/startup_dialogue.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <syslog.h>
 
+#include "platform/log/activity_log.h"
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/at_replies.h"
@@ -35,6 +38,16 @@ const DialogueStep kChecks[] = {
     {"AT+CREG?\r\n", 400, [](std::string_view r) { return HasOk(r) || CheckRegistration(r); }},
 };
 
+// Names the step that failed and what the modem said, on one line.
+bool Failed(std::string_view command, std::string_view reply) {
+  std::string shown;
+  for (char c : reply.substr(0, 80)) shown += (c == '\r' || c == '\n') ? ' ' : c;
+  while (command.size() > 0 && (command.back() == '\n' || command.back() == '\r')) command.remove_suffix(1);
+  activity_log::Log(LOG_WARNING, "modem start-up failed at \"%.*s\": %s", static_cast<int>(command.size()),
+                    command.data(), reply.empty() ? "no reply" : ("reply \"" + shown + "\"").c_str());
+  return false;
+}
+
 // Writes the command, waits, and reads once into the cleared `area`.
 std::string_view Ask(const char* command, int pauseMs, char (&area)[kReplyArea + 1]) {
   WritePort(command, static_cast<int>(std::strlen(command)));
@@ -50,7 +63,10 @@ int SelectStorage(char (&area)[kReplyArea + 1]) {
   std::string_view reply = Ask("AT+CPMS=\"ME\"\r\n", 400, area);
   if (!HasOk(reply)) {
     reply = Ask("AT+CPMS=\"SM\"\r\n", 400, area);
-    if (!HasOk(reply)) return -1;
+    if (!HasOk(reply)) {
+      Failed("AT+CPMS=\"SM\"", reply);
+      return -1;
+    }
   }
   return ParseStorage(reply);
 }
@@ -67,7 +83,7 @@ bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<boo
       int got = ReadPort(area, kReplyArea);
       deleted = HasOk({area, static_cast<size_t>(got > 0 ? got : 0)});
     }
-    if (!deleted) return false;
+    if (!deleted) return Failed(DeleteSmsCommand(index), {area, std::strlen(area)});
   }
   return true;
 }
@@ -76,8 +92,11 @@ bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<boo
 
 bool RunStartupDialogue(const std::atomic<bool>& cancelled) {
   char area[kReplyArea + 1];
-  for (const auto& step : kChecks)
-    if (cancelled || !step.passes(Ask(step.command, step.pauseMs, area))) return false;
+  for (const auto& step : kChecks) {
+    if (cancelled) return false;
+    std::string_view reply = Ask(step.command, step.pauseMs, area);
+    if (!step.passes(reply)) return Failed(step.command, reply);
+  }
   int slots = SelectStorage(area);
   if (slots < 0 || !EmptyStorage(slots, area, cancelled)) return false;
   Ask("AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested

@@ -30,8 +30,9 @@ def write_gbk_ini(path, sections):
 class HeadlessProgram:
     """A headless program whose output lines are collected as they come."""
 
-    def __init__(self, args, env):
-        self.proc = subprocess.Popen(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    def __init__(self, args, env, cwd=None):
+        self.proc = subprocess.Popen(args, env=env, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                     text=True)
         self.lines = []
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -90,6 +91,11 @@ class Quillon:
     def quillonctl(self, *args, timeout=60):
         return subprocess.run([os.path.join(BIN, "quillonctl"), *args, "--com", str(COM)], env=self.env,
                               capture_output=True, timeout=timeout, text=True)
+
+    def output(self):
+        """What Quillon has written to its standard output so far."""
+        with open(os.path.join(self.scratch, "quillon.log"), encoding="utf-8", errors="replace") as log:
+            return log.read()
 
     def open_ready(self, seconds=20):
         result = self.quillonctl("open", "--wait", str(seconds))

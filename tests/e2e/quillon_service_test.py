@@ -3,6 +3,7 @@
 (quillonctl's agents, and raw sockets for what no agent sends)."""
 import binascii
 import os
+import re
 import socket
 import threading
 import time
@@ -96,6 +97,13 @@ class ServiceWithModem(unittest.TestCase):
         self.assertLess(time.time() - unplugged, 1.5)
 
         self.q.sim.ok(cmd="replug")
+        self.q.sim.ok(cmd="fault", mode="signal", value=99)  # the replugged modem has no network yet
+        self.q.quillonctl("open", "--wait", "0")
+        deadline = time.time() + 10
+        while time.time() < deadline and "modem start-up failed at \"AT+CSQ\"" not in self.q.output():
+            time.sleep(0.1)
+        self.assertIn("modem start-up failed at \"AT+CSQ\": reply \"", self.q.output())
+        self.q.sim.ok(cmd="fault", mode="clear")
         self.q.open_ready()
         self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="after the replug")
         got = self.q.quillonctl("fetch", "--count", "1", "--timeout", "20")
@@ -106,6 +114,29 @@ class ServiceWithModem(unittest.TestCase):
         while time.time() < deadline and not self.q.sim.ok(cmd="sent")["sent"]:
             time.sleep(0.1)
         self.assertEqual(len(self.q.sim.ok(cmd="sent")["sent"]), 1)
+
+    def test_the_terminal_shows_each_event_of_the_work(self):
+        self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="两条短信拼成的一条消息" * 8, coding="ucs2")
+        got = self.q.quillonctl("fetch", "--count", "1", "--timeout", "20")
+        self.assertEqual(got.returncode, 0, got.stderr)
+        self.q.quillonctl("send", "--centre", "8613800100500", "--to", "13912345678", "--text", "hello")
+        deadline = time.time() + 10
+        while time.time() < deadline and "SMS sent to" not in self.q.output():
+            time.sleep(0.1)
+        self.q.stop()
+        events = [line.split(" ", 1)[1] for line in self.q.output().splitlines()
+                  if re.match(r"\d\d:\d\d:\d\d ", line)]
+        expected = ["Quillon started, listening on 127.0.0.1:%d" % self.q.port,
+                    "open requested: COM3 at 19200 baud",
+                    "modem COM3 starting up",
+                    "modem COM3 ready",
+                    "SMS received from 8613811111111: 2 parts, 176 bytes",
+                    "SMS sent to 8613912345678: 5 bytes, message reference ",
+                    "modem COM3 closed",
+                    "Quillon stopped"]
+        found = [next((e for e in events if e.startswith(line)), None) for line in expected]
+        self.assertEqual([line for line, seen in zip(expected, found) if seen is None], [], "\n".join(events))
+        self.assertEqual(sorted(found, key=events.index), found, "out of order")
 
     def test_two_clients_at_once_share_the_messages(self):
         results = []
