@@ -106,7 +106,8 @@ bool BCAgent::SendChunked(const char* command, size_t length) {
 
 ssize_t BCAgent::Receive(char* buffer, size_t capacity) {
   ssize_t got = stream_.recv(buffer, capacity - 1, &kTimeout);
-  buffer[got > 0 ? got : 0] = '\0';
+  // With no reply the buffer keeps the command, which the failure's log line shows.
+  if (got > 0) buffer[got] = '\0';
   return got;
 }
 

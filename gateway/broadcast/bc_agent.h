@@ -38,10 +38,11 @@ class BCAgent {
   // Stops and removes a server session; never fails visibly.
   void removeSession(int number);
   // Empties `list`, then fills it from the server (empty or partial on failure).
+  // Throws Exception "内存分配失败" when memory for a line runs out.
   void getTermList(std::vector<TermInfo>& list);
   // Sends the NUL-terminated command in `buffer` (COMMAND_BUFFER_SIZE bytes);
-  // true when a reply came and begins with "000". The reply replaces the
-  // command in the buffer.
+  // true when a reply came and begins with "000". A reply replaces the
+  // command in the buffer; without one the command stays there.
   bool sendCommand(char* buffer);
   void disconnect();
 
@@ -51,6 +52,7 @@ class BCAgent {
  private:
   bool SendChunked(const char* command, size_t length);
   // One receive of up to `capacity` - 1 bytes (2 s), NUL-terminated; bytes or <= 0.
+  // When nothing came the buffer is left as it was.
   ssize_t Receive(char* buffer, size_t capacity);
 
   ACE_SOCK_Stream stream_;

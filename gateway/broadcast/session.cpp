@@ -45,3 +45,9 @@ void Session::stop() {
   }
   state_ = SESSION_STOPPED;
 }
+
+void Session::abandon() {
+  if (state_ != SESSION_STARTED) return;
+  source_->stop();
+  state_ = SESSION_STOPPED;
+}

@@ -24,6 +24,9 @@ class Session {
   // that had been given a number.
   int start();
   void stop();
+  // Stops the source and sends nothing to the server: the server has given
+  // the number to another session, which a removal would end.
+  void abandon();
 
   const std::string& name() const { return name_; }
   int number() const { return number_; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #include "gateway/broadcast/bc_agent.h"
 #include "gateway/broadcast/bc_exception.h"
@@ -25,15 +26,27 @@ int SessionMgr::CreateSession(const std::vector<int>& terminalIds, const std::ve
   } catch (...) {
     return -1;  // the session, deleted here, stops and removes what it had
   }
+  std::unique_ptr<Session> replaced;
   {
     std::lock_guard lock(mapLock_);
-    sessions_[number] = std::move(session);
+    replaced = std::exchange(sessions_[number], std::move(session));
   }
   {
     std::lock_guard lock(listLock_);
+    if (replaced) std::erase(active_, number);
     active_.push_back(number);
   }
+  if (replaced) ForgetReplaced(std::move(replaced), number);
   return number;
+}
+
+void SessionMgr::ForgetReplaced(std::unique_ptr<Session> replaced, int number) {
+  // The server restarted its numbering and gave the number out again. The
+  // old session's audio and its queued end would otherwise reach the new one.
+  replaced->abandon();
+  replaced.reset();
+  std::lock_guard lock(finishedLock_);
+  std::erase(finished_, number);
 }
 
 Session* SessionMgr::FindSession(int number) {

@@ -48,6 +48,10 @@ class SessionMgr {
   size_t SessionCount();
 
  private:
+  // Drops a session whose number the server has given to a new one, without
+  // a word to the server about that number.
+  void ForgetReplaced(std::unique_ptr<Session> replaced, int number);
+
   std::map<int, std::unique_ptr<Session>> sessions_;
   std::vector<int> active_;
   std::deque<int> finished_;

@@ -18,7 +18,12 @@ std::string MonitorSettingsPath() {
     // program was started from.
     directory = error ? std::filesystem::path(".") : executable.parent_path();
   }
-  return (directory / "Vigimon.ini").string();
+  // Absolute, so that the file stays where it was found whatever directory
+  // the process is in when it saves.
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(directory, error);
+  if (!error) directory = absolute;
+  return (directory.lexically_normal() / "Vigimon.ini").string();
 }
 
 MonitorSettings& MonitorSettings::Instance() {

@@ -53,7 +53,8 @@ struct MonitorSettings {
 };
 
 // "Vigimon.ini" beside the running executable ($VIGIMON_HOME replaces that
-// directory, for tests and side-by-side installations).
+// directory, for tests and side-by-side installations), as an absolute path:
+// a relative $VIGIMON_HOME is read against the current directory.
 std::string MonitorSettingsPath();
 void loadSettings(MonitorSettings& settings);
 void saveSettings(const MonitorSettings& settings);

@@ -101,6 +101,22 @@ TEST_F(BroadcastAgent, RefusedSessionGivesMinusOneAndOneLogLine) {
   EXPECT_EQ(logged[0], "创建会话失败,(401 simulated failure)");
 }
 
+// A reply that never comes leaves nothing to log but the command itself.
+TEST_F(BroadcastAgent, AnUnansweredCommandIsLoggedWithItsText) {
+  sim->Call({{"cmd", "stall"}, {"command", "session new"}});
+  sim->Call({{"cmd", "stall"}, {"command", "session rm"}});
+  {
+    BCAgent agent;
+    EXPECT_EQ(agent.createSession("nope", SESSION_KIND, 500, 10, {1}), -1);
+  }
+  {
+    BCAgent agent;
+    agent.removeSession(7);
+  }
+  EXPECT_EQ(logged, (std::vector<std::string>{"创建会话失败,(session new nope\t65794\t500\t10)",
+                                              "删除会话失败, (session rm 7)"}));
+}
+
 TEST_F(BroadcastAgent, RefusedTerminalsThrowAndRemoveNothing) {
   sim->Call({{"cmd", "fail"}, {"command", "session add_term"}});
   BCAgent agent;

@@ -82,7 +82,8 @@ class BroadcastSessions : public ::testing::Test {
   std::vector<std::string> ReceivedFiles(int number) {
     std::vector<std::string> files;
     nlohmann::json session = sim->Session(number);
-    for (const auto& file : session["received"]["files"]) files.push_back(fs::path(file.value("path", "")).filename());
+    for (const auto& file : session["received"]["files"])
+      files.push_back(file["path"].is_string() ? fs::path(file["path"].get<std::string>()).filename().string() : "");
     return files;
   }
 
@@ -142,6 +143,48 @@ TEST_F(BroadcastSessions, ProcessFinishedSkipsMinusOneAndRemovesTheRest) {
   EXPECT_EQ(manager.ActiveNumbers().size(), 11u);
   EXPECT_EQ(sim->Session(12)["state"], "removed");
   EXPECT_EQ(sim->Session(11)["state"], "started");
+}
+
+// A restarted server gives out numbers the gateway still holds: one session
+// still playing, one played to its end and not yet removed. The new sessions
+// own those numbers from then on.
+TEST_F(BroadcastSessions, ANumberTheServerGivesOutAgainBelongsToTheNewSession) {
+  auto& manager = SessionMgr::Instance();
+  std::vector<PlayItem> longList(40, PlayItem{"a.mp3", (media / "a.mp3").string()});
+  ASSERT_EQ(manager.CreateSession({1}, longList, "playing"), 1);
+  ASSERT_EQ(manager.CreateSession({2}, Files({"a.mp3"}), "played"), 2);
+  ASSERT_TRUE(PlayToTheEnd(2));
+  ASSERT_EQ(manager.FinishedQueue(), std::deque<int>{2});
+  sim->Call({{"cmd", "restart_numbering"}});
+  sim->Call({{"cmd", "log"}, {"clear", true}});
+
+  ASSERT_EQ(manager.CreateSession({3}, Files({"b.mp3", "c.mp3"}), "new one"), 1);
+  ASSERT_EQ(manager.CreateSession({4}, Files({"c.mp3"}), "new two"), 2);
+  manager.ProcessFinished();  // what the old session 2 had queued is not for the new one
+  for (const auto& command : sim->Commands()) {
+    EXPECT_EQ(command.find("session rm"), std::string::npos) << command;
+    EXPECT_EQ(command.find("STAT=0"), std::string::npos) << command;
+  }
+  ASSERT_TRUE(PlayToTheEnd(1));
+  ASSERT_TRUE(PlayToTheEnd(2));
+  EXPECT_EQ(sim->Session(1)["state"], "started");
+  EXPECT_EQ(sim->Session(2)["state"], "started");
+  // Audio the old sessions sent until the new ones took their numbers comes
+  // first; from each new session's first file on, only its own files come.
+  auto filesFrom = [&](int number, const std::string& first) {
+    std::vector<std::string> files = ReceivedFiles(number);
+    return std::vector<std::string>(std::find(files.begin(), files.end(), first), files.end());
+  };
+  EXPECT_EQ(filesFrom(1, "b.mp3"), (std::vector<std::string>{"b.mp3", "c.mp3"}));
+  EXPECT_EQ(filesFrom(2, "c.mp3"), std::vector<std::string>{"c.mp3"});
+  std::vector<int> active = manager.ActiveNumbers();  // earlier tests' numbers stay there too
+  EXPECT_EQ(std::count(active.begin(), active.end(), 1), 1);
+  EXPECT_EQ(std::count(active.begin(), active.end(), 2), 1);
+
+  manager.ProcessFinished();
+  EXPECT_EQ(sim->Session(1)["state"], "removed");
+  EXPECT_EQ(sim->Session(2)["state"], "removed");
+  EXPECT_EQ(manager.SessionCount(), 0u);
 }
 
 TEST_F(BroadcastSessions, ASecondStartAfterAStopSubscribesAgain) {

@@ -20,8 +20,8 @@ AUTHORISED = "13911112222"
 class Heraldo(HeadlessProgram):
     """Heraldo --headless in a scratch program directory; its output lines are collected."""
 
-    def __init__(self, quillon, bcsim, regular, pat=None, delay=2):
-        self.home = tempfile.mkdtemp(prefix="heraldo-")
+    def __init__(self, quillon, bcsim, regular, pat=None, delay=2, relative_home=False):
+        self.home = os.path.realpath(tempfile.mkdtemp(prefix="heraldo-"))
         for name in ("OneSecond.mp3", "liblame_enc.so"):
             os.symlink(os.path.abspath(os.path.join(BIN, name)), os.path.join(self.home, name))
         pat = pat or {}
@@ -32,18 +32,20 @@ class Heraldo(HeadlessProgram):
         write_gbk_ini(os.path.join(self.home, "SMS.ini"), sections)
         write_gbk_ini(os.path.join(self.home, "SMServer.ini"), {"Config": {"ZarnSvrAddr": "127.0.0.1",
                                                                      "ZarnCmdPort": bcsim.cmd_port}})
-        env = dict(quillon.env, HERALDO_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port),
+        # A relative home is named from the directory Heraldo starts in.
+        home, cwd = (os.path.basename(self.home), os.path.dirname(self.home)) if relative_home else (self.home, None)
+        env = dict(quillon.env, HERALDO_HOME=home, QUILLON_INFO_PORT=str(bcsim.info_port),
                    QUILLON_PLAYBACK_SPEED="20")
-        super().__init__([os.path.join(BIN, "Heraldo"), "--headless"], env)
+        super().__init__([os.path.join(BIN, "Heraldo"), "--headless"], env, cwd)
 
 
 class GatewayEndToEnd(unittest.TestCase):
-    def start(self, regular, pat=None, delay=2):
+    def start(self, regular, pat=None, delay=2, relative_home=False):
         self.quillon = Quillon()
         self.addCleanup(self.quillon.stop)
         self.bcsim = BcSim({"generate": {"terminals": 12, "areas": 3}}, data_port=15001)
         self.addCleanup(self.bcsim.stop)
-        self.heraldo = Heraldo(self.quillon, self.bcsim, regular, pat, delay)
+        self.heraldo = Heraldo(self.quillon, self.bcsim, regular, pat, delay, relative_home)
         self.addCleanup(self.heraldo.stop)
         self.assertTrue(self.heraldo.wait_for_line("modem: 短信猫已连接"), "\n".join(self.heraldo.lines))
 
@@ -51,7 +53,7 @@ class GatewayEndToEnd(unittest.TestCase):
         self.quillon.sim.ok(cmd="inject", **{"from": sender}, text=text, coding="ucs2")
 
     def test_authorised_sms_plays_on_its_terminals_and_finishes(self):
-        self.start(regular=0, pat={AUTHORISED: "3,7,"}, delay=2)
+        self.start(regular=0, pat={AUTHORISED: "3,7,"}, delay=2, relative_home=True)
         self.inject("86" + AUTHORISED, "请注意：三号楼停电检修。")
         self.assertTrue(self.heraldo.wait_for_line("[短信播放完成]"), "\n".join(self.heraldo.lines))
         self.assertTrue(any(line.startswith("row added: %s 20" % AUTHORISED) for line in self.heraldo.lines))
@@ -62,10 +64,14 @@ class GatewayEndToEnd(unittest.TestCase):
         self.assertEqual(session["state"], "removed")
         self.assertEqual(session["terminals"], [3, 7])
         self.assertEqual(session["name"], AUTHORISED + "3,7,")
-        files = [os.path.basename(f["path"]) for f in session["received"]["files"]]
+        paths = [f["path"] for f in session["received"]["files"]]
+        files = [os.path.basename(path) for path in paths]
         self.assertEqual(files[:2], ["OneSecond.mp3", "OneSecond.mp3"])
         self.assertEqual(len(files), 3)
         self.assertTrue(files[2].startswith(AUTHORISED) and files[2].endswith(".mp3"))
+        home = self.heraldo.home
+        self.assertEqual([os.path.dirname(path) for path in paths], [home, home, os.path.join(home, "temp")])
+        self.assertTrue(os.path.exists(paths[2]))
         self.assertTrue(all(f["ended"] and f["frames"] > 0 for f in session["received"]["files"]))
         self.assertGreater(session["received"]["files"][2]["duration_us"], 1e6)  # the spoken message
         self.assertEqual(self.heraldo.stop(), 0)

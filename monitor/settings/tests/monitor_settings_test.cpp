@@ -141,6 +141,24 @@ TEST_F(MonitorSettingsTest, SaveAndLoadKeepGbkBytes) {
   EXPECT_EQ(loaded.areas.at(4).name, areaName);
 }
 
+// The settings saved at exit go where they were read, even when the process
+// has changed its directory meanwhile.
+TEST_F(MonitorSettingsTest, ARelativeHomeKeepsTheFileWhereItWasFound) {
+  const fs::path started = fs::current_path();
+  fs::create_directories(dir_ / "home");
+  fs::create_directories(dir_ / "elsewhere" / "home");
+  fs::current_path(dir_);
+  setenv("VIGIMON_HOME", "home/", 1);
+  settings_.iniPath = MonitorSettingsPath();
+  unsetenv("VIGIMON_HOME");
+  fs::current_path(dir_ / "elsewhere");
+  saveSettings(settings_);
+  fs::current_path(started);
+  EXPECT_EQ(settings_.iniPath, (dir_ / "home" / "Vigimon.ini").string());
+  EXPECT_TRUE(fs::exists(dir_ / "home" / "Vigimon.ini"));
+  EXPECT_FALSE(fs::exists(dir_ / "elsewhere" / "home" / "Vigimon.ini"));
+}
+
 TEST(MonitorSettingsPathTest, HomeVariableReplacesProgramDirectory) {
   setenv("VIGIMON_HOME", "/opt/vigimon", 1);
   EXPECT_EQ(MonitorSettingsPath(), "/opt/vigimon/Vigimon.ini");

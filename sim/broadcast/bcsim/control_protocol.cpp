@@ -94,6 +94,10 @@ json ControlProtocol::Dispatch(const std::string& cmd, const json& request) {
     return Ok();
   }
   if (cmd == "sessions") return Ok(state_.sessions.ToJson());
+  if (cmd == "restart_numbering") {
+    state_.sessions.RestartNumbering();
+    return Ok();
+  }
   if (cmd == "log" || cmd == "info_log") {
     EventLog& log = cmd == "log" ? state_.commandLog : state_.infoLog;
     json reply = Ok({{"entries", log.ToJson()}});

@@ -118,9 +118,13 @@ json SessionBook::ToJson() const {
 }
 
 void SessionBook::Clear() {
+  RestartNumbering();
+  dataErrors_.clear();
+}
+
+void SessionBook::RestartNumbering() {
   sessions_.clear();
   lastNumber_ = 0;
-  dataErrors_.clear();
 }
 
 }  // namespace bcsim

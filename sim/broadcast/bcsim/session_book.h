@@ -60,6 +60,9 @@ class SessionBook {
 
   nlohmann::json ToJson() const;
   void Clear();
+  // As a server that restarted: every session and its record are gone, and
+  // the next one is numbered 1 again. Data errors stay.
+  void RestartNumbering();
 
  private:
   SessionRecord& Record(int32_t number);
