@@ -17,7 +17,7 @@ constexpr std::pair<const char*, HostVerb> kRegistrationVerbs[] = {
 }  // namespace
 
 const char* const kHostUsage =
-    "Usage: Quillon [--listen ADDR] [--port N]\n"
+    "Usage: Quillon [--listen ADDR] [--port N] [--keep-stored]\n"
     "       Quillon -RegServer | -UnregServer | -RegServerPerUser | -UnregServerPerUser | -Service\n"
     "\n"
     "Runs the SMS service: as a service when registered with -Service and started by\n"
@@ -26,6 +26,8 @@ const char* const kHostUsage =
     "  --listen ADDR  address the request server listens on (default 127.0.0.1;\n"
     "                 another address lets other machines send SMS through the modem)\n"
     "  --port N       TCP port of the request server (default 8200)\n"
+    "  --keep-stored  hand the unread SMS the modem stored while the service was\n"
+    "                 away to clients, instead of discarding them at start-up\n"
     "  --help         this text\n"
     "\n"
     "  -RegServer     register to run as a plain program (removes the service)\n"
@@ -71,6 +73,10 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
     }
     if (name == "--help") {
       options.help = true;
+      continue;
+    }
+    if (name == "--keep-stored") {
+      options.keepStored = true;
       continue;
     }
     if (name != "--listen" && name != "--port") continue;

@@ -25,10 +25,14 @@ struct HostOptions {
   // does.
   std::string listenAddress = "127.0.0.1";
   unsigned short port = SMS_SERVICE_PORT;
+  // Messages stored in the modem while the service was away are handed to
+  // clients instead of discarded at start-up.
+  bool keepStored = false;
   bool help = false;
 };
 
-// --listen ADDR, --port N (1 to 65535) and --help, also as --name=value;
+// --listen ADDR, --port N (1 to 65535), --keep-stored and --help, the first
+// two also as --name=value;
 // other arguments are left to FindVerb. nullopt with *error set when an
 // option lacks its value or the port is not a number in range.
 std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args, std::string* error);

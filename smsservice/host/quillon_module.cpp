@@ -188,6 +188,7 @@ int CQuillonModule::Run() {
   if (serviceMode_) activity_log::ToSyslog(kServiceName);
   else activity_log::ToStandardOutput();
   ACE::init();
+  CGsmMorden::Instance()->KeepStoredMessages(options_.keepStored);
   CUiProxySvr* server = CUiProxySvr::Instance();
   server->SetListenAddress(options_.listenAddress, options_.port);
   if (server->Open() != 0) {

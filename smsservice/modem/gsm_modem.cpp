@@ -130,8 +130,8 @@ void CGsmMorden::Shutdown() {
   SetModemState(MODEM_CLOSED);
 }
 
-void CGsmMorden::StartEngine() {
-  engine_ = new CSmsTraffic([this] { SetModemState(MODEM_CLOSED); });
+void CGsmMorden::StartEngine(std::vector<ModemSms> kept) {
+  engine_ = new CSmsTraffic([this] { SetModemState(MODEM_CLOSED); }, std::move(kept));
 }
 
 void CGsmMorden::SetModemState(int state) {
@@ -142,9 +142,10 @@ void CGsmMorden::DeleteEngine() { delete engine_.exchange(nullptr); }
 
 ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
   auto* modem = static_cast<CGsmMorden*>(self);
-  if (RunStartupDialogue(modem->shuttingDown_)) {
+  std::vector<ModemSms> kept;
+  if (RunStartupDialogue(modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr)) {
     modem->DeleteEngine();
-    modem->StartEngine();
+    modem->StartEngine(std::move(kept));
     modem->SetModemState(MODEM_READY);
   } else {
     modem->SetModemState(MODEM_CLOSED);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <vector>
 
 #include <ace/Null_Mutex.h>
 #include <ace/Singleton.h>
@@ -41,12 +42,16 @@ class CGsmMorden {
   // it has it); false when the modem is not ready, the send ring is full, or
   // the message cannot go out as one SMS.
   bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs);
+  // Whether the start-up lists the unread messages stored while the service
+  // was away and hands them to clients before it empties the storage.
+  void KeepStoredMessages(bool keep) { keepStored_ = keep; }
   // Waits for the start-up thread, deletes the engine, closes the port.
   void ReleaseSession();
   // At service stop: cuts a running start-up dialogue short, then releases
   // everything. The modem stays closed afterwards.
   void Shutdown();
-  void StartEngine();
+  // `kept`: messages for clients before any the engine lists.
+  void StartEngine(std::vector<ModemSms> kept = {});
 
  private:
   static ACE_THR_FUNC_RETURN StartupThread(void* self);
@@ -61,4 +66,5 @@ class CGsmMorden {
   bool startupThreadRunning_ = false;
   std::atomic<CSmsTraffic*> engine_{nullptr};
   std::atomic<bool> shuttingDown_{false};
+  std::atomic<bool> keepStored_{false};
 };

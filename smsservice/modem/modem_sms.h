@@ -7,6 +7,8 @@
 inline constexpr int SMS_NUMBER_FIELD = 16;
 inline constexpr int SMS_TEXT_FIELD = 1024;
 inline constexpr int16_t SMS_PART_COMPLETE = -1;
+// The index of a received message no storage slot holds (listings never give it).
+inline constexpr int16_t SMS_NOT_STORED = INT16_MIN;
 
 struct ModemSms {
   char smsc[SMS_NUMBER_FIELD] = {};

@@ -8,8 +8,8 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/sms_traffic_machine.h"
 
-CSmsTraffic::CSmsTraffic(std::function<void()> onStopped)
-    : onStopped_(std::move(onStopped)), thread_([this] { EngineThread(); }) {}
+CSmsTraffic::CSmsTraffic(std::function<void()> onStopped, std::vector<ModemSms> kept)
+    : onStopped_(std::move(onStopped)), kept_(std::move(kept)), thread_([this] { EngineThread(); }) {}
 
 CSmsTraffic::~CSmsTraffic() {
   stopEvent_.Set();
@@ -18,7 +18,7 @@ CSmsTraffic::~CSmsTraffic() {
 }
 
 void CSmsTraffic::EngineThread() {
-  SmsTrafficMachine machine(rings_);
+  SmsTrafficMachine machine(rings_, std::move(kept_));
   bool answering = true;
   while (answering) {
     answering = machine.Step();

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "smsservice/modem/manual_reset_event.h"
 #include "smsservice/modem/modem_sms.h"
@@ -16,7 +17,8 @@ class CSmsTraffic {
   // Starts the engine thread at once. `onStopped` runs on that thread when
   // the engine stops, whether the modem fell silent or the engine was told
   // to stop, before the destructor may return.
-  explicit CSmsTraffic(std::function<void()> onStopped);
+  // `kept` go to clients before anything the engine lists.
+  explicit CSmsTraffic(std::function<void()> onStopped, std::vector<ModemSms> kept = {});
   // Tells the thread to stop and waits until it has ended: at most one step.
   virtual ~CSmsTraffic();
   CSmsTraffic(const CSmsTraffic&) = delete;
@@ -30,6 +32,7 @@ class CSmsTraffic {
   void EngineThread();
 
   std::function<void()> onStopped_;
+  std::vector<ModemSms> kept_;
   SmsRings rings_;
   ManualResetEvent stopEvent_;
   ManualResetEvent doneEvent_;

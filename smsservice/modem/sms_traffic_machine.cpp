@@ -36,9 +36,13 @@ bool Lost() {
 
 }  // namespace
 
-SmsTrafficMachine::SmsTrafficMachine(SmsRings& rings)
+SmsTrafficMachine::SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept)
     : rings_(rings), start_(timescale::Now()), reply_(std::make_unique<ReplyBuffer>()), listing_(LISTING_MAX_RECORDS) {
   deletions_.reserve(LISTING_MAX_RECORDS);
+  int taken = rings_.PushIncoming(kept.data(), static_cast<int>(kept.size()));
+  for (int i = 0; i < static_cast<int>(kept.size()); ++i)
+    if (i < taken) LogReceived(kept[i]);
+    else held_.push_back(kept[i]);
 }
 
 bool SmsTrafficMachine::Step() {
@@ -197,7 +201,7 @@ bool SmsTrafficMachine::ReleaseHeld() {
   deletePosition_ = 0;
   while (!held_.empty() && rings_.PushIncoming(&held_.front(), 1) == 1) {
     LogReceived(held_.front());
-    deletions_.push_back(held_.front().index);
+    if (held_.front().index != SMS_NOT_STORED) deletions_.push_back(held_.front().index);
     held_.pop_front();
   }
   return !deletions_.empty();

@@ -34,7 +34,8 @@ class SmsTrafficMachine {
 
   // Takes messages to send from `rings` and puts received ones there; the
   // rings must outlive the machine. Talks to the modem through serial_line.
-  explicit SmsTrafficMachine(SmsRings& rings);
+  // `kept`: received messages no slot holds any more, for clients first.
+  explicit SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept = {});
   SmsTrafficMachine(const SmsTrafficMachine&) = delete;
   SmsTrafficMachine& operator=(const SmsTrafficMachine&) = delete;
 

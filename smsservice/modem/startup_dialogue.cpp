@@ -1,6 +1,8 @@
 #include "smsservice/modem/startup_dialogue.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <syslog.h>
@@ -9,6 +11,7 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/at_replies.h"
+#include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"
 
 namespace {
@@ -17,6 +20,7 @@ using std::chrono::milliseconds;
 
 constexpr int kReplyArea = 128;
 constexpr int kDeleteExtraReads = 20;
+constexpr long kListingTimeoutS = 60;  // as the engine waits for a listing
 
 // One command, the pause a modem needs before its reply is complete, and
 // the test the reply must pass.
@@ -88,9 +92,37 @@ bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<boo
   return true;
 }
 
+// "AT+CMGL=0" with the engine's reply reader, before the storage is emptied.
+// A listing that fails keeps nothing and the start-up goes on, as it would
+// without being asked to keep anything.
+void KeepUnread(std::vector<ModemSms>& kept) {
+  auto reply = std::make_unique<ReplyBuffer>();
+  ListUnread();
+  ReplyVerdict verdict = REPLY_NONE;
+  auto start = timescale::Now();
+  while (verdict == REPLY_NONE && !PortLost() &&
+         timescale::ElapsedSeconds(start, timescale::Now()) < kListingTimeoutS) {
+    timescale::Sleep(milliseconds(100));
+    verdict = ReadReply(*reply);
+  }
+  if (verdict != REPLY_OK) {
+    activity_log::Log(LOG_WARNING, "the stored SMS could not be listed; they are discarded");
+    return;
+  }
+  std::vector<ModemSms> listed(CountListingEntries(reply->Text()));
+  listed.resize(ParseListing(reply->Text(), listed.data(), static_cast<int>(listed.size())));
+  for (ModemSms& sms : listed)
+    if (sms.part == SMS_PART_COMPLETE) kept.push_back(sms);
+  // Slots are reused as they free up, so the service centre's time tells the order.
+  std::stable_sort(kept.begin(), kept.end(),
+                   [](const ModemSms& a, const ModemSms& b) { return std::strncmp(a.timestamp, b.timestamp, 12) < 0; });
+  for (ModemSms& sms : kept) sms.index = SMS_NOT_STORED;  // their slots are emptied next
+  activity_log::Log(LOG_INFO, "%zu SMS stored while the service was away kept for clients", kept.size());
+}
+
 }  // namespace
 
-bool RunStartupDialogue(const std::atomic<bool>& cancelled) {
+bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept) {
   char area[kReplyArea + 1];
   for (const auto& step : kChecks) {
     if (cancelled) return false;
@@ -98,7 +130,9 @@ bool RunStartupDialogue(const std::atomic<bool>& cancelled) {
     if (!step.passes(reply)) return Failed(step.command, reply);
   }
   int slots = SelectStorage(area);
-  if (slots < 0 || !EmptyStorage(slots, area, cancelled)) return false;
+  if (slots < 0) return false;
+  if (kept) KeepUnread(*kept);
+  if (!EmptyStorage(slots, area, cancelled)) return false;
   Ask("AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested
   return true;
 }

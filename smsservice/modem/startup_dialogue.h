@@ -3,8 +3,13 @@
 #pragma once
 
 #include <atomic>
+#include <vector>
+
+#include "smsservice/modem/modem_sms.h"
 
 // Runs the whole dialogue on the open serial port; true when every step
 // passed. `cancelled` is looked at between steps: a service that is stopping
-// must not wait for a storage of fifty slots to be emptied.
-bool RunStartupDialogue(const std::atomic<bool>& cancelled);
+// must not wait for a storage of fifty slots to be emptied. With `kept`, the
+// unread messages are listed before the storage is emptied, and the complete
+// ones land there in arrival order.
+bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept = nullptr);

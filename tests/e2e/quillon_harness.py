@@ -76,8 +76,12 @@ class Quillon:
                        capture_output=True, timeout=10)
         # A file, not a pipe: nobody reads the log while the test runs, and a full pipe would block it.
         self.log = open(os.path.join(self.scratch, "quillon.log"), "wb")
-        self.proc = subprocess.Popen([os.path.join(BIN, "Quillon"), "--port", str(self.port)], env=self.env,
-                                     stdout=self.log, stderr=subprocess.STDOUT)
+        self.launch()
+
+    def launch(self, *options):
+        """Starts the Quillon program (again) with `options`, once it listens."""
+        self.proc = subprocess.Popen([os.path.join(BIN, "Quillon"), "--port", str(self.port), *options],
+                                     env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
         deadline = time.time() + 10
         while time.time() < deadline:
             try:
@@ -87,6 +91,11 @@ class Quillon:
                 time.sleep(0.05)
         self.stop()
         raise RuntimeError("Quillon did not start listening")
+
+    def end_program(self):
+        """SIGTERM to Quillon alone; modemsim keeps running."""
+        self.proc.terminate()
+        self.proc.wait(10)
 
     def quillonctl(self, *args, timeout=60):
         return subprocess.run([os.path.join(BIN, "quillonctl"), *args, "--com", str(COM)], env=self.env,

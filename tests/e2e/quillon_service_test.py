@@ -138,6 +138,26 @@ class ServiceWithModem(unittest.TestCase):
         self.assertEqual([line for line, seen in zip(expected, found) if seen is None], [], "\n".join(events))
         self.assertEqual(sorted(found, key=events.index), found, "out of order")
 
+    def test_messages_stored_while_the_service_was_away_reach_clients_only_with_keep_stored(self):
+        self.q.end_program()
+        self.q.sim.ok(cmd="inject", **{"from": "8613800000000"}, text="discarded as always")
+        self.q.launch()
+        self.q.open_ready()
+        self.assertEqual(self.q.quillonctl("fetch", "--timeout", "3").stdout, "")
+
+        self.q.end_program()
+        long_text = "停电通知：明天上午九点至十一点，三号楼和四号楼停电检修，请提前做好准备。" * 2
+        self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="first")
+        self.q.sim.ok(cmd="inject", **{"from": "8613822222222"}, text=long_text, coding="ucs2")
+        self.q.sim.ok(cmd="inject", **{"from": "8613833333333"}, text="third")
+        self.q.launch("--keep-stored")
+        self.q.open_ready()
+        got = self.q.quillonctl("fetch", "--count", "3", "--timeout", "20")
+        texts = [line.rsplit(" text=", 1)[1] for line in got.stdout.splitlines()]
+        self.assertEqual(texts, ["first", long_text, "third"], got.stderr)
+        self.assertEqual(self.q.quillonctl("fetch", "--timeout", "3").stdout, "")  # once each
+        self.assertEqual(self.q.sim.ok(cmd="storage")["messages"], [])
+
     def test_two_clients_at_once_share_the_messages(self):
         results = []
         def fetch_one():
