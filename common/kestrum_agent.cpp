@@ -8,12 +8,18 @@
 #include <ace/OS_NS_unistd.h>
 #include <ace/SOCK_Connector.h>
 
+#include "platform/timescale/timescale.h"
+
 namespace {
 
 const ACE_Time_Value kConnectTimeout(5);
 const ACE_Time_Value kReceiveTimeout(2);
 constexpr unsigned kRetryAfterFailedConnectS = 5;
 constexpr unsigned kPauseS = 1;
+
+// The agent's pace is nominal, like the engine's waits: tests and the soak
+// run it faster under QUILLON_TIME_SCALE; unset, it is one second.
+void PauseSeconds(unsigned seconds) { timescale::Sleep(std::chrono::seconds(seconds)); }
 
 unsigned short DefaultServicePort() {
   const char* text = std::getenv("QUILLON_SERVICE_PORT");
@@ -124,14 +130,14 @@ void KestrumAgent::WorkerLoop() {
     if (reset && connected_) DropConnection();
     if (!connectRequested_) {
       if (connected_) DropConnection();
-      ACE_OS::sleep(kPauseS);
+      PauseSeconds(kPauseS);
       continue;
     }
     if (!EnsureConnected(host)) continue;
     if (!EnsureModemOpen()) continue;
     if ((mode_ & AGENT_MODE_POLL) && !PollOnce()) continue;
     if ((mode_ & AGENT_MODE_SEND) && !SendOnce()) continue;
-    ACE_OS::sleep(kPauseS);
+    PauseSeconds(kPauseS);
   }
 }
 
@@ -141,7 +147,7 @@ bool KestrumAgent::EnsureConnected(const std::string& host) {
   ACE_SOCK_Connector connector;
   if (connector.connect(stream_, service, &kConnectTimeout) != 0) {
     stream_.close();
-    ACE_OS::sleep(kRetryAfterFailedConnectS);
+    PauseSeconds(kRetryAfterFailedConnectS);
     return false;
   }
   connected_ = true;
@@ -157,7 +163,7 @@ bool KestrumAgent::EnsureModemOpen() {
   request.MakeModemOpen(static_cast<uint8_t>(port), static_cast<uint32_t>(rate));
   if (!Exchange(request)) return false;
   if (!reply_.modemState) {
-    ACE_OS::sleep(kPauseS);
+    PauseSeconds(kPauseS);
     return false;
   }
   if (!TakeState(*reply_.modemState)) return false;
@@ -189,7 +195,7 @@ bool KestrumAgent::SendOnce() {
     ACE_Guard<ACE_Thread_Mutex> guard(sendLock_);
     if (toSend_.empty()) {
       guard.release();
-      ACE_OS::sleep(kPauseS);
+      PauseSeconds(kPauseS);
       return false;
     }
     record = toSend_.front();
@@ -219,7 +225,7 @@ bool KestrumAgent::SendOnce() {
 bool KestrumAgent::Exchange(const TpBuffer& request) {
   if (stream_.send_n(request.data, request.length) != static_cast<ssize_t>(request.length)) {
     DropConnection();
-    ACE_OS::sleep(kPauseS);
+    PauseSeconds(kPauseS);
     return false;
   }
   std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
@@ -236,7 +242,7 @@ bool KestrumAgent::Exchange(const TpBuffer& request) {
   }
   if (!decoded) {
     DropConnection();
-    ACE_OS::sleep(kPauseS);
+    PauseSeconds(kPauseS);
     return false;
   }
   return true;
@@ -244,7 +250,7 @@ bool KestrumAgent::Exchange(const TpBuffer& request) {
 
 bool KestrumAgent::TakeState(const TpModemStatus& status) {
   modemReady_ = status.state == MODEM_READY;
-  if (!modemReady_) ACE_OS::sleep(kPauseS);
+  if (!modemReady_) PauseSeconds(kPauseS);
   return modemReady_;
 }
 

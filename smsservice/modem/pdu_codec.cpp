@@ -320,6 +320,7 @@ int DecodeDeliverPdu(std::string_view text, ModemSms& record) {
   std::memset(static_cast<void*>(&record), 0, sizeof record);  // a plain record: all zero is fresh
   record.index = index;
   record.part = SMS_PART_COMPLETE;
+  record.parts = 1;
   if (!pdu.Has(2)) return MarkUndecodable(record);
   int smscOctets = pdu.Octet();
   if (!pdu.Has(2 * smscOctets)) return MarkUndecodable(record);

@@ -117,7 +117,8 @@ class ServiceWithModem(unittest.TestCase):
 
     def test_the_terminal_shows_each_event_of_the_work(self):
         self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="两条短信拼成的一条消息" * 8, coding="ucs2")
-        got = self.q.quillonctl("fetch", "--count", "1", "--timeout", "20")
+        self.q.sim.ok(cmd="inject", **{"from": "8613822222222"}, text="one")
+        got = self.q.quillonctl("fetch", "--count", "2", "--timeout", "20")
         self.assertEqual(got.returncode, 0, got.stderr)
         self.q.quillonctl("send", "--centre", "8613800100500", "--to", "13912345678", "--text", "hello")
         deadline = time.time() + 10
@@ -131,6 +132,7 @@ class ServiceWithModem(unittest.TestCase):
                     "modem COM3 starting up",
                     "modem COM3 ready",
                     "SMS received from 8613811111111: 2 parts, 176 bytes",
+                    "SMS received from 8613822222222: 1 part, 3 bytes",
                     "SMS sent to 8613912345678: 5 bytes, message reference ",
                     "modem COM3 closed",
                     "Quillon stopped"]

@@ -15,7 +15,8 @@
 
 extern char** environ;
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, std::map<std::string, std::string> extraEnv) {
+ChildProcess::ChildProcess(std::vector<std::string> argv, std::map<std::string, std::string> extraEnv,
+                           const std::string& outputFile) {
   std::map<std::string, std::string> env;
   for (char** e = environ; *e; ++e) {
     std::string entry(*e);
@@ -32,7 +33,13 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, std::map<std::string, 
   args.push_back(nullptr);
 
   int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (outputFile.empty()) {
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  } else {
+    pipeFds[0] = -1;
+    pipeFds[1] = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (pipeFds[1] < 0) throw std::runtime_error("cannot write " + outputFile);
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);

@@ -11,8 +11,11 @@
 class ChildProcess {
  public:
   // Starts `argv` with `extraEnv` added to this process's environment; its
-  // standard output comes to us through a pipe, its standard error is kept.
-  ChildProcess(std::vector<std::string> argv, std::map<std::string, std::string> extraEnv = {});
+  // standard output comes to us through a pipe, or goes to `outputFile` when
+  // one is named (a program that talks a lot would fill an unread pipe and
+  // stop); its standard error is kept.
+  ChildProcess(std::vector<std::string> argv, std::map<std::string, std::string> extraEnv = {},
+               const std::string& outputFile = "");
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -37,8 +37,9 @@ QuillonService::QuillonService(int com, const std::string& timeScale) {
     ChildProcess registration({BinDir() + "/Quillon", "-RegServer"}, env_);
     if (registration.Stop(0, std::chrono::seconds(10)) != 0) throw std::runtime_error("Quillon -RegServer failed");
   }
-  process_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{BinDir() + "/Quillon", "--port", std::to_string(port_)}, env_);
+  process_ =
+      std::make_unique<ChildProcess>(std::vector<std::string>{BinDir() + "/Quillon", "--port", std::to_string(port_)},
+                                     env_, (scratch_ / "quillon.log").string());
   if (!WaitUntil([this] { return Listening(port_); }, 10)) throw std::runtime_error("Quillon did not listen");
 }
 

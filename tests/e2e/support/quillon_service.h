@@ -20,6 +20,7 @@ class QuillonService {
   ModemSim& sim() { return *sim_; }
   int port() const { return port_; }
   int com() const { return sim_->com(); }
+  pid_t pid() const { return process_->pid(); }
   // What a client of this service needs in its environment.
   const std::map<std::string, std::string>& env() const { return env_; }
 
