@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"
@@ -35,19 +36,21 @@ void DeleteSms(int index) {
   WriteText(command.data(), static_cast<int>(command.size()));
 }
 
-int SendPdu(const ModemSms& record) {
-  char pdu[SUBMIT_PDU_HEX_MAX];
+bool AskToSend(const ModemSms& record, char* pdu) {
   int hexLength = EncodeSubmitPdu(record, pdu);
-  if (hexLength == 0) return 0;
+  if (hexLength == 0) return false;
   char command[32];
   int length = std::snprintf(command, sizeof command, "AT+CMGS=%d\r\n", SubmitPduCommandLength(pdu, hexLength));
   WriteText(command, length);
-
-  char prompt[kReadChunk];
-  if (ReadPort(prompt, kReadChunk) != 4 || std::memcmp(prompt, "\r\n> ", 4) != 0) return 0;
-  pdu[hexLength] = '\x1A';
-  return WritePort(pdu, hexLength + 1);
+  return true;
 }
+
+int WritePdu(const char* pdu) {
+  std::string entry = std::string(pdu) + '\x1A';
+  return WritePort(entry.data(), static_cast<int>(entry.size()));
+}
+
+void CancelEntry() { WriteText("\x1B", 1); }
 
 ReplyVerdict ReadReply(ReplyBuffer& buffer) {
   char chunk[kReadChunk];

@@ -28,9 +28,15 @@ void ListUnread();
 std::string DeleteSmsCommand(int index);
 // Writes DeleteSmsCommand(index).
 void DeleteSms(int index);
-// "AT+CMGS=<length>\r\n", then the PDU and Ctrl-Z once the "\r\n> " prompt
-// has come in one read. Returns the bytes of that last write, 0 without the
-// prompt (or for a record the encoder refuses: nothing is written then).
-int SendPdu(const ModemSms& record);
+// "AT+CMGS=<length>\r\n" for `record`; its PDU, to write once the prompt has
+// come, goes to `pdu` (SUBMIT_PDU_HEX_MAX bytes). False, writing nothing, for
+// a record the encoder refuses.
+bool AskToSend(const ModemSms& record, char* pdu);
+// The PDU and Ctrl-Z after the prompt; returns the bytes written.
+int WritePdu(const char* pdu);
+// Escape, which ends a message entry the modem may have begun: a prompt that
+// comes after the service gave up would otherwise leave the modem taking
+// every later command as message text.
+void CancelEntry();
 // Reads once up to 128 bytes onto the buffer and judges what it holds.
 ReplyVerdict ReadReply(ReplyBuffer& buffer);

@@ -59,6 +59,8 @@ int ParseStorage(std::string_view reply) {
   return used != 0 ? static_cast<int>(total) : 0;
 }
 
+bool HasPrompt(std::string_view collected) { return Contains(collected, "\r\n> "); }
+
 ReplyVerdict JudgeReply(std::string_view collected) {
   if (collected.size() < 4) return REPLY_NONE;
   if (Contains(collected, "\r\nOK\r\n")) return REPLY_OK;

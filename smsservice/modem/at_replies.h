@@ -17,6 +17,10 @@ bool CheckRegistration(std::string_view reply);
 // "+CPMS: used,total,...": the slots to empty, total when any is used, else 0.
 int ParseStorage(std::string_view reply);
 
+// The "\r\n> " that invites the message after "AT+CMGS", wherever the reads
+// that brought it were cut.
+bool HasPrompt(std::string_view collected);
+
 enum ReplyVerdict { REPLY_NONE = 0, REPLY_OK = 1, REPLY_ERROR = -1 };
 // The final result of a command reply collected so far: OK (checked first),
 // ERROR, or none yet (also for fewer than 4 bytes).

@@ -50,6 +50,7 @@ bool SmsTrafficMachine::Step() {
     case kStartIdle: state_ = StartIdle(); break;
     case kWaitForWork: state_ = WaitForWork(); break;
     case kSend: state_ = Send(); break;
+    case kAwaitPrompt: state_ = AwaitPrompt(); break;
     case kAwaitSendReply: state_ = AwaitSendReply(); break;
     case kSendFailed: state_ = SendFailed(); break;
     case kList: state_ = List(); break;
@@ -79,9 +80,27 @@ SmsTrafficMachine::State SmsTrafficMachine::WaitForWork() {
 }
 
 SmsTrafficMachine::State SmsTrafficMachine::Send() {
-  SendPdu(outgoing_);
+  if (!AskToSend(outgoing_, outgoingPdu_)) return kStartIdle;  // refused when queued; never here
   BeginAwait();
-  return kAwaitSendReply;
+  return kAwaitPrompt;
+}
+
+// The prompt may come late or cut across reads; the message follows it
+// whenever it comes within the send time-out.
+SmsTrafficMachine::State SmsTrafficMachine::AwaitPrompt() {
+  timescale::Sleep(milliseconds(100));
+  ReplyVerdict verdict = ReadReply(*reply_);
+  if (HasPrompt(reply_->Text())) {
+    WritePdu(outgoingPdu_);
+    BeginAwait();
+    return kAwaitSendReply;
+  }
+  if (verdict == REPLY_ERROR) return kSendFailed;
+  if (Lost()) return kStopped;
+  if (Elapsed() < kSendReplyTimeoutS) return kAwaitPrompt;
+  CancelEntry();
+  activity_log::Log(LOG_WARNING, "no prompt from the modem within %ld s", kSendReplyTimeoutS);
+  return kStopped;
 }
 
 SmsTrafficMachine::State SmsTrafficMachine::AwaitSendReply() {
@@ -101,7 +120,7 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitSendReply() {
 SmsTrafficMachine::State SmsTrafficMachine::SendFailed() {
   timescale::Sleep(milliseconds(500));
   if (++retries_ <= kMaxRetries) {
-    activity_log::Log(LOG_WARNING, "SMS to %s refused by the modem; attempt %d of %d", outgoing_.number, retries_ + 1,
+    activity_log::Log(LOG_WARNING, "SMS to %s not taken by the modem; attempt %d of %d", outgoing_.number, retries_ + 1,
                       kMaxRetries + 1);
     return kSend;
   }

@@ -14,6 +14,7 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/sms_rings.h"
 
 class SmsTrafficMachine {
@@ -22,6 +23,7 @@ class SmsTrafficMachine {
     kStartIdle,
     kWaitForWork,
     kSend,
+    kAwaitPrompt,
     kAwaitSendReply,
     kSendFailed,
     kList,
@@ -50,6 +52,7 @@ class SmsTrafficMachine {
   State StartIdle();
   State WaitForWork();
   State Send();
+  State AwaitPrompt();
   State AwaitSendReply();
   State SendFailed();
   State List();
@@ -73,7 +76,8 @@ class SmsTrafficMachine {
   int retries_ = 0;
   timescale::Clock::time_point start_;
   std::unique_ptr<ReplyBuffer> reply_;
-  ModemSms outgoing_;              // the message being sent, kept for its retries
+  ModemSms outgoing_;  // the message being sent, kept for its retries
+  char outgoingPdu_[SUBMIT_PDU_HEX_MAX] = {};
   std::vector<ModemSms> listing_;  // the last listing's records
   // Storage indexes to delete after a listing. Complete messages the receive
   // ring had no room for wait in `held_`, still stored in the modem, until

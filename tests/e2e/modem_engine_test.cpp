@@ -163,6 +163,19 @@ TEST_F(ModemEngine, SevenBitRequestWithChineseTextGoesOutAsUcs2) {
   EXPECT_EQ(sim->Call({{"cmd", "sent"}})["sent"][0]["pdu"], pdu);  // "中文 ok" as written
 }
 
+TEST_F(ModemEngine, ASlowPromptIsWaitedForAndTheModemStaysUsable) {
+  ASSERT_TRUE(OpenReady());
+  // Longer than one read waits (0.6 s at service pace, a tenth here): the
+  // prompt must still be waited for, not left to turn later commands into text.
+  sim->Call({{"cmd", "fault"}, {"mode", "delay"}, {"ms", 300}});
+  EXPECT_TRUE(modem->SubmitSms("13912345678", "8613800100500", "slow", 0));
+  ASSERT_TRUE(WaitUntil([&] { return SentCount() == 1; }, 5));
+  sim->Call({{"cmd", "fault"}, {"mode", "clear"}});
+  EXPECT_TRUE(modem->SubmitSms("13912345678", "8613800100500", "after", 0));
+  EXPECT_TRUE(WaitUntil([&] { return SentCount() == 2; }, 5));
+  EXPECT_EQ(modem->GetModemState(), MODEM_READY);
+}
+
 TEST_F(ModemEngine, ErrorOnEverySendGivesUpAfter31AttemptsAndCarriesOn) {
   ASSERT_TRUE(OpenReady());
   sim->Call({{"cmd", "fault"}, {"mode", "error"}, {"command", "send"}, {"count", 1000}});

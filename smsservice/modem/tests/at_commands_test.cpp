@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/tests/modem_test_support.h"
 
@@ -41,24 +42,21 @@ class AtCommands : public ::testing::Test {
   ScriptedPort* port = nullptr;
 };
 
-TEST_F(AtCommands, PduFollowsOnlyTheExactPrompt) {
-  port->reads = {"\r\n> "};
-  EXPECT_EQ(SendPdu(Hi()), 35);
+TEST_F(AtCommands, SendCommandThenPduOrEscape) {
+  char pdu[SUBMIT_PDU_HEX_MAX];
+  ASSERT_TRUE(AskToSend(Hi(), pdu));
+  EXPECT_EQ(port->written, "AT+CMGS=12\r\n");
+  EXPECT_EQ(WritePdu(pdu), 35);
   EXPECT_EQ(port->written, "AT+CMGS=12\r\n049168310811000491682100000002E834\x1A");
 
   port->written.clear();
-  port->reads = {"\r\nERROR\r\n"};
-  EXPECT_EQ(SendPdu(Hi()), 0);
-  EXPECT_EQ(port->written, "AT+CMGS=12\r\n");
-
-  port->written.clear();
-  port->reads = {"\r\n>"};  // three bytes are not the prompt
-  EXPECT_EQ(SendPdu(Hi()), 0);
+  CancelEntry();
+  EXPECT_EQ(port->written, "\x1B");
 
   port->written.clear();
   ModemSms tooLong = Hi();
   std::memset(tooLong.text, 'x', 200);
-  EXPECT_EQ(SendPdu(tooLong), 0);
+  EXPECT_FALSE(AskToSend(tooLong, pdu));
   EXPECT_EQ(port->written, "");  // refused before the modem hears of it
 }
 

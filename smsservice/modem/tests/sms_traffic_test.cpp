@@ -42,6 +42,8 @@ class ScriptedModem : public RecordingPort {
     }
     return count;
   }
+  // Bytes the modem sends on its own, after what it has answered.
+  void Deliver(const std::string& bytes) { pending_ += bytes; }
   int Read(void* buffer, int count) override {
     int n = std::min<int>(count, static_cast<int>(pending_.size()));
     std::memcpy(buffer, pending_.data(), n);
@@ -137,6 +139,27 @@ TEST_F(SmsTraffic, SendAnsweredWithErrorIsSentAgainUntilTheModemTakesIt) {
   ASSERT_TRUE(StepUntil(State::kStartIdle));
   EXPECT_EQ(modem->written, kHiAttempt + kHiAttempt);
   EXPECT_TRUE(modem->answers.empty());
+}
+
+TEST_F(SmsTraffic, APromptCutAcrossReadsStillBringsTheMessage) {
+  modem->answers = {"\r\n", "\r\n+CMGS: 12\r\n\r\nOK\r\n"};
+  ASSERT_TRUE(rings.PushSend(Hi()));
+  ASSERT_TRUE(StepUntil(State::kAwaitPrompt));
+  ASSERT_TRUE(machine->Step());  // reads the first half
+  EXPECT_EQ(machine->state(), State::kAwaitPrompt);
+  modem->Deliver("> ");
+  ASSERT_TRUE(StepUntil(State::kStartIdle));
+  EXPECT_EQ(modem->written, kHiAttempt);
+}
+
+TEST_F(SmsTraffic, APromptThatNeverComesIsCancelledAndStopsTheEngine) {
+  modem->answers = {""};
+  ASSERT_TRUE(rings.PushSend(Hi()));
+  EXPECT_FALSE(StepUntil(State::kStartIdle, 100000));
+  EXPECT_EQ(machine->state(), State::kStopped);
+  // Escape: a prompt that comes later must not make the modem take the
+  // start-up dialogue's commands as message text.
+  EXPECT_EQ(modem->written, "AT+CMGS=12\r\n\x1B");
 }
 
 TEST_F(SmsTraffic, ListedMessagesReachClientsInOrderAndAreDeletedAfterFiveIdleSeconds) {
