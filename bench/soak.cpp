@@ -6,6 +6,7 @@
 // memory is read after the first thousand and at the end.
 //
 //   soak [MESSAGES]        (default 10000; exit 1 on any loss, double or damage)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,10 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kCentre = "8613800100500";
 constexpr int kOutstandingOut = 20;  // queued at the agent, not yet taken by the service
 constexpr int kOutstandingIn = 20;   // stored in the modem, not yet fetched (parts fill 2 of its 50 slots)
+// The engine lists received SMS only after 5 s without a send, so traffic
+// goes in rounds: a burst out, then the modem's messages are fetched.
+constexpr int kRoundOut = 100;
+constexpr int kRoundIn = 20;
 
 // Message k: plain text, Chinese, and every tenth incoming one long enough
 // to need two parts. The number in it makes each one different.
@@ -96,16 +101,22 @@ int main(int argc, char** argv) {
   std::map<std::string, int> expectedIn;
   long firstThousandKib = -1;
   auto stalledSince = Clock::now();
-  while (received < messages || sender.AcknowledgedCount() + sender.UnacknowledgedCount() < uint64_t(messages)) {
+  auto taken = [&] { return int(sender.AcknowledgedCount() + sender.UnacknowledgedCount()); };
+  int roundOut = 0, roundIn = 0;  // where the current round ends
+  while (received < messages || taken() < messages) {
+    if (taken() >= roundOut && received >= roundIn) {
+      roundOut = std::min(messages, roundOut + kRoundOut);
+      roundIn = std::min(messages, roundIn + kRoundIn);
+    }
     bool progress = false;
-    if (queued < messages &&
+    if (queued < roundOut &&
         queued - int(sender.AcknowledgedCount() + sender.UnacknowledgedCount()) < kOutstandingOut &&
         sender.QueueSend(kCentre, PeerOf(queued).c_str(), codepage::Utf8ToGbk(TextOf("out", queued)).c_str(),
                          IsPlain(queued) ? 0 : 8)) {
       ++queued;
       progress = true;
     }
-    if (injected < messages && injected - received < kOutstandingIn) {
+    if (injected < roundIn && injected - received < kOutstandingIn) {
       std::string text = TextOf("in", injected);
       auto reply = service.sim().control().CallRaw({{"cmd", "inject"},
                                                     {"from", "86" + PeerOf(injected)},
@@ -141,12 +152,12 @@ int main(int argc, char** argv) {
   }
 
   // The last acknowledged ones may still be on their way to the modem.
-  nlohmann::json sent;
-  auto deadline = Clock::now() + std::chrono::seconds(30);
-  do {
+  nlohmann::json sent = service.sim().Call({{"cmd", "sent"}})["sent"];
+  for (auto deadline = Clock::now() + std::chrono::seconds(30);
+       sent.size() < size_t(messages) && Clock::now() < deadline;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     sent = service.sim().Call({{"cmd", "sent"}})["sent"];
-  } while (sent.size() < size_t(messages) && Clock::now() < deadline &&
-           (std::this_thread::sleep_for(std::chrono::milliseconds(200)), true));
+  }
   long lastKib = ResidentKib(service.pid());
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
@@ -178,5 +189,13 @@ int main(int argc, char** argv) {
               out.lost, out.doubled, out.altered, static_cast<unsigned long long>(sender.UnacknowledgedCount()));
   std::printf("  Quillon resident memory: %ld KiB after the first thousand, %ld KiB at the end (%+ld KiB)\n",
               firstThousandKib, lastKib, lastKib - firstThousandKib);
-  return in.Clean() && out.Clean() && sender.UnacknowledgedCount() == 0 ? 0 : 1;
+  bool clean = in.Clean() && out.Clean() && sender.UnacknowledgedCount() == 0;
+  if (!clean) {  // what the service said about it
+    std::ifstream log(service.log());
+    std::printf("  Quillon's output:\n");
+    for (std::string line; std::getline(log, line);)
+      if (line.find("SMS sent") == std::string::npos && line.find("SMS received") == std::string::npos)
+        std::printf("    %s\n", line.c_str());
+  }
+  return clean ? 0 : 1;
 }

@@ -21,6 +21,8 @@ class QuillonService {
   int port() const { return port_; }
   int com() const { return sim_->com(); }
   pid_t pid() const { return process_->pid(); }
+  // Where Quillon's standard output goes.
+  std::filesystem::path log() const { return scratch_ / "quillon.log"; }
   // What a client of this service needs in its environment.
   const std::map<std::string, std::string>& env() const { return env_; }
 
