@@ -1,11 +1,8 @@
 #include "gateway/app/windowed_gateway.h"
 
 #include <cstdlib>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <QApplication>
-#include <QSocketNotifier>
 
 #include "gateway/app/gateway_window_app.h"
 #include "gateway/dialogs/qt/qt_gateway_dialogs.h"
@@ -16,6 +13,7 @@
 #include "platform/ui/qt/qt_message_box.h"
 #include "platform/ui/qt/qt_translations.h"
 #include "platform/ui/qt/single_instance.h"
+#include "platform/ui/qt/stop_signal_close.h"
 
 int RunWindowedGateway(int argc, char** argv) {
   stop_signals::Block();  // before Qt and the agent start their threads
@@ -44,20 +42,12 @@ int RunWindowedGateway(int argc, char** argv) {
   textDialog.SetParent(&window);
   instance.OnShowRequested([&window] { window.BringForward(); });
 
-  // SIGTERM and Ctrl+C close the window as "退出" does, so the rows still
-  // reach log.txt.
-  int stopDescriptor = stop_signals::Descriptor();
-  QSocketNotifier stopNotifier(stopDescriptor, QSocketNotifier::Read);
-  QObject::connect(&stopNotifier, &QSocketNotifier::activated, &window, [stopDescriptor, &window] {
-    signalfd_siginfo info;
-    if (read(stopDescriptor, &info, sizeof info) > 0) window.close();
-  });
+  CloseOnStopSignals closeOnStop(window);
 
   window.show();
   window.Start();
   int status = application.exec();
   gateway.reset();
   ui::SetMessageBox(nullptr);
-  close(stopDescriptor);
   return status;
 }

@@ -1,12 +1,9 @@
 #include "monitor/app/windowed_monitor.h"
 
 #include <memory>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include "monitor/app/monitor_window_app.h"
@@ -17,6 +14,7 @@
 #include "platform/ui/qt/qt_message_box.h"
 #include "platform/ui/qt/qt_translations.h"
 #include "platform/ui/qt/single_instance.h"
+#include "platform/ui/qt/stop_signal_close.h"
 
 namespace {
 
@@ -59,18 +57,11 @@ int RunWindowedMonitor(int argc, char** argv) {
   messageBox.SetParent(&window);
   instance.OnShowRequested([&window] { window.ShowFromTray(); });
 
-  // SIGTERM and Ctrl+C end the program as "退出" does, so the settings are saved.
-  int stopDescriptor = stop_signals::Descriptor();
-  QSocketNotifier stopNotifier(stopDescriptor, QSocketNotifier::Read);
-  QObject::connect(&stopNotifier, &QSocketNotifier::activated, &window, [stopDescriptor, &window] {
-    signalfd_siginfo info;
-    if (read(stopDescriptor, &info, sizeof info) > 0) window.close();
-  });
+  CloseOnStopSignals closeOnStop(window);
 
   window.Start();
   int status = application.exec();
   monitor.reset();
   ui::SetMessageBox(nullptr);
-  close(stopDescriptor);
   return status;
 }
