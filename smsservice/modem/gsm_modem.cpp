@@ -66,14 +66,9 @@ int CGsmMorden::Open(int port, int baud) {
 
 bool CGsmMorden::FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
                                char (&text)[SMS_TEXT_FIELD]) {
-  CSmsTraffic* engine = engine_;
-  if (engine == nullptr) return false;
-  if (state_ == MODEM_CLOSED) {
-    ReleaseSession();
-    return false;
-  }
+  if (state_ == MODEM_CLOSED && engine_ != nullptr) ReleaseSession();
   ModemSms sms;
-  if (!engine->PopIncoming(sms)) return false;
+  if (!rings_.PopIncoming(sms)) return false;
   std::memcpy(number, sms.number, sizeof number);
   std::memcpy(timestamp, sms.timestamp, sizeof timestamp);
   std::memcpy(text, sms.text, sizeof text);
@@ -81,13 +76,8 @@ bool CGsmMorden::FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestam
 }
 
 bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) {
-  CSmsTraffic* engine = engine_;
-  if (engine == nullptr) return false;
-  if (state_ == MODEM_CLOSED) {
-    ReleaseSession();
-    return false;
-  }
-  if (state_ != MODEM_READY) return false;
+  if (state_ == MODEM_CLOSED && engine_ != nullptr) ReleaseSession();
+  if (state_ != MODEM_READY || engine_ == nullptr) return false;
 
   ModemSms sms;
   bool hasPrefix = std::strncmp(number, "86", 2) == 0;
@@ -112,7 +102,9 @@ bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* tex
     activity_log::Log(LOG_WARNING, "SMS to %s refused: %s", sms.number, refusal);
     return false;
   }
-  return engine->PushSend(sms);
+  if (rings_.PushSend(sms)) return true;
+  activity_log::Log(LOG_WARNING, "SMS to %s refused: the send queue is full", sms.number);
+  return false;
 }
 
 void CGsmMorden::ReleaseSession() {
@@ -128,10 +120,17 @@ void CGsmMorden::Shutdown() {
   shuttingDown_ = true;
   ReleaseSession();
   SetModemState(MODEM_CLOSED);
+  // Nothing keeps them past the process: each is named.
+  ModemSms sms;
+  while (rings_.PopSend(sms))
+    activity_log::Log(LOG_WARNING, "SMS to %s dropped: the service stopped before sending it", sms.number);
+  while (rings_.PopIncoming(sms))
+    activity_log::Log(LOG_WARNING, "SMS from %s dropped: the service stopped before a client fetched it", sms.number);
 }
 
 void CGsmMorden::StartEngine(std::vector<ModemSms> kept) {
-  engine_ = new CSmsTraffic([this] { SetModemState(MODEM_CLOSED); }, std::move(kept));
+  engine_ = new CSmsTraffic(
+      rings_, [this] { SetModemState(MODEM_CLOSED); }, std::move(kept));
 }
 
 void CGsmMorden::SetModemState(int state) {

@@ -12,6 +12,7 @@
 
 #include "common/tp_packet.h"
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/sms_rings.h"
 
 class CSmsTraffic;
 
@@ -65,6 +66,9 @@ class CGsmMorden {
   ACE_hthread_t startupThread_{};
   bool startupThreadRunning_ = false;
   std::atomic<CSmsTraffic*> engine_{nullptr};
+  // Outlive each engine: what a stopped engine leaves waits for the next,
+  // and received messages can still be fetched while the modem is closed.
+  SmsRings rings_;
   std::atomic<bool> shuttingDown_{false};
   std::atomic<bool> keepStored_{false};
 };

@@ -8,8 +8,8 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/sms_traffic_machine.h"
 
-CSmsTraffic::CSmsTraffic(std::function<void()> onStopped, std::vector<ModemSms> kept)
-    : onStopped_(std::move(onStopped)), kept_(std::move(kept)), thread_([this] { EngineThread(); }) {}
+CSmsTraffic::CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept)
+    : onStopped_(std::move(onStopped)), rings_(rings), kept_(std::move(kept)), thread_([this] { EngineThread(); }) {}
 
 CSmsTraffic::~CSmsTraffic() {
   stopEvent_.Set();
@@ -25,6 +25,7 @@ void CSmsTraffic::EngineThread() {
     // A stop request is heard between steps, so stopping waits for one step at most.
     if (stopEvent_.WaitFor(timescale::Real(std::chrono::milliseconds(20)))) break;
   }
+  machine.ReportUnsent();
   if (!answering) activity_log::Log(LOG_WARNING, "SMS engine stopped");
   if (onStopped_) onStopped_();
   doneEvent_.Set();

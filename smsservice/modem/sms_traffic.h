@@ -1,7 +1,8 @@
 // The engine that owns all modem traffic once the start-up has succeeded:
 // a thread that runs the traffic state machine (sms_traffic_machine.h) step
-// by step, and the two rings that connect it with the request server's
-// thread.
+// by step over the two rings that connect it with the request server's
+// thread. The rings outlive the engine, so what they hold waits for the next
+// one when the modem stops.
 #pragma once
 
 #include <functional>
@@ -17,23 +18,20 @@ class CSmsTraffic {
   // Starts the engine thread at once. `onStopped` runs on that thread when
   // the engine stops, whether the modem fell silent or the engine was told
   // to stop, before the destructor may return.
-  // `kept` go to clients before anything the engine lists.
-  explicit CSmsTraffic(std::function<void()> onStopped, std::vector<ModemSms> kept = {});
+  // `rings` must outlive the engine. `kept` go to clients before anything
+  // the engine lists.
+  CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept = {});
   // Tells the thread to stop and waits until it has ended: at most one step.
   virtual ~CSmsTraffic();
   CSmsTraffic(const CSmsTraffic&) = delete;
   CSmsTraffic& operator=(const CSmsTraffic&) = delete;
 
-  // The clients' side of the rings (see SmsRings); the engine works the other.
-  bool PushSend(const ModemSms& record) { return rings_.PushSend(record); }
-  bool PopIncoming(ModemSms& record) { return rings_.PopIncoming(record); }
-
  private:
   void EngineThread();
 
   std::function<void()> onStopped_;
+  SmsRings& rings_;
   std::vector<ModemSms> kept_;
-  SmsRings rings_;
   ManualResetEvent stopEvent_;
   ManualResetEvent doneEvent_;
   std::thread thread_;  // last: it starts once everything above exists

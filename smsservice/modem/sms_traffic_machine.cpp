@@ -81,6 +81,7 @@ SmsTrafficMachine::State SmsTrafficMachine::WaitForWork() {
 
 SmsTrafficMachine::State SmsTrafficMachine::Send() {
   if (!AskToSend(outgoing_, outgoingPdu_)) return kStartIdle;  // refused when queued; never here
+  sending_ = true;
   BeginAwait();
   return kAwaitPrompt;
 }
@@ -109,6 +110,7 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitSendReply() {
       activity_log::Log(LOG_INFO, "SMS sent to %s: %zu bytes, message reference %d", outgoing_.number,
                         std::strlen(outgoing_.text), MessageReference(reply_->Text()));
       retries_ = 0;
+      sending_ = false;
       return kStartIdle;
     case Awaited::kError: return kSendFailed;
     case Awaited::kSilent: return kStopped;
@@ -125,6 +127,7 @@ SmsTrafficMachine::State SmsTrafficMachine::SendFailed() {
     return kSend;
   }
   activity_log::Log(LOG_WARNING, "SMS to %s dropped after %d attempts", outgoing_.number, kMaxRetries + 1);
+  sending_ = false;
   return kStartIdle;
 }
 
@@ -181,6 +184,12 @@ SmsTrafficMachine::State SmsTrafficMachine::DeleteFailed() {
   }
   activity_log::Log(LOG_WARNING, "deleting slot %d failed; attempt %d of %d", slot, retries_ + 1, kMaxRetries + 1);
   return kDeleteNext;
+}
+
+void SmsTrafficMachine::ReportUnsent() const {
+  if (sending_)
+    activity_log::Log(LOG_WARNING, "SMS to %s dropped: the engine stopped before the modem confirmed it",
+                      outgoing_.number);
 }
 
 void SmsTrafficMachine::BeginAwait() {

@@ -45,6 +45,9 @@ class SmsTrafficMachine {
   // command and one read. False once the modem has stopped answering.
   bool Step();
   State state() const { return state_; }
+  // When the engine ends with a message taken from the ring but not yet
+  // confirmed by the modem, says that it is dropped.
+  void ReportUnsent() const;
 
  private:
   enum class Awaited { kOk, kError, kPending, kSilent };
@@ -76,7 +79,8 @@ class SmsTrafficMachine {
   int retries_ = 0;
   timescale::Clock::time_point start_;
   std::unique_ptr<ReplyBuffer> reply_;
-  ModemSms outgoing_;  // the message being sent, kept for its retries
+  ModemSms outgoing_;     // the message being sent, kept for its retries
+  bool sending_ = false;  // outgoing_ is taken and not yet confirmed or dropped
   char outgoingPdu_[SUBMIT_PDU_HEX_MAX] = {};
   std::vector<ModemSms> listing_;  // the last listing's records
   // Storage indexes to delete after a listing. Complete messages the receive

@@ -198,13 +198,14 @@ TEST_F(SmsTraffic, SilenceAfterACutStopsTheEngineAfterTheSendTimeOutAndIsReporte
   ManualResetEvent stopped;
   std::atomic<int> reports{0};
   timescale::Clock::time_point stoppedAt;
-  auto engine = std::make_unique<CSmsTraffic>([&] {
+  SmsRings engineRings;
+  auto engine = std::make_unique<CSmsTraffic>(engineRings, [&] {
     stoppedAt = timescale::Now();
     ++reports;
     stopped.Set();
   });
-  ASSERT_TRUE(engine->PushSend(Hi()));
-  ASSERT_TRUE(engine->PushSend(Hi()));
+  ASSERT_TRUE(engineRings.PushSend(Hi()));
+  ASSERT_TRUE(engineRings.PushSend(Hi()));
   ASSERT_TRUE(stopped.WaitFor(std::chrono::seconds(10)));
   engine.reset();
   EXPECT_EQ(reports, 1);
