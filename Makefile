@@ -1,7 +1,7 @@
 # Entry points; CMake does the real work.
 JOBS ?= 2
 
-.PHONY: all deps build test demo demo-windows screenshots sanitize bench format clean
+.PHONY: all deps build test demo demo-windows screenshots sanitize fuzz bench format clean
 
 all: build
 
@@ -29,6 +29,11 @@ sanitize: deps
 	@cmake --build --preset sanitize -j$(JOBS)
 	@ctest --preset sanitize -j$(JOBS)
 
+# Each fuzz target for SECONDS seconds under libFuzzer (scripts/fuzz.sh).
+SECONDS ?= 60
+fuzz: deps
+	@JOBS=$(JOBS) scripts/fuzz.sh $(SECONDS)
+
 bench: build
 	@build/bin/pdu_bench
 	@build/bin/request_bench
@@ -39,9 +44,10 @@ bench: build
 	@/usr/bin/python3 bench/heraldo_window_bench.py
 	@build/bin/export_bench
 	@build/bin/monitor_list_bench
+	@QUILLON_BIN_DIR=$(CURDIR)/build/bin build/bin/soak
 
 format:
 	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 
 #include <ace/Guard_T.h>
 #include <ace/INET_Addr.h>
@@ -20,6 +21,11 @@ constexpr unsigned kPauseS = 1;
 // The agent's pace is nominal, like the engine's waits: tests and the soak
 // run it faster under QUILLON_TIME_SCALE; unset, it is one second.
 void PauseSeconds(unsigned seconds) { timescale::Sleep(std::chrono::seconds(seconds)); }
+
+bool ServiceHungUp(ACE_HANDLE handle) {
+  pollfd connection{handle, POLLIN, 0};
+  return ::poll(&connection, 1, 0) != 0;
+}
 
 unsigned short DefaultServicePort() {
   const char* text = std::getenv("QUILLON_SERVICE_PORT");
@@ -199,7 +205,17 @@ bool KestrumAgent::SendOnce() {
       return false;
     }
     record = toSend_.front();
-    toSend_.pop_front();
+  }
+  // The service never speaks unasked, so an idle connection with something
+  // to read is one it closed (it was restarted, say). The message waits for
+  // the next connection rather than going down this one and being lost.
+  if (ServiceHungUp(stream_.get_handle())) {
+    DropConnection();
+    return false;
+  }
+  {
+    ACE_Guard<ACE_Thread_Mutex> guard(sendLock_);
+    toSend_.pop_front();  // only this thread takes from the queue
   }
   TpSmsSubmit submit;
   std::memcpy(submit.smsc, record.centre, sizeof submit.smsc);
@@ -215,7 +231,15 @@ bool KestrumAgent::SendOnce() {
     return false;
   }
   if (reply_.modemState) {
-    ++unacknowledged_;
+    if (reply_.modemState->state != MODEM_READY) {
+      // Turned away only because the modem is not ready (it stopped, or was
+      // unplugged): the message waits at the head of the queue while the
+      // agent opens the modem again, rather than being dropped unannounced.
+      ACE_Guard<ACE_Thread_Mutex> guard(sendLock_);
+      toSend_.push_front(record);
+    } else {
+      ++unacknowledged_;
+    }
     return TakeState(*reply_.modemState);
   }
   ++acknowledged_;

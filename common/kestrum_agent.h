@@ -50,8 +50,10 @@ class KestrumAgent {
   void GetModemSettings(int& port, int& rate);
 
   bool ConnectRequested() const { return connectRequested_; }
-  // SMS the service acknowledged, and SMS it answered with a state instead
-  // or that were lost on a failed exchange; for status displays and tools.
+  // SMS the service acknowledged, and SMS it dropped: answered with a state
+  // while its modem was ready (queue full, too long) or lost on a failed
+  // exchange; for status displays and tools. An SMS turned away because the
+  // modem was not ready stays queued until it is.
   uint64_t AcknowledgedCount() const { return acknowledged_; }
   uint64_t UnacknowledgedCount() const { return unacknowledged_; }
   bool ModemReady() const { return modemReady_; }

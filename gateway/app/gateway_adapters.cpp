@@ -9,9 +9,18 @@
 
 std::vector<int> ServerBroadcast::AllTerminalIds() {
   std::vector<TermInfo> list;
-  {
+  try {
     BCAgent agent;
     agent.getTermList(list);
+    // A list that ended without its end line leaves the agent disconnected.
+    // Played to the part that came, the message would miss the rest of the
+    // installation unnoticed; it fails instead, as without a server.
+    if (!agent.connected()) list.clear();
+  } catch (const Exception& failure) {
+    // Out of memory for the list: no terminals, so the message fails as it
+    // does when the server cannot be reached.
+    WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "%s", failure.fullMessage().c_str());
+    list.clear();
   }
   std::vector<int> ids;
   for (const auto& terminal : list) ids.push_back(terminal.id);

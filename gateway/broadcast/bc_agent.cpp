@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <strings.h>
 
 #include <ace/INET_Addr.h>
 #include <ace/SOCK_Connector.h>
 
 #include "gateway/broadcast/bc_exception.h"
 #include "gateway/broadcast/diag_log.h"
+#include "gateway/broadcast/term_list_reader.h"
 #include "gateway/broadcast_server_settings.h"
 #include "platform/codepage/codepage.h"
 
@@ -23,29 +23,11 @@ constexpr int kLogonNumber = 10;
 constexpr const char* kUser = "admin";
 constexpr const char* kPassword = "vexil";
 constexpr size_t kBatch = 100;
-constexpr int kMinTermFields = 7;
 
 bool StartsWith000(const char* text) { return std::strncmp(text, "000", 3) == 0; }
 
 // Texts of the log and of exceptions are GBK, as every 8-bit text of the programs.
 std::string Gbk(const char* utf8) { return codepage::Utf8ToGbk(utf8); }
-
-// The list's fields: runs of TABs separate them, leading TABs are skipped.
-std::vector<std::string> SplitFields(const std::string& text) {
-  std::vector<std::string> fields;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    while (pos < text.size() && text[pos] == '\t') ++pos;
-    if (pos >= text.size()) break;
-    size_t end = text.find('\t', pos);
-    if (end == std::string::npos) end = text.size();
-    fields.push_back(text.substr(pos, end - pos));
-    pos = end;
-  }
-  if (!fields.empty() && !fields.back().empty() && fields.back().back() == '\n') fields.back().pop_back();
-  if (!fields.empty() && fields.back().empty()) fields.pop_back();
-  return fields;
-}
 
 }  // namespace
 
@@ -141,6 +123,10 @@ int BCAgent::createSession(const std::string& name, int kind, int sessionPriorit
   if (!sendCommand(text)) {
     WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, Gbk("启动会话失败, (%s)").c_str(), text);
     disconnect();
+    // A session the server did not say it started may play nowhere: it is
+    // removed, and the message fails rather than being shown as played.
+    removeSession(number);
+    return -1;
   }
   return number;
 }
@@ -169,40 +155,9 @@ void BCAgent::getTermList(std::vector<TermInfo>& list) {
     disconnect();
     return;
   }
-  // The reply is in the buffer; lines end with LF, the list with "000 \n".
-  size_t filled = std::strlen(text);
-  size_t pos = 0;
-  for (;;) {
-    char* newline = static_cast<char*>(std::memchr(text + pos, '\n', filled - pos));
-    if (newline == nullptr) {
-      // Keep the incomplete line, then read more after it. A line that fills
-      // the whole buffer, a silent server or a closed connection ends the
-      // list as it stands.
-      size_t partial = filled - pos;
-      std::memmove(text, text + pos, partial);
-      pos = 0;
-      filled = partial;
-      if (filled >= COMMAND_BUFFER_SIZE - 1) break;
-      ssize_t got = stream_.recv(text + filled, COMMAND_BUFFER_SIZE - 1 - filled, &kTimeout);
-      if (got <= 0) break;
-      filled += static_cast<size_t>(got);
-      text[filled] = '\0';
-      continue;
-    }
-    std::string line(text + pos, newline + 1);
-    pos = static_cast<size_t>(newline - text) + 1;
-    if (strcasecmp(line.c_str(), "000 \n") == 0) return;
-    auto fields = SplitFields(line.size() > 4 ? line.substr(4) : "");
-    if (static_cast<int>(fields.size()) >= kMinTermFields) {
-      TermInfo info;
-      info.id = std::atoi(fields[0].c_str());
-      info.name = fields[1];
-      info.ip = fields[2];
-      info.extra = std::atoi(fields[3].c_str());
-      list.push_back(std::move(info));
-    }
-  }
-  disconnect();
+  // The reply is in the buffer; the reader receives the rest after it.
+  auto receive = [this](char* into, size_t room) { return stream_.recv(into, room, &kTimeout); };
+  if (!ReadTermList(text, COMMAND_BUFFER_SIZE, std::strlen(text), receive, list)) disconnect();
 }
 
 void BCAgent::disconnect() {

@@ -31,7 +31,8 @@ class BCAgent {
 
   // Connects to the configured server and logs on; true when logged on.
   bool LoginServer();
-  // The server's session number, -1 when no session could be created.
+  // The server's session number, -1 when no session could be created or it
+  // was not started (then it is removed again).
   // Throws Exception "添加终端失败" when the terminals could not be added.
   int createSession(const std::string& name, int kind, int sessionPriority, int userPriority,
                     const std::vector<int>& terminalIds);

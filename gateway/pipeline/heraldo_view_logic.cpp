@@ -91,12 +91,22 @@ void HeraldoViewLogic::AddMessage(const std::string& number, const std::string& 
 }
 
 void HeraldoViewLogic::PrepareAudio(const std::string& number, const std::string& time, const std::string& text) {
-  std::string wavPath = TempDirectory() + "/" + number + FileBaseName(time) + ".wav";
+  namespace fs = std::filesystem;
+  std::error_code error;
+  // Made again when someone removed it since the start.
+  fs::create_directories(TempDirectory(), error);
+  std::string base = TempDirectory() + "/" + number + FileBaseName(time);
+  std::string wavPath = base + ".wav";
   int code = ports_.audio->Text2Wav(text, wavPath);
   char entry[1024];
   std::snprintf(entry, sizeof entry, "%s Text2Wav Result Code:%d", wavPath.c_str(), code);
   AppendLog(entry);
   ports_.audio->Wav2Mp3(wavPath);
+  // The row fails without its speech (StartPlayback); the log says why.
+  if (fs::exists(base + ".mp3", error)) return;
+  AppendLog(base + ".mp3 not made: " +
+            (fs::is_directory(TempDirectory(), error) ? std::string("speaking or encoding failed")
+                                                      : TempDirectory() + " is not a folder"));
 }
 
 void HeraldoViewLogic::SchedulePlayback() {
@@ -138,7 +148,9 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   if (!item) return;
   std::string sessionName = allTerminals ? number : number + entry->second;
   int failed = item->isText ? TEXT_FAILED : SMS_FAILED;
-  if (playList.empty() || terminals.empty()) {
+  // Without the speech only the lead-in would play, and the row would say played.
+  std::error_code error;
+  if (playList.empty() || terminals.empty() || !std::filesystem::exists(playList.back().path, error)) {
     rows_.SetState(row, failed);
     return;
   }

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <ctime>
+#include <limits>
 #include <stdexcept>
+#include <type_traits>
+#include <vector>
 
 #include "sim/modem/deliver_encoder.h"
 
@@ -18,14 +22,44 @@ struct BadRequest : std::runtime_error {
 };
 
 template <typename T>
+struct IsList : std::false_type {};
+template <typename T>
+struct IsList<std::vector<T>> : std::true_type {};
+
+// One value, checked before it is converted: nlohmann converts between
+// number kinds, truncates and wraps, and a float beyond an integer's range
+// is undefined behaviour. 1e10 or 4294967596 as a delay must be refused, not
+// read as something else. `what` names the value in the error.
+template <typename T>
+T Value(const json& value, const std::string& what) {
+  if constexpr (std::is_same_v<T, bool>) {
+    if (!value.is_boolean()) throw BadRequest(what + " must be true or false");
+  } else if constexpr (std::is_integral_v<T>) {
+    if (!value.is_number_integer()) throw BadRequest(what + " must be an integer");
+    if (value.is_number_unsigned() ? value.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max())
+                                   : value.get<int64_t>() < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
+                                         value.get<int64_t>() > static_cast<int64_t>(std::numeric_limits<T>::max()))
+      throw BadRequest(what + " is out of range");
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    if (!value.is_string()) throw BadRequest(what + " must be a string");
+  } else if constexpr (IsList<T>::value) {
+    if (!value.is_array()) throw BadRequest(what + " must be a list");
+    T items;
+    for (const json& item : value) items.push_back(Value<typename T::value_type>(item, what + " entry"));
+    return items;
+  }
+  try {
+    return value.get<T>();
+  } catch (const json::exception&) {
+    throw BadRequest(what + " has the wrong type");
+  }
+}
+
+template <typename T>
 T Field(const json& request, const char* name) {
   auto it = request.find(name);
   if (it == request.end()) throw BadRequest(std::string("missing \"") + name + "\"");
-  try {
-    return it->get<T>();
-  } catch (const json::exception&) {
-    throw BadRequest(std::string("\"") + name + "\" has the wrong type");
-  }
+  return Value<T>(*it, std::string("\"") + name + "\"");
 }
 
 template <typename T>
@@ -59,9 +93,10 @@ SmsCoding CodingField(const json& request) {
 std::vector<std::string> Reorder(const std::vector<std::string>& pdus, const std::vector<int>& order) {
   std::vector<int> sorted = order;
   std::sort(sorted.begin(), sorted.end());
-  for (size_t i = 0; i < sorted.size(); ++i)
-    if (sorted.size() != pdus.size() || sorted[i] != static_cast<int>(i) + 1)
-      throw BadRequest("\"order\" must list each of the " + std::to_string(pdus.size()) + " parts once");
+  // The size first: an empty list would otherwise pass and store nothing.
+  bool permutation = sorted.size() == pdus.size();
+  for (size_t i = 0; permutation && i < sorted.size(); ++i) permutation = sorted[i] == static_cast<int>(i) + 1;
+  if (!permutation) throw BadRequest("\"order\" must list each of the " + std::to_string(pdus.size()) + " parts once");
   std::vector<std::string> reordered;
   for (int part : order) reordered.push_back(pdus[part - 1]);
   return reordered;

@@ -8,6 +8,8 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -18,28 +20,45 @@ struct BadRequest : std::runtime_error {
 };
 
 template <typename T>
+struct IsList : std::false_type {};
+template <typename T>
+struct IsList<std::vector<T>> : std::true_type {};
+
+// One value, checked before it is converted: nlohmann converts between
+// number kinds, truncates and wraps, and a float beyond an integer's range
+// is undefined behaviour. A test that sends 1.5, "3", 1e10 or 4294967297 as
+// a count should hear about it instead. `what` names the value in the error.
+template <typename T>
+T Value(const nlohmann::json& value, const std::string& what) {
+  if constexpr (std::is_same_v<T, bool>) {
+    if (!value.is_boolean()) throw BadRequest(what + " must be true or false");
+  } else if constexpr (std::is_integral_v<T>) {
+    if (!value.is_number_integer()) throw BadRequest(what + " must be an integer");
+    if (value.is_number_unsigned()
+            ? value.template get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max())
+            : value.template get<int64_t>() < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
+                  value.template get<int64_t>() > static_cast<int64_t>(std::numeric_limits<T>::max()))
+      throw BadRequest(what + " is out of range");
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    if (!value.is_string()) throw BadRequest(what + " must be a string");
+  } else if constexpr (IsList<T>::value) {
+    if (!value.is_array()) throw BadRequest(what + " must be a list");
+    T items;
+    for (const nlohmann::json& item : value) items.push_back(Value<typename T::value_type>(item, what + " entry"));
+    return items;
+  }
+  try {
+    return value.template get<T>();
+  } catch (const nlohmann::json::exception&) {
+    throw BadRequest(what + " has the wrong type");
+  }
+}
+
+template <typename T>
 T Field(const nlohmann::json& object, const char* name) {
   auto it = object.find(name);
   if (it == object.end()) throw BadRequest(std::string("missing \"") + name + "\"");
-  // nlohmann converts between number kinds and truncates; a test that sends
-  // 1.5 or "3" as a count should hear about it instead.
-  if constexpr (std::is_same_v<T, bool>) {
-    if (!it->is_boolean()) throw BadRequest(std::string("\"") + name + "\" must be true or false");
-  } else if constexpr (std::is_integral_v<T>) {
-    if (!it->is_number_integer()) throw BadRequest(std::string("\"") + name + "\" must be an integer");
-    if (it->is_number_unsigned()
-            ? it->template get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max())
-            : it->template get<int64_t>() < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
-                  it->template get<int64_t>() > static_cast<int64_t>(std::numeric_limits<T>::max()))
-      throw BadRequest(std::string("\"") + name + "\" is out of range");
-  } else if constexpr (std::is_same_v<T, std::string>) {
-    if (!it->is_string()) throw BadRequest(std::string("\"") + name + "\" must be a string");
-  }
-  try {
-    return it->template get<T>();
-  } catch (const nlohmann::json::exception&) {
-    throw BadRequest(std::string("\"") + name + "\" has the wrong type");
-  }
+  return Value<T>(*it, std::string("\"") + name + "\"");
 }
 
 template <typename T>

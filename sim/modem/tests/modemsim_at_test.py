@@ -224,6 +224,20 @@ class Control(SimTestCase):
             self.assertTrue(reply["error"], line)
         self.assertTrue(self.sim.ok(cmd="storage")["ok"])
 
+    def test_numbers_that_do_not_fit_and_an_empty_order_are_refused(self):
+        for request, error in ((dict(mode="delay", ms=1e10), '"ms" must be an integer'),
+                               (dict(mode="delay", ms=4294967596), '"ms" is out of range'),
+                               (dict(mode="signal", value=2**32 + 5), '"value" is out of range')):
+            reply = self.sim.control(cmd="fault", **request)
+            self.assertEqual(reply, {"ok": False, "error": error})
+        for order in ([], [1, 4294967298], [2, 1.0]):
+            reply = self.sim.control(cmd="inject", parts=2, order=order, **{"from": "10086", "text": "abcdef"})
+            self.assertFalse(reply["ok"], order)
+            self.assertIn('"order"', reply["error"])
+        faults = self.sim.ok(cmd="fault", mode="sim_not_ready", on=False)["faults"]
+        self.assertEqual((faults["delay_ms"], faults["signal"]), (0, 23))
+        self.assertEqual(self.sim.ok(cmd="storage")["messages"], [])
+
     def test_full_storage_stores_nothing(self):
         self.sim.ok(cmd="fault", mode="prestore", count=2)
         reply = self.sim.control(cmd="inject", parts=3, **{"from": "10086", "text": "abcdef"})

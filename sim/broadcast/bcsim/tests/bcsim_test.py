@@ -289,10 +289,15 @@ class InfoPort(SimTestCase):
         for request in [dict(cmd="add_terminal", id=1), dict(cmd="set_terminal", id=999, online=True),
                         dict(cmd="set_terminal", id=1, ip="10.0.0"), dict(cmd="set_terminal", id=1, fault="5"),
                         dict(cmd="remove_area", id=42), dict(cmd="load", scenario={"terminalz": []}),
-                        dict(cmd="fail", command="session nuke"), dict(cmd="frobnicate")]:
+                        dict(cmd="fail", command="session nuke"), dict(cmd="frobnicate"),
+                        # members that are no terminal ids, rather than truncated or wrapped ones
+                        dict(cmd="add_area", id=8, members=[1e10]), dict(cmd="add_area", id=9, members=[4294967297]),
+                        dict(cmd="set_area", id=7, members=[300, 1.5])]:
             reply = self.sim.control(**request)
             self.assertFalse(reply["ok"], request)
             self.assertTrue(reply["error"])
+        self.assertEqual([(a["id"], a["members"][:2]) for a in self.sim.ok(cmd="scenario")["areas"]],
+                         [(1, [1, 2]), (7, [300, 5])])
         self.sim.sock.sendall(b"not json\n")
         self.assertFalse(json.loads(self.sim.replies.readline())["ok"])
         self.assertEqual(self.sim.ok(cmd="scenario")["terminals"][0]["ip"], "10.0.0.1")
@@ -405,6 +410,12 @@ class Startup(unittest.TestCase):
 
 class Robustness(SimTestCase):
     scenario = {"generate": {"terminals": 3000}}
+
+    def test_many_generated_areas_load_without_stalling_the_simulator(self):
+        started = time.monotonic()
+        self.assertEqual(self.sim.ok(cmd="load", scenario={"generate": {"areas": 100000}})["areas"], 100000)
+        self.assertLess(time.monotonic() - started, 3)
+        self.assertEqual(self.logged_on().command("session new a\t65794\t500\t10"), b"000 1")
 
     def test_slow_and_many_clients_do_not_hold_up_others(self):
         # A client that asks for a long list and never reads it.

@@ -1,0 +1,50 @@
+// bcsim's control requests, one JSON object a line, each input on a fresh
+// simulated platform. Every line gets one JSON reply that says ok or why not.
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "fuzz/fuzz_check.h"
+#include "sim/broadcast/bcsim/control_protocol.h"
+
+namespace {
+
+using nlohmann::json;
+
+// "load" with a path reads a file: left out, as the fuzzer would name
+// devices and block on them.
+bool ReadsAFile(std::string_view line) {
+  json request = json::parse(line, nullptr, false);
+  return request.is_object() && request.contains("path");
+}
+
+bool PortSwitch(const std::string& port, bool, std::string& error) {
+  if (port == "command" || port == "data" || port == "info") return true;
+  error = "no port \"" + port + "\"";
+  return false;
+}
+
+// One JSON object that says ok, or not ok with a reason: the keys come in
+// order, so a refusal is exactly {"error":"...","ok":false}.
+bool Answered(const std::string& reply) {
+  constexpr std::string_view kRefused = "{\"error\":\"";
+  if (reply.find("\"ok\":true") != std::string::npos) return reply.starts_with("{") && reply.ends_with("}");
+  return reply.starts_with(kRefused) && reply.size() > kRefused.size() && reply[kRefused.size()] != '"' &&
+         reply.ends_with("\",\"ok\":false}");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  bcsim::PlatformState state;
+  bcsim::ControlProtocol protocol(state, PortSwitch);
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  while (!text.empty()) {
+    std::string_view line = text.substr(0, text.find('\n'));
+    text.remove_prefix(std::min(text.size(), line.size() + 1));
+    if (ReadsAFile(line)) continue;
+    FUZZ_CHECK(Answered(protocol.Handle(line, 0)));
+  }
+  return 0;
+}

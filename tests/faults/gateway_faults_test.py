@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""Faults the gateway meets on its way to the broadcast server: the server
+down or stalled, the terminal list cut short, and a temp/ folder it cannot
+write. Each message either plays in full on its terminals or its row fails;
+the gateway goes on with the next one."""
+import os
+import unittest
+
+from fault_matrix import Installation, wait_until
+
+AUTHORISED = "13911112222"
+EVERYONE = "13500000000"  # not in the table: the whole terminal list hears it
+
+
+class GatewayFaults(unittest.TestCase):
+    def start(self, regular=0):
+        self.site = Installation(self, heraldo=True, pat={AUTHORISED: "3,7,"}, regular=regular, delay=1,
+                                 terminals=12)
+        self.heraldo, self.bcsim = self.site.heraldo, self.site.bcsim
+
+    def message(self, sender, text):
+        """Injects an SMS and returns its row's final state once it has one."""
+        self.site.inject(sender, text)
+        finished = wait_until(lambda: [s for s in self.site.row_states(text) if s in ("短信播放完成", "短信播放失败")],
+                              30)
+        self.assertTrue(finished, "\n".join(self.heraldo.lines))
+        return finished[0]
+
+    def sessions(self):
+        return self.bcsim.ok(cmd="sessions")["sessions"]
+
+    def assert_last_played_in_full(self, terminals):
+        """The last session went through start and removal on `terminals` and received the spoken file whole."""
+        session = wait_until(lambda: [s for s in self.sessions() if s["state"] == "removed"
+                                      and any(text_file(f) for f in s["received"]["files"])][-1:], 10)
+        self.assertTrue(session, self.sessions())
+        session = session[-1]
+        self.assertEqual([e["event"] for e in session["events"]], ["new", "add_term", "start", "stop", "remove"])
+        self.assertEqual(session["terminals"], terminals)
+        spoken = [f for f in session["received"]["files"] if text_file(f)]
+        self.assertTrue(spoken[0]["ended"] and spoken[0]["frames"] > 0, session)
+
+    def test_a_server_down_or_stalled_fails_the_row_and_the_next_one_plays(self):
+        self.start()
+        self.bcsim.ok(cmd="port_down", port="command")
+        self.bcsim.ok(cmd="port_down", port="data")
+        self.assertEqual(self.message(AUTHORISED, "服务器停止时"), "短信播放失败")
+        self.bcsim.ok(cmd="port_up", port="command")
+        self.bcsim.ok(cmd="port_up", port="data")
+        self.assertEqual(self.message(AUTHORISED, "服务器恢复后"), "短信播放完成")
+        self.assert_last_played_in_full([3, 7])
+
+        for command in ("session new", "session add_term", "session set"):
+            # The played row's session leaves the server a moment later; the stall is not for its commands.
+            self.assertTrue(wait_until(lambda: all(s["state"] in ("created", "removed") for s in self.sessions()), 10))
+            before = len(self.sessions())
+            self.bcsim.ok(cmd="stall", command=command, count=1)
+            self.assertEqual(self.message(AUTHORISED, "卡住的" + command), "短信播放失败", command)
+            # No session is left started that the row does not show as playing.
+            self.assertFalse([s for s in self.sessions()[before:] if s["state"] == "started"], command)
+            self.assertEqual(self.message(AUTHORISED, "之后的" + command), "短信播放完成", command)
+        self.assertTrue(self.heraldo.proc.poll() is None)
+
+    def test_a_terminal_list_cut_short_fails_the_row_rather_than_playing_to_part_of_the_installation(self):
+        self.start(regular=1)
+        self.bcsim.ok(cmd="term_list_close", after=5, count=1)
+        self.assertEqual(self.message(EVERYONE, "名单中断"), "短信播放失败")
+        self.assertFalse([s for s in self.sessions() if s["terminals"] != list(range(1, 13))], self.sessions())
+        self.assertEqual(self.message(EVERYONE, "名单完整"), "短信播放完成")
+        self.assert_last_played_in_full(list(range(1, 13)))
+
+    def test_an_unwritable_temp_fails_the_row_says_why_and_the_gateway_goes_on(self):
+        self.start()
+        temp = os.path.join(self.heraldo.home, "temp")
+        os.rmdir(temp)
+        with open(temp, "w"):  # a file where the folder should be: root cannot write into it either
+            pass
+        self.assertEqual(self.message(AUTHORISED, "无法生成声音"), "短信播放失败")
+        with open(os.path.join(self.heraldo.home, "log.txt"), "rb") as log:
+            lines = log.read().decode("gbk").split("\r\n")
+        reason = [line for line in lines if "MP3" in line or "mp3" in line]
+        self.assertTrue(any("temp" in line for line in reason), lines)
+        self.assertFalse(any(text_file(f) for s in self.sessions() for f in s["received"]["files"]))
+
+        os.remove(temp)
+        self.assertEqual(self.message(AUTHORISED, "恢复之后"), "短信播放完成")
+        self.assert_last_played_in_full([3, 7])
+        self.assertTrue(os.path.isdir(temp))
+
+
+def text_file(received):
+    """Whether a file the server received is a message's speech, not the lead-in."""
+    return received["path"] is not None and os.path.basename(received["path"]).startswith(("139", "135"))
+
+
+if __name__ == "__main__":
+    unittest.main()
