@@ -11,6 +11,7 @@
 #include "gateway/broadcast_server_settings.h"
 #include "platform/codepage/codepage.h"
 #include "tests/e2e/support/bc_sim.h"
+#include "tests/e2e/support/broadcast_log_capture.h"
 #include "tests/e2e/support/modem_sim.h"
 
 namespace {
@@ -20,17 +21,13 @@ class BroadcastAgent : public ::testing::Test {
   void SetUp() override {
     sim = std::make_unique<BcSim>(nlohmann::json{{"generate", {{"terminals", 12}, {"areas", 3}}}});
     sim->Call({{"cmd", "framing"}, {"quiet_ms", 5}});
-    auto& settings = BroadcastServerSettings::Instance();
-    settings.serverAddress = "127.0.0.1";
-    settings.cmdPort = sim->cmdPort();
-    RegisterLogger(BROADCAST_LOG_CATEGORY, LogLevel::Debug);
-    AddLogSink(BROADCAST_LOG_CATEGORY,
-               [this](const char*, const std::string& line) { logged.push_back(codepage::GbkToUtf8(line)); });
+    capture = std::make_unique<BroadcastLogCapture>(*sim);
   }
-  void TearDown() override { RemoveLogger(BROADCAST_LOG_CATEGORY); }
+  void TearDown() override { capture.reset(); }
 
   std::unique_ptr<BcSim> sim;
-  std::vector<std::string> logged;
+  std::unique_ptr<BroadcastLogCapture> capture;
+  std::vector<std::string>& logged() { return capture->lines; }
 };
 
 TEST_F(BroadcastAgent, LongCommandsGoInPiecesOfAtMost1024Bytes) {
@@ -97,8 +94,8 @@ TEST_F(BroadcastAgent, RefusedSessionGivesMinusOneAndOneLogLine) {
   BCAgent agent;
   EXPECT_EQ(agent.createSession("nope", SESSION_KIND, 500, 10, {1}), -1);
   EXPECT_FALSE(agent.connected());
-  ASSERT_EQ(logged.size(), 1u);
-  EXPECT_EQ(logged[0], "创建会话失败,(401 simulated failure)");
+  ASSERT_EQ(logged().size(), 1u);
+  EXPECT_EQ(logged()[0], "创建会话失败,(401 simulated failure)");
 }
 
 // A reply that never comes leaves nothing to log but the command itself.
@@ -113,8 +110,8 @@ TEST_F(BroadcastAgent, AnUnansweredCommandIsLoggedWithItsText) {
     BCAgent agent;
     agent.removeSession(7);
   }
-  EXPECT_EQ(logged, (std::vector<std::string>{"创建会话失败,(session new nope\t65794\t500\t10)",
-                                              "删除会话失败, (session rm 7)"}));
+  EXPECT_EQ(logged(), (std::vector<std::string>{"创建会话失败,(session new nope\t65794\t500\t10)",
+                                                "删除会话失败, (session rm 7)"}));
 }
 
 TEST_F(BroadcastAgent, RefusedTerminalsThrowAndRemoveNothing) {

@@ -17,6 +17,7 @@
 #include "gateway/dialogs/term_list_source.h"
 #include "platform/codepage/codepage.h"
 #include "tests/e2e/support/bc_sim.h"
+#include "tests/e2e/support/broadcast_log_capture.h"
 
 namespace {
 
@@ -51,17 +52,13 @@ class TermListOutOfMemory : public ::testing::Test {
     sim->Call({{"cmd", "term_list_extra"},
                {"lines", {"000 77\t" + std::string(50000, 'x') + "\t1.2.3.4\t0\t1\t0\t0\n"}},
                {"at", 1}});
-    auto& settings = BroadcastServerSettings::Instance();
-    settings.serverAddress = "127.0.0.1";
-    settings.cmdPort = sim->cmdPort();
-    RegisterLogger(BROADCAST_LOG_CATEGORY, LogLevel::Debug);
-    AddLogSink(BROADCAST_LOG_CATEGORY,
-               [this](const char*, const std::string& line) { logged.push_back(codepage::GbkToUtf8(line)); });
+    capture = std::make_unique<BroadcastLogCapture>(*sim);
   }
-  void TearDown() override { RemoveLogger(BROADCAST_LOG_CATEGORY); }
+  void TearDown() override { capture.reset(); }
 
   std::unique_ptr<BcSim> sim;
-  std::vector<std::string> logged;
+  std::unique_ptr<BroadcastLogCapture> capture;
+  std::vector<std::string>& logged() { return capture->lines; }
 };
 
 TEST_F(TermListOutOfMemory, TheAgentThrowsItsExceptionAndTheCallersSeeNoTerminals) {
@@ -83,8 +80,8 @@ TEST_F(TermListOutOfMemory, TheAgentThrowsItsExceptionAndTheCallersSeeNoTerminal
     EXPECT_TRUE(ServerTermListSource().TermList().empty());   // the entry dialog
     EXPECT_TRUE(ServerBroadcast().AllTerminalIds().empty());  // a broadcast to every terminal
   }
-  ASSERT_EQ(logged.size(), 1u);
-  EXPECT_EQ(logged[0].rfind("内存分配失败", 0), 0u) << logged[0];
+  ASSERT_EQ(logged().size(), 1u);
+  EXPECT_EQ(logged()[0].rfind("内存分配失败", 0), 0u) << logged()[0];
 
   // With the memory there, the same reply gives every terminal.
   EXPECT_EQ(ServerBroadcast().AllTerminalIds(), (std::vector<int>{1, 77, 2, 3}));
