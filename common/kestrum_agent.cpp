@@ -112,6 +112,20 @@ void KestrumAgent::GetModemSettings(int& port, int& rate) {
   rate = rate_;
 }
 
+void KestrumAgent::SetSendObserver(SendObserver observer) {
+  ACE_Guard<ACE_Thread_Mutex> guard(sendLock_);
+  sendObserver_ = std::move(observer);
+}
+
+void KestrumAgent::Tell(const SmsRecord& record, SendOutcome outcome) {
+  SendObserver observer;
+  {
+    ACE_Guard<ACE_Thread_Mutex> guard(sendLock_);
+    observer = sendObserver_;
+  }
+  if (observer) observer(record, outcome);
+}
+
 ACE_THR_FUNC_RETURN KestrumAgent::WorkerThread(void* self) {
   static_cast<KestrumAgent*>(self)->WorkerLoop();
   return 0;
@@ -228,6 +242,7 @@ bool KestrumAgent::SendOnce() {
   request.MakeSmsSubmit(submit);
   if (!Exchange(request)) {
     ++unacknowledged_;  // the message is not put back
+    Tell(record, SendOutcome::Lost);
     return false;
   }
   if (reply_.modemState) {
@@ -239,10 +254,12 @@ bool KestrumAgent::SendOnce() {
       toSend_.push_front(record);
     } else {
       ++unacknowledged_;
+      Tell(record, SendOutcome::Refused);
     }
     return TakeState(*reply_.modemState);
   }
   ++acknowledged_;
+  Tell(record, SendOutcome::Accepted);
   return true;
 }
 

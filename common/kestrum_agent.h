@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +30,11 @@ struct SmsRecord {
   char text[2048];
 };
 
+// What became of one SMS the agent handed to the service: taken, turned away
+// by a ready service (its queue full, say), or lost with the connection.
+enum class SendOutcome { Accepted, Refused, Lost };
+using SendObserver = std::function<void(const SmsRecord&, SendOutcome)>;
+
 inline constexpr const char* AGENT_CREATE_ERROR = "Creat KestrumAgnet failed!";
 
 class KestrumAgent {
@@ -48,6 +54,9 @@ class KestrumAgent {
   // before the modem is ready.
   bool QueueSend(const char* centre, const char* peer, const char* text, uint8_t dcs);
   void GetModemSettings(int& port, int& rate);
+  // Hears, on the worker thread, the end of every queued SMS, so that a
+  // message that was queued and then refused is not reported as sent.
+  void SetSendObserver(SendObserver observer);
 
   bool ConnectRequested() const { return connectRequested_; }
   // SMS the service acknowledged, and SMS it dropped: answered with a state
@@ -73,6 +82,7 @@ class KestrumAgent {
   bool Exchange(const TpBuffer& request);
   // A state reply sets or clears modemReady; false when the state is not ready.
   bool TakeState(const TpModemStatus& status);
+  void Tell(const SmsRecord& record, SendOutcome outcome);
   void DropConnection();
 
   std::atomic<bool> running_{false};
@@ -96,4 +106,5 @@ class KestrumAgent {
   std::deque<SmsRecord> received_;
   ACE_Thread_Mutex sendLock_;
   std::deque<SmsRecord> toSend_;
+  SendObserver sendObserver_;  // guarded by sendLock_
 };

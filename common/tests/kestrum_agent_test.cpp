@@ -185,6 +185,12 @@ TEST(KestrumAgent, SendModeHandsOverQueuedMessagesAndCountsAcks) {
     return Bytes(b);
   });
   KestrumAgent agent(AGENT_MODE_SEND);
+  std::mutex endsLock;
+  std::vector<std::pair<std::string, SendOutcome>> ends;
+  agent.SetSendObserver([&](const SmsRecord& sms, SendOutcome outcome) {
+    std::lock_guard lock(endsLock);
+    ends.emplace_back(sms.text, outcome);
+  });
   EXPECT_FALSE(agent.QueueSend("8613800100500", "13912345678", "early", 8));  // not ready yet
   agent.SetServicePort(service.port());
   agent.Connect(3, 9600, "127.0.0.1");
@@ -195,6 +201,11 @@ TEST(KestrumAgent, SendModeHandsOverQueuedMessagesAndCountsAcks) {
   ASSERT_TRUE(agent.QueueSend("8613800100500", "13912345678", "refuse", 0));
   ASSERT_TRUE(WaitUntil([&] { return agent.AcknowledgedCount() + agent.UnacknowledgedCount() == 2; }, 5));
   EXPECT_EQ(agent.AcknowledgedCount(), 1u);
+  {
+    std::lock_guard lock(endsLock);  // the queued-then-refused message is not taken for a sent one
+    EXPECT_EQ(ends, (std::vector<std::pair<std::string, SendOutcome>>{{"\xBE\xAF\xB1\xA8", SendOutcome::Accepted},
+                                                                      {"refuse", SendOutcome::Refused}}));
+  }
   auto submits = service.requests();
   std::erase_if(submits, [](const TpMessage& m) { return !m.smsSubmit; });
   ASSERT_EQ(submits.size(), 2u);

@@ -5,6 +5,7 @@
 #include <syslog.h>
 
 #include "gateway/app/gateway_core.h"
+#include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
 #include "gateway/pipeline/heraldo_view_logic.h"
@@ -34,6 +35,11 @@ int RunHeadlessGateway() {
     ReportLine(GatewayStartFailureText(failure));
     return 1;
   }
+  // The broadcast client's failure lines say why a row failed; with no
+  // window to look at, they are the only place the operator learns it.
+  RegisterLogger(BROADCAST_LOG_CATEGORY, LogLevel::Error);
+  AddLogSink(BROADCAST_LOG_CATEGORY,
+             [](const char*, const std::string& line) { ReportLine("broadcast: " + codepage::GbkToUtf8(line)); });
   HeraldoViewLogic& logic = *core->view;
   auto& rows = logic.rows();
   rows.SetObserver({[&](size_t row) { ReportLine(RowLine("row added", rows[row])); }, nullptr,
@@ -67,6 +73,7 @@ int RunHeadlessGateway() {
   ReportLine("Heraldo stopping");
   logic.LogAllRows();
   core.reset();  // sessions removed, agent joined
+  RemoveLogger(BROADCAST_LOG_CATEGORY);
   closelog();
   return 0;
 }

@@ -115,6 +115,9 @@ int BCAgent::createSession(const std::string& name, int kind, int sessionPriorit
     std::snprintf(text, COMMAND_BUFFER_SIZE, "session add_term %d,%s", number, ids.c_str());
     if (!sendCommand(text)) {
       WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, Gbk("添加终端失败, (%s)").c_str(), text);
+      // The caller never learns the number, so the session would stay at the
+      // server for ever: it is removed here, before the failure is raised.
+      removeSession(number);
       throw Exception(Gbk("添加终端失败"), BC_SOURCE("BCAgent::createSession"));
     }
   }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <syslog.h>
 
@@ -30,6 +31,14 @@ int RunHeadlessMonitor() {
     ReportLine(error);
     return 1;
   }
+  // A queued SMS can still be refused by the service (its queue full) or lost
+  // with the connection: the operator hears its end, not only its start.
+  core->agent->SetSendObserver([](const SmsRecord& sms, SendOutcome outcome) {
+    static constexpr const char* kEnds[] = {"sms accepted by the service: ", "sms refused by the service: ",
+                                            "sms lost with the connection to the service: "};
+    ReportLine(kEnds[static_cast<int>(outcome)] + std::string(sms.peer, strnlen(sms.peer, sizeof sms.peer)) + " " +
+               codepage::GbkToUtf8(std::string(sms.text, strnlen(sms.text, sizeof sms.text))));
+  });
   MonitorSettings& settings = core->settings;
   TerminalAcquisition& acquisition = *core->acquisition;
   AcquisitionLookup& lookup = *core->lookup;

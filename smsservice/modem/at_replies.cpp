@@ -59,6 +59,12 @@ int ParseStorage(std::string_view reply) {
   return used != 0 ? static_cast<int>(total) : 0;
 }
 
+int StoredCount(std::string_view reply) {
+  auto rest = After(reply, "+CPMS:");
+  long used = rest ? ScanDecimal(*rest).value_or(0) : 0;
+  return used > 0 && used <= INT16_MAX ? static_cast<int>(used) : 0;
+}
+
 bool HasPrompt(std::string_view collected) { return Contains(collected, "\r\n> "); }
 
 ReplyVerdict JudgeReply(std::string_view collected) {

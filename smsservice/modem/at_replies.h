@@ -16,6 +16,8 @@ bool CheckSignal(std::string_view reply);
 bool CheckRegistration(std::string_view reply);
 // "+CPMS: used,total,...": the slots to empty, total when any is used, else 0.
 int ParseStorage(std::string_view reply);
+// "+CPMS: used,...": the messages the storage holds, 0 when not told.
+int StoredCount(std::string_view reply);
 
 // The "\r\n> " that invites the message after "AT+CMGS", wherever the reads
 // that brought it were cut.

@@ -62,8 +62,8 @@ std::string_view Ask(const char* command, int pauseMs, char (&area)[kReplyArea +
 }
 
 // Chooses the phone's own storage, else the SIM's; returns the slots to
-// empty, or -1 when neither storage answers.
-int SelectStorage(char (&area)[kReplyArea + 1]) {
+// empty, or -1 when neither storage answers, and tells how many it holds.
+int SelectStorage(char (&area)[kReplyArea + 1], int& stored) {
   std::string_view reply = Ask("AT+CPMS=\"ME\"\r\n", 400, area);
   if (!HasOk(reply)) {
     reply = Ask("AT+CPMS=\"SM\"\r\n", 400, area);
@@ -72,6 +72,7 @@ int SelectStorage(char (&area)[kReplyArea + 1]) {
       return -1;
     }
   }
+  stored = StoredCount(reply);
   return ParseStorage(reply);
 }
 
@@ -129,9 +130,13 @@ bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms
     std::string_view reply = Ask(step.command, step.pauseMs, area);
     if (!step.passes(reply)) return Failed(step.command, reply);
   }
-  int slots = SelectStorage(area);
+  int stored = 0;
+  int slots = SelectStorage(area, stored);
   if (slots < 0) return false;
   if (kept) KeepUnread(*kept);
+  else if (stored > 0)  // what arrived while the service was away is gone: say so, and how to keep it
+    activity_log::Log(LOG_WARNING, "%d SMS in the modem's storage discarded at start-up (--keep-stored keeps them)",
+                      stored);
   if (!EmptyStorage(slots, area, cancelled)) return false;
   Ask("AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested
   return true;

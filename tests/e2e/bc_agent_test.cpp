@@ -114,7 +114,7 @@ TEST_F(BroadcastAgent, AnUnansweredCommandIsLoggedWithItsText) {
                                                 "删除会话失败, (session rm 7)"}));
 }
 
-TEST_F(BroadcastAgent, RefusedTerminalsThrowAndRemoveNothing) {
+TEST_F(BroadcastAgent, RefusedTerminalsThrowAndLeaveNoSessionAtTheServer) {
   sim->Call({{"cmd", "fail"}, {"command", "session add_term"}});
   BCAgent agent;
   try {
@@ -125,7 +125,9 @@ TEST_F(BroadcastAgent, RefusedTerminalsThrowAndRemoveNothing) {
     EXPECT_EQ(e.source().function, "BCAgent::createSession");
   }
   EXPECT_TRUE(agent.loggedOn());  // the caller's destruction sends "quit"
-  for (const auto& line : sim->Commands()) EXPECT_EQ(line.find("session rm"), std::string::npos);
+  auto sessions = sim->Call({{"cmd", "sessions"}})["sessions"];
+  ASSERT_EQ(sessions.size(), 1u);
+  EXPECT_EQ(sessions[0]["state"], "removed");
 }
 
 TEST_F(BroadcastAgent, RefusedLogonClosesWithoutQuitAndAGoodOneAlwaysQuits) {

@@ -146,6 +146,8 @@ class ServiceWithModem(unittest.TestCase):
         self.q.launch()
         self.q.open_ready()
         self.assertEqual(self.q.quillonctl("fetch", "--timeout", "3").stdout, "")
+        self.assertIn("1 SMS in the modem's storage discarded at start-up (--keep-stored keeps them)",
+                      self.q.output())
 
         self.q.end_program()
         long_text = "停电通知：明天上午九点至十一点，三号楼和四号楼停电检修，请提前做好准备。" * 2

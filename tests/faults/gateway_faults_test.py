@@ -50,14 +50,19 @@ class GatewayFaults(unittest.TestCase):
         self.assertEqual(self.message(AUTHORISED, "服务器恢复后"), "短信播放完成")
         self.assert_last_played_in_full([3, 7])
 
+        said = {"session new": "创建会话失败", "session add_term": "添加终端失败", "session set": "启动会话失败"}
         for command in ("session new", "session add_term", "session set"):
             # The played row's session leaves the server a moment later; the stall is not for its commands.
-            self.assertTrue(wait_until(lambda: all(s["state"] in ("created", "removed") for s in self.sessions()), 10))
-            before = len(self.sessions())
+            self.assertTrue(wait_until(lambda: all(s["state"] == "removed" for s in self.sessions()), 10))
+            before, heard = len(self.sessions()), len(self.heraldo.lines)
             self.bcsim.ok(cmd="stall", command=command, count=1)
             self.assertEqual(self.message(AUTHORISED, "卡住的" + command), "短信播放失败", command)
-            # No session is left started that the row does not show as playing.
-            self.assertFalse([s for s in self.sessions()[before:] if s["state"] == "started"], command)
+            # No session is left at the server that the row does not show as playing.
+            self.assertTrue(wait_until(lambda: all(s["state"] == "removed" for s in self.sessions()[before:]), 10),
+                            self.sessions()[before:])
+            self.assertTrue([line for line in self.heraldo.lines[heard:]
+                             if line.startswith("broadcast: " + said[command]) and command in line],
+                            "\n".join(self.heraldo.lines[heard:]))
             self.assertEqual(self.message(AUTHORISED, "之后的" + command), "短信播放完成", command)
         self.assertTrue(self.heraldo.proc.poll() is None)
 

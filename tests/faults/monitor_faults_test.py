@@ -4,7 +4,7 @@ running monitor (it polls every 10 s)."""
 import time
 import unittest
 
-from fault_matrix import Installation, line_after, sent_messages, wait_for_sent
+from fault_matrix import Installation, line_after, sent_messages, wait_for_sent, wait_until
 
 INSTALLATION_ALERT = "已有60个终端离线，占总数的60%，具体终端列表可联系系统管理员查询。"
 
@@ -17,9 +17,10 @@ class MonitorFaults(unittest.TestCase):
         bcsim.ok(cmd="info_down")
         self.assertTrue(line_after(vigimon, seen, "status 1: 系统连接错误", 15), "\n".join(vigimon.lines))
         # What changes meanwhile cannot be read; a failed poll is no reason to alert.
+        # One whole poll interval passes, so that a poll fails after the change.
         for terminal in range(1, 61):
             bcsim.ok(cmd="set_terminal", id=terminal, online=False)
-        time.sleep(1)
+        time.sleep(11)
         down = vigimon.lines[seen:]
         self.assertFalse([line for line in down if line.startswith("sms ")], "\n".join(down))
 
@@ -31,6 +32,8 @@ class MonitorFaults(unittest.TestCase):
         self.assertIn(("+8613900000001", INSTALLATION_ALERT), sent)
         self.assertEqual(sorted(number for number, _ in sent),
                          ["+8613800000001", "+8613800000002", "+8613900000001", "+8613900000002"])
+        accepted = lambda: [line for line in vigimon.lines[back:] if line.startswith("sms accepted by the service: ")]
+        self.assertTrue(wait_until(lambda: len(accepted()) == 4, 5), "\n".join(vigimon.lines[back:]))
         # The next poll finds nothing new: no alert twice.
         polled = len(vigimon.lines)
         time.sleep(11)

@@ -33,6 +33,9 @@ TEST(StorageReply, TotalOnlyWhenSomethingIsStored) {
   EXPECT_EQ(ParseStorage("\r\n+CPMS: 2\r\n"), 0);  // no total
   EXPECT_EQ(ParseStorage("\r\nOK\r\n"), 0);
   EXPECT_EQ(ParseStorage("\r\n+CPMS: 1,99999999\r\n"), 0);  // nonsense total deletes nothing
+  EXPECT_EQ(StoredCount("AT+CPMS=\"SM\"\r\r\n+CPMS: 3,20,3,20,3,20\r\n\r\nOK\r\n"), 3);
+  EXPECT_EQ(StoredCount("\r\nOK\r\n"), 0);
+  EXPECT_EQ(StoredCount("\r\n+CPMS: -4,20\r\n"), 0);
 }
 
 TEST(ReplyVerdict, OkBeforeErrorAndNothingUntilFinal) {
