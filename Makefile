@@ -1,7 +1,7 @@
 # Entry points; CMake does the real work.
 JOBS ?= 2
 
-.PHONY: all deps build test demo demo-windows screenshots sanitize fuzz bench format clean
+.PHONY: all deps build test package package-check demo demo-windows screenshots sanitize fuzz bench format clean
 
 all: build
 
@@ -14,6 +14,16 @@ build: deps
 
 test: build
 	@ctest --preset default -j$(JOBS)
+
+# The Debian packages quillon, heraldo and vigimon, in build/packages/.
+package: build
+	@cd build && cpack --config CPackConfig.cmake >/dev/null
+	@ls build/packages/*.deb
+
+# For a throwaway machine only: installs the packages with apt, runs them,
+# purges them and checks nothing is left (packaging/package-check.sh).
+package-check: package
+	@packaging/package-check.sh build/packages
 
 demo: build
 	@scripts/demo.sh

@@ -6,9 +6,14 @@
 #include "monitor/app/headless_monitor.h"
 #include "monitor/app/windowed_monitor.h"
 #include "platform/ui/qt/display.h"
+#include "quillon_version.h"
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadlessMonitor();
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("Vigimon %s\n", kQuillonVersion);
+    return 0;
+  }
   if (argc == 3 && std::strcmp(argv[1], "--export") == 0 && argv[2][0] != '\0') return RunExportCommand(argv[2]);
   if (argc == 1) {
     if (DisplayAvailable()) return RunWindowedMonitor(argc, argv);
@@ -21,6 +26,7 @@ int main(int argc, char** argv) {
       "usage: Vigimon                 the window, in the notification area\n"
       "       Vigimon --headless\n"
       "       Vigimon --export FILE.xls\n"
+      "       Vigimon --version\n"
       "Settings live in Vigimon.ini in the program's directory, or in $VIGIMON_HOME.\n",
       stderr);
   return argc == 2 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;

@@ -53,8 +53,12 @@ class ClassesRoot : public Registry {
 }  // namespace
 
 std::string SystemRegistryPath() {
-  const std::string path = Environment("QUILLON_REGISTRY");
-  return path.empty() ? "/var/lib/quillon/registry" : path;
+  if (std::string path = Environment("QUILLON_REGISTRY"); !path.empty()) return path;
+  // The state directory systemd gives the service (the first, should it be
+  // given several); the same folder as the default unless a unit moves it.
+  const std::string state = Environment("STATE_DIRECTORY");
+  if (!state.empty() && state.front() == '/') return state.substr(0, state.find(':')) + "/registry";
+  return "/var/lib/quillon/registry";
 }
 
 std::string UserRegistryPath() {

@@ -42,7 +42,8 @@ std::unique_ptr<Registry> OpenRegistryFile(const std::string& path);
 // store when `perUser`, else to the system's.
 std::unique_ptr<Registry> OpenClassesRoot(bool perUser);
 
-// $QUILLON_REGISTRY, else /var/lib/quillon/registry.
+// $QUILLON_REGISTRY, else "registry" in the service's $STATE_DIRECTORY, else
+// /var/lib/quillon/registry.
 std::string SystemRegistryPath();
 // $QUILLON_USER_REGISTRY, else $XDG_CONFIG_HOME/quillon/registry, else
 // <home>/.config/quillon/registry with home from $HOME or the password file.

@@ -29,8 +29,9 @@ class ServiceManager {
   // told.
   virtual bool Exists(const std::string& name) = 0;
   // Installs a service that runs `programPath` (a full path, quoted here as
-  // the manager needs) without arguments. kErrorServiceExists when one of
-  // that name is installed.
+  // the manager needs) with only the options the administrator adds in the
+  // service's options file. kErrorServiceExists when one of that name is
+  // installed.
   virtual long Create(const std::string& name, const std::string& programPath, const ServiceSettings& settings) = 0;
   // Keeps the program, replaces the settings. kErrorServiceDoesNotExist when
   // none of that name is installed.

@@ -53,7 +53,7 @@ class SystemdServiceManager : public ServiceManager {
 
   long Create(const std::string& name, const std::string& programPath, const ServiceSettings& settings) override {
     if (Exists(name)) return kErrorServiceExists;
-    const auto execStart = ExecStartLine(programPath);
+    const auto execStart = ExecStartLine(name, programPath);
     if (!execStart) return kErrorInvalidParameter;
     return Write(name, *execStart, settings);
   }
@@ -88,7 +88,7 @@ class SystemdServiceManager : public ServiceManager {
   std::string BootLinkPath(const std::string& name) const { return WantsPath() + "/" + UnitFileName(name); }
 
   long Write(const std::string& name, const std::string& execStart, const ServiceSettings& settings) {
-    if (!profile::ReplaceFileAtomically(UnitPath(name), RenderUnit(execStart, settings))) {
+    if (!profile::ReplaceFileAtomically(UnitPath(name), RenderUnit(name, execStart, settings))) {
       return ::access(directory_.c_str(), W_OK) != 0 ? ErrorFromErrno(errno) : kErrorCantWrite;
     }
     const long error = SetBootLink(name, settings.startAtBoot);

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "common/tp_packet.h"
+#include "quillon_version.h"
 #include "tools/quillonctl/client_commands.h"
 #include "tools/quillonctl/command_line.h"
 #include "tools/quillonctl/packet_commands.h"
 #include "tools/quillonctl/pdu_commands.h"
+#include "tools/quillonctl/udev_rule_command.h"
 
 namespace {
 
@@ -22,6 +24,8 @@ constexpr const char* kUsage =
     "  open [--com P] [--baud B] [--wait SECONDS]\n"
     "  send [--com P] [--baud B] --centre DIGITS --to DIGITS --text TEXT [--dcs N] [--timeout S]\n"
     "  fetch [--com P] [--baud B] [--count N] [--timeout SECONDS]\n"
+    "  udev-rule --com P --device PATH   a udev rule linking PATH's modem as /dev/quillon/COMP\n"
+    "  --version\n"
     "Client commands also take --host ADDR (127.0.0.1) and --service-port N\n"
     "(8200, or $QUILLON_SERVICE_PORT); --com defaults to 1, --baud to 19200.\n"
     "Texts are UTF-8 on the terminal; newlines in printed texts appear as \\n.\n";
@@ -31,12 +35,17 @@ int Run(const std::vector<std::string>& args) {
     std::cout << kUsage;
     return args.empty() ? 2 : 0;
   }
+  if (args[0] == "--version") {
+    std::cout << "quillonctl " << kQuillonVersion << "\n";
+    return 0;
+  }
   std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "pdu") return RunPduCommand(rest);
   if (args[0] == "packet") return RunPacketCommand(rest);
   if (args[0] == "open") return RunOpenCommand(rest);
   if (args[0] == "send") return RunSendCommand(rest);
   if (args[0] == "fetch") return RunFetchCommand(rest);
+  if (args[0] == "udev-rule") return RunUdevRuleCommand(rest);
   throw UsageError("unknown command: " + args[0] + " (see quillonctl --help)");
 }
 

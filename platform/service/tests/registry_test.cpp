@@ -150,4 +150,16 @@ TEST_F(RegistryTest, ClassesRootPrefersTheUsersKeyAndWritesToTheChosenStore) {
   ::unsetenv("QUILLON_USER_REGISTRY");
 }
 
+TEST(SystemRegistryPathTest, TheServicesStateDirectoryUnlessNamed) {
+  ::unsetenv("QUILLON_REGISTRY");
+  ::unsetenv("STATE_DIRECTORY");
+  EXPECT_EQ(service::SystemRegistryPath(), "/var/lib/quillon/registry");
+  ::setenv("STATE_DIRECTORY", "/var/lib/q2:/var/lib/other", 1);
+  EXPECT_EQ(service::SystemRegistryPath(), "/var/lib/q2/registry");
+  ::setenv("QUILLON_REGISTRY", "/tmp/named", 1);
+  EXPECT_EQ(service::SystemRegistryPath(), "/tmp/named");
+  ::unsetenv("QUILLON_REGISTRY");
+  ::unsetenv("STATE_DIRECTORY");
+}
+
 }  // namespace

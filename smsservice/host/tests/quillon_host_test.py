@@ -83,7 +83,7 @@ class QuillonHostTest(unittest.TestCase):
         self.assertEqual(self.quillon("/service"), 0)
         with open(self.unit, encoding="utf-8") as unit:
             text = unit.read()
-        self.assertIn('ExecStart="%s"\n' % os.path.realpath(QUILLON), text)
+        self.assertIn('ExecStart="%s" $QUILLON_OPTS\n' % os.path.realpath(QUILLON), text)
         self.assertIn("Description=短信接收和发送服务\n", text)
         self.assertEqual(os.readlink(self.link), os.path.join(self.units, "quillon.service"))
         with open(self.registry, encoding="utf-8") as registry:

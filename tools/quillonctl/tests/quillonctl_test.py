@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """quillonctl as an operator uses it: exact output, exit statuses, errors."""
 import os
+import shutil
 import subprocess
+import tempfile
 import unittest
 
 QUILLONCTL = os.path.join(os.environ.get("QUILLON_BIN_DIR", "build/bin"), "quillonctl")
@@ -90,6 +92,98 @@ class BadInput(unittest.TestCase):
         self.assertRefused("pdu", "decode", "0891")
         self.assertRefused("pdu", "listing", "/nonexistent/file")
         self.assertRefused("nonsense")
+
+
+# "udevadm info --query=property" of a USB modem with a serial number (one of
+# its several ports), of one without, and of a built-in port.
+USB_MODEM = """DEVPATH=/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.2/ttyUSB2/tty/ttyUSB2
+DEVNAME=/dev/ttyUSB2
+MAJOR=188
+MINOR=2
+SUBSYSTEM=tty
+ID_BUS=usb
+ID_VENDOR_ID=1e0e
+ID_MODEL_ID=9001
+ID_VENDOR=SimTech
+ID_MODEL=SIM7600
+ID_SERIAL=SimTech_SIM7600_0123456789ABCDEF
+ID_SERIAL_SHORT=0123456789ABCDEF
+ID_USB_INTERFACE_NUM=02
+ID_USB_DRIVER=option
+DEVLINKS=/dev/serial/by-id/usb-SimTech_SIM7600_0123456789ABCDEF-if02-port0
+"""
+NO_SERIAL = """DEVNAME=/dev/ttyUSB0
+SUBSYSTEM=tty
+ID_BUS=usb
+ID_VENDOR_ID=12d1
+ID_MODEL_ID=1001
+ID_VENDOR=HUAWEI_Technology
+ID_MODEL=HUAWEI_Mobile
+ID_USB_INTERFACE_NUM=00
+"""
+BUILT_IN = "DEVPATH=/devices/pnp0/00:05/tty/ttyS0\nDEVNAME=/dev/ttyS0\nMAJOR=4\nMINOR=64\nSUBSYSTEM=tty\n"
+DISK = "DEVNAME=/dev/sda\nSUBSYSTEM=block\nID_BUS=ata\n"
+
+
+class UdevRule(unittest.TestCase):
+    """The rule is built from what a stand-in udevadm on the PATH prints."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="udev_rule_test.")
+        self.devices = {"/dev/serial/by-id/usb-SimTech_SIM7600_0123456789ABCDEF-if02-port0": USB_MODEM,
+                        "/dev/ttyUSB0": NO_SERIAL, "/dev/ttyS0": BUILT_IN, "/dev/sda": DISK,
+                        "/dev/odd": NO_SERIAL.replace("ID_MODEL_ID=1001", 'ID_MODEL_ID=10"01')}
+        for number, (name, text) in enumerate(self.devices.items()):
+            with open(os.path.join(self.dir, "device%d" % number), "w") as f:
+                f.write(name + "\n" + text)
+        with open(os.path.join(self.dir, "udevadm"), "w") as f:
+            f.write("""#!/bin/sh
+# Answers only the question quillonctl must ask.
+[ "$1 $2" = "info --query=property" ] || { echo "udevadm: unexpected $*" >&2; exit 64; }
+for file in "$(dirname "$0")"/device*; do
+    [ "--name=$(head -n 1 "$file")" = "$3" ] && exec tail -n +2 "$file"
+done
+echo "Unknown device \"${3#--name=}\": No such device" >&2
+exit 1
+""")
+        os.chmod(os.path.join(self.dir, "udevadm"), 0o755)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def rule(self, com, device, path=None):
+        env = dict(os.environ, PATH=path if path is not None else self.dir + ":" + os.environ["PATH"])
+        result = subprocess.run([QUILLONCTL, "udev-rule", "--com", str(com), "--device", device], env=env,
+                                capture_output=True, timeout=10, text=True)
+        return result.returncode, result.stdout, result.stderr
+
+    def test_a_usb_modem_is_matched_wherever_it_is_plugged(self):
+        self.assertEqual(self.rule(3, "/dev/serial/by-id/usb-SimTech_SIM7600_0123456789ABCDEF-if02-port0"), (0,
+            "# COM3: /dev/ttyUSB2, SimTech SIM7600\n"
+            'SUBSYSTEM=="tty", ENV{ID_VENDOR_ID}=="1e0e", ENV{ID_MODEL_ID}=="9001", '
+            'ENV{ID_SERIAL_SHORT}=="0123456789ABCDEF", ENV{ID_USB_INTERFACE_NUM}=="02", SYMLINK+="quillon/COM3", '
+            'GROUP="dialout", MODE="0660", ENV{ID_MM_DEVICE_IGNORE}="1"\n', ""))
+        code, out, _ = self.rule(12, "/dev/ttyUSB0")
+        self.assertEqual(code, 0)
+        self.assertIn("any modem of this model matches", out.splitlines()[0])
+        self.assertNotIn("ID_SERIAL_SHORT", out)
+        self.assertIn('ENV{ID_MODEL_ID}=="1001", ENV{ID_USB_INTERFACE_NUM}=="00", SYMLINK+="quillon/COM12"', out)
+
+    def test_a_built_in_port_is_matched_by_its_kernel_name(self):
+        code, out, _ = self.rule(1, "/dev/ttyS0")
+        self.assertEqual(code, 0)
+        self.assertEqual(out.splitlines()[1], 'SUBSYSTEM=="tty", KERNEL=="ttyS0", SYMLINK+="quillon/COM1", '
+                                              'GROUP="dialout", MODE="0660", ENV{ID_MM_DEVICE_IGNORE}="1"')
+
+    def test_what_cannot_become_a_rule_is_refused_in_one_line(self):
+        for args, status, fragment in (((3, "/dev/sda"), 2, "not a serial port"),
+                                       ((3, "/dev/ttyUSB9"), 2, "knows no device /dev/ttyUSB9"),
+                                       ((3, "/dev/odd"), 2, "ID_MODEL_ID"),
+                                       ((0, "/dev/ttyS0"), 2, "--com"),
+                                       ((3, "/dev/ttyS0", "/nonexistent"), 2, "cannot run udevadm")):
+            code, out, err = self.rule(*args)
+            self.assertEqual((code, out), (status, ""), args)
+            self.assertIn(fragment, err.splitlines()[-1], args)
 
 
 if __name__ == "__main__":
