@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/timescale/timescale.h"
+
 namespace serial {
 
 enum class Parity { None, Odd, Even };
@@ -38,6 +40,13 @@ class SerialPort {
   virtual int Write(const void* bytes, int count) = 0;
   // One read within the read time-outs; returns the bytes read, 0 after a time-out.
   virtual int Read(void* buffer, int count) = 0;
+  // Waits at most `nominal` for something to read; true when a read would
+  // not wait (bytes, or a device that went away). A port that cannot tell
+  // waits the whole time and answers true.
+  virtual bool WaitForInput(std::chrono::milliseconds nominal) {
+    timescale::Sleep(nominal);
+    return true;
+  }
   // Whether the device has gone: unplugged, or its driver reported an error
   // or a hang-up. Nothing comes through this descriptor again; only closing
   // it and opening the device anew can bring the modem back.
@@ -59,6 +68,7 @@ class SerialPortWrapper : public SerialPort {
   bool IsOpen() const override { return target_->IsOpen(); }
   int Write(const void* bytes, int count) override { return target_->Write(bytes, count); }
   int Read(void* buffer, int count) override { return target_->Read(buffer, count); }
+  bool WaitForInput(std::chrono::milliseconds nominal) override { return target_->WaitForInput(nominal); }
   bool Lost() override { return target_->Lost(); }
 
  private:

@@ -139,6 +139,17 @@ class TermiosPort final : public SerialPort {
     return written;
   }
 
+  bool WaitForInput(milliseconds nominal) override {
+    if (fd_ < 0) return false;
+    auto deadline = timescale::Clock::now() + timescale::Real(nominal);
+    for (;;) {
+      pollfd pfd{fd_, POLLIN, 0};
+      int ready = ::poll(&pfd, 1, RemainingMs(deadline));
+      if (ready > 0) return true;
+      if (ready == 0 || errno != EINTR) return false;
+    }
+  }
+
   int Read(void* buffer, int count) override {
     if (fd_ < 0 || count <= 0) return 0;
     auto total = milliseconds(timeouts_.readTotalPerByteMs * count + timeouts_.readTotalConstantMs);

@@ -137,6 +137,7 @@ void AtEngine::Reset() {
   registrationMode_ = 0;
   errorMode_ = 0;
   charset_ = "IRA";
+  state_.indications.Reset();
 }
 
 std::string AtEngine::Execute(const std::string& line) {
@@ -230,9 +231,11 @@ std::string AtEngine::Extended(const std::string& name, const std::string& suffi
     return suffix == "=0" ? Ok() : Error();
   }
   if (name == "+CNMI") {
-    if (test) return Info({"+CNMI: (0-2),(0-3),(0,2),(0-2),(0,1)"});
-    if (query) return Info({"+CNMI: 0,0,0,0,0"});
-    return args.empty() ? Error() : Ok();
+    if (!test && !query && state_.faults.failIndicationSetups > 0) {
+      --state_.faults.failIndicationSetups;
+      return Error();
+    }
+    return state_.indications.Command(suffix);
   }
   if (name == "+CPMS") return Storage(suffix);
   if (name == "+CMGL") return List(suffix);

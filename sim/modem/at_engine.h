@@ -28,6 +28,9 @@ class AtEngine {
   std::vector<ModemOutput> Feed(std::string_view bytes, int64_t nowMs);
   // Command mode, empty line, power-on settings.
   void Reset();
+  // A command line or a message is being entered: part of what reserves the
+  // link, so that new-message indications wait or are discarded.
+  bool Entering() const { return collectingPdu_ || !line_.empty(); }
 
  private:
   void FeedPdu(char c, int64_t nowMs, std::vector<ModemOutput>& out);

@@ -102,11 +102,12 @@ std::vector<std::string> Reorder(const std::vector<std::string>& pdus, const std
   return reordered;
 }
 
-json Stored(MessageStore& store, const std::vector<std::string>& pdus, SlotStatus status) {
-  auto slots = store.Store(pdus, status);
+json Stored(ModemState& state, const std::vector<std::string>& pdus, SlotStatus status) {
+  auto slots = state.store.Store(pdus, status);
   if (!slots)
     throw BadRequest("storage full: " + std::to_string(pdus.size()) + " needed, " +
-                     std::to_string(store.Capacity() - store.Used()) + " free");
+                     std::to_string(state.store.Capacity() - state.store.Used()) + " free");
+  state.newlyStored.insert(state.newlyStored.end(), slots->begin(), slots->end());
   return {{"ok", true}, {"slots", *slots}, {"pdus", pdus}};
 }
 
@@ -138,6 +139,7 @@ json ControlProtocol::Dispatch(const json& request) {
   }
   if (command == "storage") return Storage();
   if (command == "log") return Log(request);
+  if (command == "transcript") return Transcript(request);
   if (command == "fault") return Fault(request);
   if (command == "reset") return Reset();
   if (command == "unplug" || command == "replug") {
@@ -163,7 +165,7 @@ json ControlProtocol::Inject(const json& request) {
   if (!encoded.error.empty()) throw BadRequest(encoded.error);
   std::vector<std::string> pdus = encoded.pdus;
   if (request.contains("order")) pdus = Reorder(pdus, Field<std::vector<int>>(request, "order"));
-  json reply = Stored(state_.store, pdus, StatusField(request));
+  json reply = Stored(state_, pdus, StatusField(request));
   if (encoded.pdus.size() > 1 || message.parts > 0) {
     reply["ref"] = message.reference;
     state_.nextConcatReference = (message.reference + 1) & 0xFFFF;
@@ -178,7 +180,7 @@ json ControlProtocol::InjectPdu(const json& request) {
   if (!hex || pdu.size() < 4 || pdu.size() % 2 != 0) throw BadRequest("\"pdu\" is not an even run of hex digits");
   if (std::stoi(pdu.substr(0, 2), nullptr, 16) + 1 > static_cast<int>(pdu.size() / 2) - 1)
     throw BadRequest("\"pdu\" is shorter than its service-centre part");
-  json reply = Stored(state_.store, {pdu}, StatusField(request));
+  json reply = Stored(state_, {pdu}, StatusField(request));
   reply["slot"] = reply["slots"][0];
   return reply;
 }
@@ -202,6 +204,14 @@ json ControlProtocol::Log(const json& request) {
   return {{"ok", true}, {"commands", commands}};
 }
 
+json ControlProtocol::Transcript(const json& request) {
+  json entries = json::array();
+  for (const TranscriptEntry& entry : state_.transcript)
+    entries.push_back({{"from", entry.fromHost ? "host" : "modem"}, {"bytes", entry.bytes}});
+  if (Field<bool>(request, "clear", false)) state_.ClearTranscript();
+  return {{"ok", true}, {"transcript", entries}};
+}
+
 json ControlProtocol::Fault(const json& request) {
   std::string mode = Field<std::string>(request, "mode");
   Faults& f = state_.faults;
@@ -211,7 +221,8 @@ json ControlProtocol::Fault(const json& request) {
     if (command == "send") f.failSends = count;
     else if (command == "delete") f.failDeletes = count;
     else if (command == "list") f.failLists = count;
-    else throw BadRequest("\"command\" must be send, delete or list");
+    else if (command == "indications") f.failIndicationSetups = count;
+    else throw BadRequest("\"command\" must be send, delete, list or indications");
   } else if (mode == "silent") {
     f.silentCommands = request.contains("count") ? Count(request, "count", 0, 0, 1000000) : -1;
   } else if (mode == "delay") {
@@ -226,6 +237,12 @@ json ControlProtocol::Fault(const json& request) {
   } else if (mode == "registration") {
     f.registration = Count(request, "status", 0, 0, 5);
     f.registrationOk = Field<bool>(request, "with_ok", true);
+  } else if (mode == "indications") {
+    std::string value = Field<std::string>(request, "value");
+    if (value == "as_configured") f.indications = IndicationFault::kNone;
+    else if (value == "at_once") f.indications = IndicationFault::kAtOnce;
+    else if (value == "dropped") f.indications = IndicationFault::kDropped;
+    else throw BadRequest("\"value\" must be as_configured, at_once or dropped");
   } else if (mode == "prestore") {
     return Prestore(request);
   } else if (mode == "clear") {
@@ -247,7 +264,7 @@ json ControlProtocol::Prestore(const json& request) {
     if (!encoded.error.empty()) throw BadRequest(encoded.error);
     pdus.push_back(encoded.pdus.at(0));
   }
-  json reply = Stored(state_.store, pdus, StatusField(request));
+  json reply = Stored(state_, pdus, StatusField(request));
   reply["faults"] = FaultsJson();
   return reply;
 }
@@ -256,6 +273,8 @@ json ControlProtocol::Reset() {
   state_.store.Clear();
   state_.sent.clear();
   state_.log.clear();
+  state_.ClearTranscript();
+  state_.newlyStored.clear();
   state_.faults = Faults{};
   state_.echo = true;
   engine_.Reset();
@@ -265,12 +284,21 @@ json ControlProtocol::Reset() {
 
 json ControlProtocol::FaultsJson() const {
   const Faults& f = state_.faults;
-  return {{"fail_sends", f.failSends},          {"fail_deletes", f.failDeletes},
-          {"fail_lists", f.failLists},          {"silent", f.silentCommands},
-          {"delay_ms", f.replyDelayMs},         {"chunk_size", f.chunkBytes},
-          {"chunk_gap_ms", f.chunkGapMs},       {"signal", f.signal},
-          {"sim_not_ready", f.simNotReady},     {"registration", f.registration},
-          {"registration_ok", f.registrationOk}};
+  return {{"fail_sends", f.failSends},
+          {"fail_deletes", f.failDeletes},
+          {"fail_lists", f.failLists},
+          {"silent", f.silentCommands},
+          {"delay_ms", f.replyDelayMs},
+          {"chunk_size", f.chunkBytes},
+          {"chunk_gap_ms", f.chunkGapMs},
+          {"signal", f.signal},
+          {"sim_not_ready", f.simNotReady},
+          {"registration", f.registration},
+          {"registration_ok", f.registrationOk},
+          {"fail_indication_setups", f.failIndicationSetups},
+          {"indications", f.indications == IndicationFault::kAtOnce    ? "at_once"
+                          : f.indications == IndicationFault::kDropped ? "dropped"
+                                                                       : "as_configured"}};
 }
 
 }  // namespace modemsim

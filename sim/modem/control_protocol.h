@@ -35,6 +35,7 @@ class ControlProtocol {
   nlohmann::json InjectPdu(const nlohmann::json& request);
   nlohmann::json Storage();
   nlohmann::json Log(const nlohmann::json& request);
+  nlohmann::json Transcript(const nlohmann::json& request);
   nlohmann::json Fault(const nlohmann::json& request);
   nlohmann::json Prestore(const nlohmann::json& request);
   nlohmann::json Reset();

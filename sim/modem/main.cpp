@@ -69,6 +69,16 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
   return options;
 }
 
+// The indications of messages stored since the last look, and the buffered
+// ones once the link is free; they go out at the next write.
+void SendIndications(modemsim::ModemState& state, const modemsim::AtEngine& engine, modemsim::PacedOutput& output,
+                     int64_t now) {
+  bool reserved = engine.Entering() || !output.Empty();
+  for (int slot : state.newlyStored) state.indications.Stored(slot, reserved, state.faults.indications);
+  state.newlyStored.clear();
+  output.Interject(state.indications.TakeDue(reserved), now);
+}
+
 int Fail(const std::string& message) {
   std::fprintf(stderr, "modemsim: %s\n", message.c_str());
   return 1;
@@ -136,13 +146,18 @@ int main(int argc, char** argv) {
       char buffer[4096];
       ssize_t n = ::read(pty->master(), buffer, sizeof buffer);
       if (n < 0 && errno != EAGAIN && errno != EINTR) return Fail(std::string("pty read: ") + std::strerror(errno));
-      for (auto& piece : engine.Feed(std::string_view(buffer, n > 0 ? n : 0), now))
+      std::string_view received(buffer, n > 0 ? n : 0);
+      state.Transcribe(true, received);
+      for (auto& piece : engine.Feed(received, now))
         output.Push(std::move(piece.bytes), piece.reply ? now + state.faults.replyDelayMs : now);
     }
     if (pty && (fds[2].revents & POLLIN)) pty->TrackClients();
-    if (pty && !output.WriteDue(pty->master(), nowMs(), state.faults.chunkBytes, state.faults.chunkGapMs))
+    std::string written;
+    if (pty && !output.WriteDue(pty->master(), nowMs(), state.faults.chunkBytes, state.faults.chunkGapMs, &written))
       return Fail(std::string("pty write: ") + std::strerror(errno));
+    state.Transcribe(false, written);
     control.Service(fds);
+    if (pty) SendIndications(state, engine, output, nowMs());
   }
   return 0;  // the link goes with `pty`
 }

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "sim/modem/indications.h"
 #include "sim/modem/message_store.h"
 
 namespace modemsim {
@@ -24,13 +26,22 @@ struct Faults {
   int chunkGapMs = 30;
   int signal = 23;
   bool simNotReady = false;
-  int registration = 1;        // "+CREG" status: 1 home, 2 searching, 5 roaming...
-  bool registrationOk = true;  // false: the status line comes without "OK"
+  int registration = 1;          // "+CREG" status: 1 home, 2 searching, 5 roaming...
+  bool registrationOk = true;    // false: the status line comes without "OK"
+  int failIndicationSetups = 0;  // next N "AT+CNMI=..." answer ERROR and change nothing
+  IndicationFault indications = IndicationFault::kNone;
 };
 
 struct SentPdu {
   std::string pdu;
   int length;  // as given in "AT+CMGS=n"
+};
+
+// Bytes that crossed the serial line in one direction, in the order they
+// did; consecutive bytes the same way make one entry.
+struct TranscriptEntry {
+  bool fromHost;
+  std::string bytes;
 };
 
 struct LoggedLine {
@@ -41,6 +52,7 @@ struct LoggedLine {
 
 struct ModemState {
   static constexpr size_t kLogLimit = 5000;
+  static constexpr size_t kTranscriptLimit = 1 << 20;  // bytes; the oldest entries go first
 
   explicit ModemState(int storageSlots) : store(storageSlots) {}
 
@@ -49,9 +61,28 @@ struct ModemState {
     log.push_back({ms, std::move(line), pdu});
   }
 
+  void Transcribe(bool fromHost, std::string_view bytes) {
+    if (bytes.empty()) return;
+    if (transcript.empty() || transcript.back().fromHost != fromHost) transcript.push_back({fromHost, {}});
+    transcript.back().bytes += bytes;
+    transcriptBytes += bytes.size();
+    while (transcriptBytes > kTranscriptLimit && transcript.size() > 1) {
+      transcriptBytes -= transcript.front().bytes.size();
+      transcript.pop_front();
+    }
+  }
+  void ClearTranscript() {
+    transcript.clear();
+    transcriptBytes = 0;
+  }
+
   MessageStore store;
+  Indications indications;
+  std::vector<int> newlyStored;  // slots stored since the last look, for their indications
   std::vector<SentPdu> sent;
   std::deque<LoggedLine> log;
+  std::deque<TranscriptEntry> transcript;
+  size_t transcriptBytes = 0;
   Faults faults;
   bool echo = true;
   int nextMessageReference = 1;  // "+CMGS: mr"

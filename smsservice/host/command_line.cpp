@@ -17,7 +17,7 @@ constexpr std::pair<const char*, HostVerb> kRegistrationVerbs[] = {
 }  // namespace
 
 const char* const kHostUsage =
-    "Usage: Quillon [--listen ADDR] [--port N] [--keep-stored]\n"
+    "Usage: Quillon [--listen ADDR] [--port N] [--keep-stored] [--indications]\n"
     "       Quillon -RegServer | -UnregServer | -RegServerPerUser | -UnregServerPerUser | -Service\n"
     "\n"
     "Runs the SMS service: as a service when registered with -Service and started by\n"
@@ -28,7 +28,10 @@ const char* const kHostUsage =
     "  --port N       TCP port of the request server (default 8200)\n"
     "  --keep-stored  hand the unread SMS the modem stored while the service was\n"
     "                 away to clients, instead of discarding them at start-up\n"
+    "  --indications  have the modem announce each new SMS (AT+CNMI) and fetch it\n"
+    "                 at once, instead of after 5 s without traffic\n"
     "  --help         this text\n"
+    "  --version      the version\n"
     "\n"
     "  -RegServer     register to run as a plain program (removes the service)\n"
     "  -Service       register and install the systemd service, started at boot\n"
@@ -77,6 +80,10 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
     }
     if (name == "--keep-stored") {
       options.keepStored = true;
+      continue;
+    }
+    if (name == "--indications") {
+      options.indications = true;
       continue;
     }
     if (name != "--listen" && name != "--port") continue;

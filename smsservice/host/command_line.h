@@ -28,10 +28,13 @@ struct HostOptions {
   // Messages stored in the modem while the service was away are handed to
   // clients instead of discarded at start-up.
   bool keepStored = false;
+  // The modem announces each SMS it stores, and it is listed at once rather
+  // than after 5 s without traffic.
+  bool indications = false;
   bool help = false;
 };
 
-// --listen ADDR, --port N (1 to 65535), --keep-stored and --help, the first
+// --listen ADDR, --port N (1 to 65535), --keep-stored, --indications and --help, the first
 // two also as --name=value;
 // other arguments are left to FindVerb. nullopt with *error set when an
 // option lacks its value or the port is not a number in range.

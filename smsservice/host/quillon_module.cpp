@@ -189,6 +189,7 @@ int CQuillonModule::Run() {
   else activity_log::ToStandardOutput();
   ACE::init();
   CGsmMorden::Instance()->KeepStoredMessages(options_.keepStored);
+  CGsmMorden::Instance()->UseIndications(options_.indications);
   CUiProxySvr* server = CUiProxySvr::Instance();
   server->SetListenAddress(options_.listenAddress, options_.port);
   if (server->Open() != 0) {

@@ -16,8 +16,12 @@ void WriteText(const char* text, int length) { WritePort(text, length); }
 }  // namespace
 
 void ReplyBuffer::Clear() {
-  std::memset(area, 0, count);
-  count = 0;
+  size_t lastLine = Text().rfind('\n');
+  lastLine = lastLine == std::string_view::npos ? 0 : lastLine + 1;
+  uint32_t kept = MayBeIndication(Text().substr(lastLine)) ? count - static_cast<uint32_t>(lastLine) : 0;
+  std::memmove(area, area + lastLine, kept);
+  std::memset(area + kept, 0, count - kept);
+  count = kept;
 }
 
 void ListUnread() {
@@ -58,6 +62,17 @@ ReplyVerdict ReadReply(ReplyBuffer& buffer) {
   if (got <= 0) return REPLY_NONE;
   if (buffer.count + got > ReplyBuffer::kCapacity) return REPLY_ERROR;
   std::memcpy(buffer.area + buffer.count, chunk, got);
+  uint32_t before = buffer.count;
   buffer.count += got;
+  size_t left = TakeOutIndications(buffer.area, buffer.count, before, buffer.indicated);
+  std::memset(buffer.area + left, 0, buffer.count - left);
+  buffer.count = static_cast<uint32_t>(left);
   return JudgeReply(buffer.Text());
+}
+
+void ListenIdle(ReplyBuffer& buffer, std::chrono::milliseconds wait) {
+  buffer.Clear();
+  if (!WaitForPortInput(wait)) return;
+  ReadReply(buffer);
+  buffer.Clear();
 }

@@ -1,9 +1,11 @@
 // The AT commands the traffic engine writes, and its reply reader.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/modem_sms.h"
@@ -16,7 +18,13 @@ struct ReplyBuffer {
   static constexpr uint32_t kCapacity = 1024 * 1024;
   uint32_t count = 0;
   char area[kCapacity + 1] = {};
+  // The storage slots named by the new-message indications that ReadReply
+  // took out of the replies (see TakeOutIndications), until the engine
+  // empties it; Clear leaves it alone.
+  std::vector<int> indicated;
 
+  // Empties the reply, but for an unfinished line that may be an
+  // indication: its end comes with the next read.
   void Clear();
   std::string_view Text() const { return {area, count}; }
 };
@@ -38,5 +46,10 @@ int WritePdu(const char* pdu);
 // comes after the service gave up would otherwise leave the modem taking
 // every later command as message text.
 void CancelEntry();
-// Reads once up to 128 bytes onto the buffer and judges what it holds.
+// Reads once up to 128 bytes onto the buffer, takes the indications out and
+// judges what is left.
 ReplyVerdict ReadReply(ReplyBuffer& buffer);
+// With no command under way: waits at most `wait` for the modem to speak
+// and reads what it says. Its indications are noted in the buffer; the rest
+// is dropped, as no command waits for it.
+void ListenIdle(ReplyBuffer& buffer, std::chrono::milliseconds wait);

@@ -1,9 +1,12 @@
 #include "smsservice/modem/at_replies.h"
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace {
+
+constexpr std::string_view kIndicationTag = "+CMTI:";
 
 bool Contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
 
@@ -63,6 +66,37 @@ int StoredCount(std::string_view reply) {
   auto rest = After(reply, "+CPMS:");
   long used = rest ? ScanDecimal(*rest).value_or(0) : 0;
   return used > 0 && used <= INT16_MAX ? static_cast<int>(used) : 0;
+}
+
+size_t TakeOutIndications(char* text, size_t length, size_t from, std::vector<int>& slots) {
+  const std::string_view all(text, length);
+  size_t read = from == 0 ? 0 : all.rfind('\n', from - 1);
+  read = read == std::string_view::npos || from == 0 ? 0 : read + 1;
+  size_t write = read;
+  // Lines move down over the ones taken out; `all` is only read ahead of `write`.
+  while (read < length) {
+    size_t end = all.find('\n', read);
+    size_t next = end == std::string_view::npos ? length : end + 1;
+    std::string_view line = all.substr(read, next - read);
+    if (end != std::string_view::npos && line.starts_with(kIndicationTag)) {
+      auto comma = After(line, ",");
+      long slot = comma ? ScanDecimal(*comma).value_or(-1) : -1;
+      slots.push_back(slot >= 0 && slot <= INT16_MAX ? static_cast<int>(slot) : -1);
+      bool crlfBefore = write >= 2 && text[write - 2] == '\r' && text[write - 1] == '\n';
+      if (crlfBefore && (write == 2 || text[write - 3] == '\n')) write -= 2;
+      else if (write >= 1 && text[write - 1] == '\n' && (write == 1 || text[write - 2] == '\n')) write -= 1;
+    } else {
+      std::memmove(text + write, text + read, line.size());
+      write += line.size();
+    }
+    read = next;
+  }
+  return write;
+}
+
+bool MayBeIndication(std::string_view unfinishedLine) {
+  return !unfinishedLine.empty() &&
+         (kIndicationTag.starts_with(unfinishedLine) || unfinishedLine.starts_with(kIndicationTag));
 }
 
 bool HasPrompt(std::string_view collected) { return Contains(collected, "\r\n> "); }

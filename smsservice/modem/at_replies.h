@@ -3,7 +3,9 @@
 // ("^RSSI:", "+CMTI:") mixed in, CR LF everywhere.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 // "OK" anywhere in the reply (the start-up dialogue's test).
 bool HasOk(std::string_view reply);
@@ -22,6 +24,17 @@ int StoredCount(std::string_view reply);
 // The "\r\n> " that invites the message after "AT+CMGS", wherever the reads
 // that brought it were cut.
 bool HasPrompt(std::string_view collected);
+
+// Takes the new-message indications out of `text[0, length)`: each
+// "+CMTI: <mem>,<index>" line goes, with the empty line that frames it, so
+// that what remains reads as if the modem had sent none. Returns the length
+// left. The storage index each one names is added to `slots` (-1 when it
+// names none). Lines that began before `from` were taken care of by an
+// earlier call; a last line without its line feed stays as it is, for the
+// next read to complete.
+size_t TakeOutIndications(char* text, size_t length, size_t from, std::vector<int>& slots);
+// Whether an unfinished last line may become an indication.
+bool MayBeIndication(std::string_view unfinishedLine);
 
 enum ReplyVerdict { REPLY_NONE = 0, REPLY_OK = 1, REPLY_ERROR = -1 };
 // The final result of a command reply collected so far: OK (checked first),

@@ -128,9 +128,9 @@ void CGsmMorden::Shutdown() {
     activity_log::Log(LOG_WARNING, "SMS from %s dropped: the service stopped before a client fetched it", sms.number);
 }
 
-void CGsmMorden::StartEngine(std::vector<ModemSms> kept) {
+void CGsmMorden::StartEngine(std::vector<ModemSms> kept, bool indications) {
   engine_ = new CSmsTraffic(
-      rings_, [this] { SetModemState(MODEM_CLOSED); }, std::move(kept));
+      rings_, [this] { SetModemState(MODEM_CLOSED); }, std::move(kept), indications);
 }
 
 void CGsmMorden::SetModemState(int state) {
@@ -142,9 +142,10 @@ void CGsmMorden::DeleteEngine() { delete engine_.exchange(nullptr); }
 ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
   auto* modem = static_cast<CGsmMorden*>(self);
   std::vector<ModemSms> kept;
-  if (RunStartupDialogue(modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr)) {
+  bool indications = modem->useIndications_;
+  if (RunStartupDialogue(modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr, &indications)) {
     modem->DeleteEngine();
-    modem->StartEngine(std::move(kept));
+    modem->StartEngine(std::move(kept), indications);
     modem->SetModemState(MODEM_READY);
   } else {
     modem->SetModemState(MODEM_CLOSED);

@@ -46,13 +46,17 @@ class CGsmMorden {
   // Whether the start-up lists the unread messages stored while the service
   // was away and hands them to clients before it empties the storage.
   void KeepStoredMessages(bool keep) { keepStored_ = keep; }
+  // Whether the start-up asks the modem for new-message indications, so
+  // that a message is listed when it arrives rather than within 5 s.
+  void UseIndications(bool use) { useIndications_ = use; }
   // Waits for the start-up thread, deletes the engine, closes the port.
   void ReleaseSession();
   // At service stop: cuts a running start-up dialogue short, then releases
   // everything. The modem stays closed afterwards.
   void Shutdown();
   // `kept`: messages for clients before any the engine lists.
-  void StartEngine(std::vector<ModemSms> kept = {});
+  // `indications`: the modem sends new-message indications.
+  void StartEngine(std::vector<ModemSms> kept = {}, bool indications = false);
 
  private:
   static ACE_THR_FUNC_RETURN StartupThread(void* self);
@@ -71,4 +75,5 @@ class CGsmMorden {
   SmsRings rings_;
   std::atomic<bool> shuttingDown_{false};
   std::atomic<bool> keepStored_{false};
+  std::atomic<bool> useIndications_{false};
 };

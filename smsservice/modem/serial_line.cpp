@@ -21,5 +21,6 @@ void ClosePort() { Port()->Close(); }
 bool PortIsOpen() { return Port()->IsOpen(); }
 int WritePort(const void* bytes, int count) { return Port()->Write(bytes, count); }
 int ReadPort(void* buffer, int count) { return Port()->Read(buffer, count); }
+bool WaitForPortInput(std::chrono::milliseconds nominal) { return Port()->WaitForInput(nominal); }
 bool PortLost() { return Port()->IsOpen() && Port()->Lost(); }
 void UseSerialPort(std::unique_ptr<serial::SerialPort> port) { Port() = std::move(port); }

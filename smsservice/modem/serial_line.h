@@ -2,6 +2,7 @@
 // then the traffic engine; never both at once, so it needs no lock.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "platform/serial/serial_port.h"
@@ -15,6 +16,9 @@ void ClosePort();
 bool PortIsOpen();
 int WritePort(const void* bytes, int count);
 int ReadPort(void* buffer, int count);
+// Waits at most `nominal` for the modem to send something; true when a read
+// would not wait (see serial::SerialPort::WaitForInput).
+bool WaitForPortInput(std::chrono::milliseconds nominal);
 // Whether the device behind the open port has gone (see serial::SerialPort::Lost).
 bool PortLost();
 

@@ -8,8 +8,12 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/sms_traffic_machine.h"
 
-CSmsTraffic::CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept)
-    : onStopped_(std::move(onStopped)), rings_(rings), kept_(std::move(kept)), thread_([this] { EngineThread(); }) {}
+CSmsTraffic::CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept, bool indications)
+    : onStopped_(std::move(onStopped)),
+      rings_(rings),
+      kept_(std::move(kept)),
+      indications_(indications),
+      thread_([this] { EngineThread(); }) {}
 
 CSmsTraffic::~CSmsTraffic() {
   stopEvent_.Set();
@@ -18,7 +22,7 @@ CSmsTraffic::~CSmsTraffic() {
 }
 
 void CSmsTraffic::EngineThread() {
-  SmsTrafficMachine machine(rings_, std::move(kept_));
+  SmsTrafficMachine machine(rings_, std::move(kept_), indications_);
   bool answering = true;
   while (answering) {
     answering = machine.Step();

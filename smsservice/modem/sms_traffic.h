@@ -19,8 +19,9 @@ class CSmsTraffic {
   // the engine stops, whether the modem fell silent or the engine was told
   // to stop, before the destructor may return.
   // `rings` must outlive the engine. `kept` go to clients before anything
-  // the engine lists.
-  CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept = {});
+  // the engine lists. `indications`: the modem sends new-message indications.
+  CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept = {},
+              bool indications = false);
   // Tells the thread to stop and waits until it has ended: at most one step.
   virtual ~CSmsTraffic();
   CSmsTraffic(const CSmsTraffic&) = delete;
@@ -32,6 +33,7 @@ class CSmsTraffic {
   std::function<void()> onStopped_;
   SmsRings& rings_;
   std::vector<ModemSms> kept_;
+  bool indications_;
   ManualResetEvent stopEvent_;
   ManualResetEvent doneEvent_;
   std::thread thread_;  // last: it starts once everything above exists

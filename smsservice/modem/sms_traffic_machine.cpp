@@ -1,5 +1,6 @@
 #include "smsservice/modem/sms_traffic_machine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <syslog.h>
@@ -36,8 +37,12 @@ bool Lost() {
 
 }  // namespace
 
-SmsTrafficMachine::SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept)
-    : rings_(rings), start_(timescale::Now()), reply_(std::make_unique<ReplyBuffer>()), listing_(LISTING_MAX_RECORDS) {
+SmsTrafficMachine::SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept, bool indications)
+    : rings_(rings),
+      indications_(indications),
+      start_(timescale::Now()),
+      reply_(std::make_unique<ReplyBuffer>()),
+      listing_(LISTING_MAX_RECORDS) {
   deletions_.reserve(LISTING_MAX_RECORDS);
   int taken = rings_.PushIncoming(kept.data(), static_cast<int>(kept.size()));
   for (int i = 0; i < static_cast<int>(kept.size()); ++i)
@@ -70,10 +75,19 @@ SmsTrafficMachine::State SmsTrafficMachine::StartIdle() {
 }
 
 SmsTrafficMachine::State SmsTrafficMachine::WaitForWork() {
-  timescale::Sleep(milliseconds(300));
+  // A message the modem announced goes to clients before the next send:
+  // that is what indications are for. Those that came together get one listing.
+  if (!indicated_.empty()) return kList;
+  if (indications_) {
+    ListenIdle(*reply_, milliseconds(300));
+    NoteIndications();
+  } else {
+    timescale::Sleep(milliseconds(300));
+  }
   // An unplugged modem ends the engine at once, so clients see it closed
   // and their open requests bring it back, rather than a minute later.
   if (Lost()) return kStopped;
+  if (!indicated_.empty()) return kList;
   if (rings_.PopSend(outgoing_)) return kSend;
   if (Elapsed() >= kIdleBeforeListingS) return ReleaseHeld() ? kDeleteNext : kList;
   return kWaitForWork;
@@ -91,6 +105,7 @@ SmsTrafficMachine::State SmsTrafficMachine::Send() {
 SmsTrafficMachine::State SmsTrafficMachine::AwaitPrompt() {
   timescale::Sleep(milliseconds(100));
   ReplyVerdict verdict = ReadReply(*reply_);
+  NoteIndications();
   if (HasPrompt(reply_->Text())) {
     WritePdu(outgoingPdu_);
     BeginAwait();
@@ -132,6 +147,7 @@ SmsTrafficMachine::State SmsTrafficMachine::SendFailed() {
 }
 
 SmsTrafficMachine::State SmsTrafficMachine::List() {
+  indicated_.clear();  // their messages were stored before this command, so it lists them
   ListUnread();
   BeginAwait();
   return kAwaitListing;
@@ -144,7 +160,9 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitListing() {
       // here would never be listed again.
       int entries = CountListingEntries(reply_->Text());
       if (listing_.size() < static_cast<size_t>(entries)) listing_.resize(entries);
-      PlanDeletions(ParseListing(reply_->Text(), listing_.data(), entries));
+      int listed = ParseListing(reply_->Text(), listing_.data(), entries);
+      ForgetListed(listed);
+      PlanDeletions(listed);
       return kDeleteNext;
     }
     case Awaited::kError: return kStartIdle;
@@ -200,12 +218,25 @@ void SmsTrafficMachine::BeginAwait() {
 SmsTrafficMachine::Awaited SmsTrafficMachine::AwaitReply(long timeoutS) {
   timescale::Sleep(milliseconds(100));
   ReplyVerdict verdict = ReadReply(*reply_);
+  NoteIndications();
   if (verdict == REPLY_OK) return Awaited::kOk;
   if (verdict == REPLY_ERROR) return Awaited::kError;
   if (Lost()) return Awaited::kSilent;
   if (Elapsed() < timeoutS) return Awaited::kPending;
   activity_log::Log(LOG_WARNING, "no reply from the modem within %ld s", timeoutS);
   return Awaited::kSilent;
+}
+
+void SmsTrafficMachine::NoteIndications() {
+  if (indications_) indicated_.insert(indicated_.end(), reply_->indicated.begin(), reply_->indicated.end());
+  reply_->indicated.clear();
+}
+
+void SmsTrafficMachine::ForgetListed(int listed) {
+  std::erase_if(indicated_, [&](int slot) {
+    return std::any_of(listing_.begin(), listing_.begin() + listed,
+                       [&](const ModemSms& entry) { return entry.index == slot; });
+  });
 }
 
 void SmsTrafficMachine::PlanDeletions(int listed) {

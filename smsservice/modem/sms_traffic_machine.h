@@ -1,5 +1,7 @@
 // The traffic engine's state machine: it sends queued messages and, after
 // 5 s without a send, lists received ones and deletes them from the modem.
+// When the modem sends new-message indications, one also brings a listing,
+// as soon as the step under way has ended.
 // Each call to Step runs one state's transition, so the engine's thread only
 // paces the machine and looks for a stop request between steps, and a test
 // can drive it over a scripted port. Every wait is nominal (timescale).
@@ -37,7 +39,8 @@ class SmsTrafficMachine {
   // Takes messages to send from `rings` and puts received ones there; the
   // rings must outlive the machine. Talks to the modem through serial_line.
   // `kept`: received messages no slot holds any more, for clients first.
-  explicit SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept = {});
+  // `indications`: the modem was told to send "+CMTI" lines (startup_dialogue.h).
+  explicit SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept = {}, bool indications = false);
   SmsTrafficMachine(const SmsTrafficMachine&) = delete;
   SmsTrafficMachine& operator=(const SmsTrafficMachine&) = delete;
 
@@ -70,11 +73,21 @@ class SmsTrafficMachine {
   // Sleeps 100 ms, reads once and judges the reply so far; silent when
   // nothing final has come within `timeoutS` of BeginAwait.
   Awaited AwaitReply(long timeoutS);
+  // Moves the indications the last read found to `indicated_`, when the
+  // machine listens for them.
+  void NoteIndications();
+  // Indications answered by the listing just parsed need no other one.
+  void ForgetListed(int listed);
   void PlanDeletions(int listed);
   bool ReleaseHeld();
   long Elapsed() const;
 
   SmsRings& rings_;
+  const bool indications_;
+  // Slots named by indications that no listing has answered yet: each
+  // listing answers those that came before its command, and those for the
+  // slots it lists.
+  std::vector<int> indicated_;
   State state_ = kStartIdle;
   int retries_ = 0;
   timescale::Clock::time_point start_;

@@ -42,13 +42,19 @@ const DialogueStep kChecks[] = {
     {"AT+CREG?\r\n", 400, [](std::string_view r) { return HasOk(r) || CheckRegistration(r); }},
 };
 
+// What the modem said, quoted on one line for the log.
+std::string Quoted(std::string_view reply) {
+  if (reply.empty()) return "no reply";
+  std::string shown = "reply \"";
+  for (char c : reply.substr(0, 80)) shown += (c == '\r' || c == '\n') ? ' ' : c;
+  return shown + '"';
+}
+
 // Names the step that failed and what the modem said, on one line.
 bool Failed(std::string_view command, std::string_view reply) {
-  std::string shown;
-  for (char c : reply.substr(0, 80)) shown += (c == '\r' || c == '\n') ? ' ' : c;
   while (command.size() > 0 && (command.back() == '\n' || command.back() == '\r')) command.remove_suffix(1);
   activity_log::Log(LOG_WARNING, "modem start-up failed at \"%.*s\": %s", static_cast<int>(command.size()),
-                    command.data(), reply.empty() ? "no reply" : ("reply \"" + shown + "\"").c_str());
+                    command.data(), Quoted(reply).c_str());
   return false;
 }
 
@@ -121,9 +127,28 @@ void KeepUnread(std::vector<ModemSms>& kept) {
   activity_log::Log(LOG_INFO, "%zu SMS stored while the service was away kept for clients", kept.size());
 }
 
+// Asks for a "+CMTI: <mem>,<index>" line whenever a message is stored
+// (mt 1), held back by the modem while a command runs and sent once its
+// reply is out (mode 2; mode 1 would drop it), no cell broadcasts or status
+// reports (bm 0, ds 0), and what the modem held before sent after the OK
+// (bfr 0, the value modems offer most widely).
+bool EnableIndications(char (&area)[kReplyArea + 1]) {
+  constexpr const char* kCommand = "AT+CNMI=2,1,0,0,0\r\n";
+  std::string_view reply = Ask(kCommand, 500, area);
+  if (HasOk(reply)) {
+    activity_log::Log(LOG_INFO, "the modem announces new SMS; each is listed as it arrives");
+    return true;
+  }
+  activity_log::Log(LOG_WARNING,
+                    "the modem refused new-SMS indications (\"AT+CNMI=2,1,0,0,0\": %s); "
+                    "falling back to \"AT+CNMI=0,0\", new SMS listed after 5 s without traffic",
+                    Quoted(reply).c_str());
+  return false;
+}
+
 }  // namespace
 
-bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept) {
+bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept, bool* indications) {
   char area[kReplyArea + 1];
   for (const auto& step : kChecks) {
     if (cancelled) return false;
@@ -138,6 +163,8 @@ bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms
     activity_log::Log(LOG_WARNING, "%d SMS in the modem's storage discarded at start-up (--keep-stored keeps them)",
                       stored);
   if (!EmptyStorage(slots, area, cancelled)) return false;
+  if (indications && *indications) *indications = EnableIndications(area);
+  if (indications && *indications) return true;
   Ask("AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested
   return true;
 }

@@ -11,5 +11,8 @@
 // passed. `cancelled` is looked at between steps: a service that is stopping
 // must not wait for a storage of fifty slots to be emptied. With `kept`, the
 // unread messages are listed before the storage is emptied, and the complete
-// ones land there in arrival order.
-bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept = nullptr);
+// ones land there in arrival order. With `indications` pointing at true, the
+// modem is asked for new-message indications instead of none; it is left
+// true only when the modem took the command.
+bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept = nullptr,
+                        bool* indications = nullptr);

@@ -162,6 +162,20 @@ class ServiceWithModem(unittest.TestCase):
         self.assertEqual(self.q.quillonctl("fetch", "--timeout", "3").stdout, "")  # once each
         self.assertEqual(self.q.sim.ok(cmd="storage")["messages"], [])
 
+    def test_a_modem_that_refuses_indications_is_listed_as_without_them(self):
+        self.q.end_program()
+        self.q.sim.ok(cmd="fault", mode="error", command="indications", count=1)
+        self.q.sim.ok(cmd="log", clear=True)
+        self.q.launch("--indications")
+        self.q.open_ready()
+        self.assertEqual([c["line"] for c in self.q.sim.ok(cmd="log")["commands"] if c["line"].startswith("AT+CNMI")],
+                         ["AT+CNMI=2,1,0,0,0", "AT+CNMI=0,0"])
+        self.assertIn('the modem refused new-SMS indications ("AT+CNMI=2,1,0,0,0": reply "  ERROR  "); '
+                      'falling back to "AT+CNMI=0,0"', self.q.output())
+        self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="still listed")
+        got = self.q.quillonctl("fetch", "--count", "1", "--timeout", "10")
+        self.assertTrue(got.stdout.strip().endswith("text=still listed"), got.stdout + got.stderr)
+
     def test_two_clients_at_once_share_the_messages(self):
         results = []
         def fetch_one():

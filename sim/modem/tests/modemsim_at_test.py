@@ -212,6 +212,47 @@ class Faults(SimTestCase):
         self.assertEqual(self.port.read_until(b"OK\r\n"), b"AT+CSQ\r\r\n+CSQ: 23,99\r\n\r\nOK\r\n")
 
 
+class NewMessageIndications(SimTestCase):
+    def inject(self):
+        return self.sim.ok(cmd="inject", text="hi", **{"from": "8613800138000"})["slots"][0]
+
+    def during_a_command(self):
+        """What comes back for AT when a message is stored while its late reply waits."""
+        self.sim.ok(cmd="fault", mode="delay", ms=300)
+        self.port.write(b"AT\r\n")
+        slot = self.inject()
+        said = self.port.quiet(0.6)
+        self.sim.ok(cmd="fault", mode="delay", ms=0)
+        return slot, said
+
+    def test_routed_as_the_mode_says(self):
+        self.echo_off()
+        self.inject()
+        self.assertEqual(self.port.quiet(0.2), b"")  # none at power-up
+        self.assertEqual(self.port.command("AT+CNMI=2,1,0,0,0"), b"\r\nOK\r\n")
+        self.assertEqual(self.port.command("AT+CNMI?"), b"\r\n+CNMI: 2,1,0,0,0\r\n\r\nOK\r\n")
+        slot = self.inject()
+        self.assertEqual(self.port.read_until(b"\r\n", 1) + self.port.quiet(0.2),
+                         b"\r\n+CMTI: \"SM\",%d\r\n" % slot)
+        # Mode 2 holds one back until the reply is out; mode 1 drops it.
+        slot, said = self.during_a_command()
+        self.assertEqual(said, b"\r\nOK\r\n\r\n+CMTI: \"SM\",%d\r\n" % slot)
+        self.port.command("AT+CNMI=1,1,0,0,0")
+        self.assertEqual(self.during_a_command()[1], b"\r\nOK\r\n")
+
+    def test_faults_refuse_the_command_send_them_inside_replies_or_drop_them(self):
+        self.echo_off()
+        self.sim.ok(cmd="fault", mode="error", command="indications", count=1)
+        self.assertEqual(self.port.command("AT+CNMI=2,1,0,0,0", b"ERROR\r\n"), b"\r\nERROR\r\n")
+        self.assertEqual(self.port.command("AT+CNMI=2,1,0,0,0"), b"\r\nOK\r\n")
+        self.sim.ok(cmd="fault", mode="indications", value="at_once")
+        slot, said = self.during_a_command()
+        self.assertEqual(said, b"\r\n+CMTI: \"SM\",%d\r\n\r\nOK\r\n" % slot)
+        self.sim.ok(cmd="fault", mode="indications", value="dropped")
+        self.inject()
+        self.assertEqual(self.port.quiet(0.2), b"")
+
+
 class Control(SimTestCase):
     storage = 4
 

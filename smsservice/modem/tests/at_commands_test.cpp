@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,22 @@ TEST_F(AtCommands, ReplyIsCollectedAcrossReads) {
   reply->Clear();
   port->reads = {"\r\n+CMS ERROR: 321\r\n"};
   EXPECT_EQ(ReadReply(*reply), REPLY_ERROR);
+}
+
+TEST_F(AtCommands, IndicationsLeaveRepliesWhereverTheReadsCutThem) {
+  auto reply = std::make_unique<ReplyBuffer>();
+  port->reads = {"\r\n+CMGL: 1,0,,5\r\n\r\n+CM", "TI: \"SM\",2\r\n0000\r\n\r\nOK\r\n"};
+  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);
+  EXPECT_EQ(ReadReply(*reply), REPLY_OK);
+  EXPECT_EQ(reply->Text(), "\r\n+CMGL: 1,0,,5\r\n0000\r\n\r\nOK\r\n");
+  // Begun after a final result, ended in the next command's reply.
+  reply->Clear();
+  port->reads = {"\r\n+CMS ERROR: 500\r\n\r\n+CMTI: \"S", "M\",3\r\n\r\n> "};
+  EXPECT_EQ(ReadReply(*reply), REPLY_ERROR);
+  reply->Clear();
+  ReadReply(*reply);
+  EXPECT_EQ(reply->Text(), "\r\n> ");
+  EXPECT_EQ(reply->indicated, (std::vector<int>{2, 3}));
 }
 
 TEST_F(AtCommands, AReplyThatWouldOverflowIsAnError) {

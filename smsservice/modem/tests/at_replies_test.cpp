@@ -1,6 +1,9 @@
 // Replies as modems put them on the line, CR LF included.
 #include "smsservice/modem/at_replies.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -47,6 +50,20 @@ TEST(ReplyVerdict, OkBeforeErrorAndNothingUntilFinal) {
   EXPECT_EQ(JudgeReply("\r\nERROR\r\n\r\nOK\r\n"), REPLY_OK);
   EXPECT_EQ(JudgeReply("\r\nOK"), REPLY_NONE);  // OK needs its CR LF both sides
   EXPECT_EQ(JudgeReply("\r\n+CMTI: \"SM\",3\r\n"), REPLY_NONE);
+}
+
+TEST(Indications, GoWithTheirFramingAndLeaveTheRestAsTheModemSentIt) {
+  std::vector<int> slots;
+  auto takenOut = [&](std::string text) {
+    text.resize(TakeOutIndications(text.data(), text.size(), 0, slots));
+    return text;
+  };
+  EXPECT_EQ(takenOut("\r\nOK\r\n\r\n+CMTI: \"ME\",12\r\n"), "\r\nOK\r\n");  // held back until the reply was out
+  EXPECT_EQ(takenOut("\r\n+CMTI: \"SM\", 4\r\n\r\n+CMTI: \"SM\",5\r\n\r\n> "), "\r\n> ");
+  EXPECT_EQ(takenOut("\r\n+CMGL: 1,0,,5\r\n\r\n+CMTI: \"SM\",2\r\n0000\r\n"), "\r\n+CMGL: 1,0,,5\r\n0000\r\n");
+  EXPECT_EQ(takenOut("\r\nOK\r\n+CMTI: \"SM\"\r\n"), "\r\nOK\r\n");  // unframed, and no index
+  EXPECT_EQ(takenOut("\r\n+CMGS: 7\r\n\r\n+CMTI: \"SM\",1"), "\r\n+CMGS: 7\r\n\r\n+CMTI: \"SM\",1");  // unfinished
+  EXPECT_EQ(slots, (std::vector<int>{12, 4, 5, 2, -1}));
 }
 
 TEST(SimReply, ReadyOrNot) {

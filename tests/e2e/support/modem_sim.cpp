@@ -47,6 +47,13 @@ std::vector<long> ModemSim::TimesOf(const std::string& prefix) {
   return times;
 }
 
+std::vector<LineCrossing> ModemSim::Transcript() {
+  std::vector<LineCrossing> crossings;
+  nlohmann::json reply = Call({{"cmd", "transcript"}});
+  for (const auto& entry : reply["transcript"]) crossings.push_back({entry["from"] == "host", entry["bytes"]});
+  return crossings;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, double seconds) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < deadline) {

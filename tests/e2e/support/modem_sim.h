@@ -10,6 +10,12 @@
 #include "tests/e2e/support/child_process.h"
 #include "tests/e2e/support/json_line_client.h"
 
+// Bytes that crossed the serial line one way, as modemsim saw them.
+struct LineCrossing {
+  bool fromHost;
+  std::string bytes;
+};
+
 class ModemSim {
  public:
   // Starts modemsim linked as COM<com> in a fresh folder and connects to its
@@ -29,6 +35,8 @@ class ModemSim {
   std::vector<std::string> LinesStartingWith(const std::string& prefix);
   // Milliseconds (since modemsim started) of the lines that start with `prefix`.
   std::vector<long> TimesOf(const std::string& prefix);
+  // Everything that crossed the serial line so far, in order.
+  std::vector<LineCrossing> Transcript();
 
  private:
   std::filesystem::path deviceDir_;
