@@ -25,11 +25,13 @@ Outcome Read(std::string_view reply, size_t capacity, size_t piece) {
   std::unique_ptr<char[]> small(capacity < COMMAND_BUFFER_SIZE ? new char[capacity] : nullptr);
   char* buffer = small ? small.get() : agentBuffer;
   // The command's own receive fills the buffer first, as the agent's does.
-  size_t first = std::min({piece, reply.size(), capacity - 1});
+  size_t first = std::min(std::min(piece, reply.size()), capacity - 1);
   std::memcpy(buffer, reply.data(), first);
   size_t sent = first;
+  // Called for every piece: two std::min, as the initializer-list form is an
+  // instrumented loop that took 7% of the run.
   auto receive = [&](char* into, size_t room) -> ssize_t {
-    size_t take = std::min({piece, room, reply.size() - sent});
+    size_t take = std::min(std::min(piece, room), reply.size() - sent);
     std::memcpy(into, reply.data() + sent, take);
     sent += take;
     return static_cast<ssize_t>(take);

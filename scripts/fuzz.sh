@@ -3,6 +3,9 @@
 # undefined-behaviour sanitizers in build-fuzz/, runs each for SECONDS seconds
 # over a copy of its corpus (the checked-in one stays as it is), prints the
 # executions and coverage of each, and fails if any target found a crash.
+# fuzz/TARGET.options, when there is one, adds libFuzzer flags for that target:
+# "name = value" lines under "[libfuzzer]" (comments start with # or ;).
+# RUNS=N ends a target after N executions if that comes first.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     (default 60 seconds, every target)
 set -uo pipefail
@@ -12,6 +15,20 @@ seconds=${1:-60}
 shift || true
 build=build-fuzz
 jobs=${JOBS:-2}
+
+# The flags of fuzz/$1.options, one "-name=value" a line.
+target_flags() {
+  local file="fuzz/$1.options"
+  [[ -f $file ]] || return 0
+  awk '
+    /^[ \t]*([#;]|$)/ { next }
+    /^[ \t]*\[/ { section = $0; gsub(/[ \t\[\]]/, "", section); next }
+    section == "libfuzzer" && index($0, "=") {
+      name = substr($0, 1, index($0, "=") - 1); value = substr($0, index($0, "=") + 1)
+      gsub(/^[ \t]+|[ \t]+$/, "", name); gsub(/^[ \t]+|[ \t]+$/, "", value)
+      print "-" name "=" value
+    }' "$file"
+}
 
 if [[ $# -gt 0 ]]; then
   targets=("$@")
@@ -32,8 +49,12 @@ printf '%-24s %12s %10s %8s %8s\n' target executions exec/s cov ft
 for target in "${targets[@]}"; do
   cp -r "fuzz/corpus/$target" "$work/$target"
   log="$build/findings/$target.log"
-  "$build/fuzz/$target" "$work/$target" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$build/findings/$target-" >"$log" 2>&1
+  mapfile -t flags < <(target_flags "$target")
+  [[ -n ${RUNS:-} ]] && flags+=(-runs="$RUNS")
+  command=("$build/fuzz/$target" "$work/$target" -max_total_time="$seconds" -print_final_stats=1
+    "${flags[@]}" -artifact_prefix="$build/findings/$target-")
+  echo "+ ${command[*]}" >"$log"
+  "${command[@]}" >>"$log" 2>&1
   status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
