@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fuzz/control_reply.h"
 #include "fuzz/fuzz_check.h"
 #include "sim/broadcast/bcsim/control_protocol.h"
 
@@ -26,15 +27,6 @@ bool PortSwitch(const std::string& port, bool, std::string& error) {
   if (port == "command" || port == "data" || port == "info") return true;
   error = "no port \"" + port + "\"";
   return false;
-}
-
-// One JSON object that says ok, or not ok with a reason: the keys come in
-// order, so a refusal is exactly {"error":"...","ok":false}.
-bool Answered(const std::string& reply) {
-  constexpr std::string_view kRefused = "{\"error\":\"";
-  if (reply.find("\"ok\":true") != std::string::npos) return reply.starts_with("{") && reply.ends_with("}");
-  return reply.starts_with(kRefused) && reply.size() > kRefused.size() && reply[kRefused.size()] != '"' &&
-         reply.ends_with("\",\"ok\":false}");
 }
 
 }  // namespace

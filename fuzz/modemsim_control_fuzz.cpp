@@ -4,21 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/control_reply.h"
 #include "fuzz/fuzz_check.h"
 #include "sim/modem/control_protocol.h"
-
-namespace {
-
-// One JSON object that says ok, or not ok with a reason: the keys come in
-// order, so a refusal is exactly {"error":"...","ok":false}.
-bool Answered(const std::string& reply) {
-  constexpr std::string_view kRefused = "{\"error\":\"";
-  if (reply.find("\"ok\":true") != std::string::npos) return reply.starts_with("{") && reply.ends_with("}");
-  return reply.starts_with(kRefused) && reply.size() > kRefused.size() && reply[kRefused.size()] != '"' &&
-         reply.ends_with("\",\"ok\":false}");
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   modemsim::ModemState state(8);
