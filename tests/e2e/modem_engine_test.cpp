@@ -13,6 +13,7 @@
 #include "smsservice/modem/gsm_modem.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/serial_line.h"
+#include "tests/e2e/support/modem_on_sim.h"
 #include "tests/e2e/support/modem_sim.h"
 
 namespace {
@@ -23,26 +24,11 @@ struct Received {
   std::string number, timestamp, text;
 };
 
-class ModemEngine : public ::testing::Test {
+class ModemEngine : public ModemOnSim {
  protected:
   static constexpr int kStorageSlots = 50;
 
-  static void SetUpTestSuite() { setenv("QUILLON_TIME_SCALE", "0.1", 0); }
-
-  void SetUp() override {
-    sim = std::make_unique<ModemSim>(5, kStorageSlots);
-    setenv("QUILLON_DEVICE_DIR", sim->deviceDir().c_str(), 1);
-    modem = std::make_unique<CGsmMorden>();
-  }
-  void TearDown() override {
-    modem.reset();
-    sim.reset();
-  }
-
-  bool OpenReady(double seconds = 10) {
-    modem->Open(sim->com(), 19200);
-    return WaitUntil([&] { return modem->GetModemState() == MODEM_READY; }, seconds);
-  }
+  ModemEngine() : ModemOnSim(5, kStorageSlots) {}
   bool WaitState(int state, double seconds) {
     return WaitUntil([&] { return modem->GetModemState() == state; }, seconds);
   }
@@ -66,9 +52,6 @@ class ModemEngine : public ::testing::Test {
   }
   size_t SentCount() { return sim->Call({{"cmd", "sent"}})["sent"].size(); }
   size_t StoredCount() { return sim->Call({{"cmd", "storage"}})["messages"].size(); }
-
-  std::unique_ptr<ModemSim> sim;
-  std::unique_ptr<CGsmMorden> modem;
 };
 
 TEST_F(ModemEngine, StartUpFailsOnUnknownSignalAndReleasesThePort) {

@@ -14,6 +14,7 @@
 
 #include "platform/codepage/codepage.h"
 #include "smsservice/modem/gsm_modem.h"
+#include "tests/e2e/support/modem_on_sim.h"
 #include "tests/e2e/support/modem_sim.h"
 
 namespace {
@@ -67,24 +68,9 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-class ModemIndications : public ::testing::Test {
+class ModemIndications : public ModemOnSim {
  protected:
-  static void SetUpTestSuite() { setenv("QUILLON_TIME_SCALE", "0.1", 0); }
-
-  void SetUp() override {
-    sim = std::make_unique<ModemSim>(8);
-    setenv("QUILLON_DEVICE_DIR", sim->deviceDir().c_str(), 1);
-    modem = std::make_unique<CGsmMorden>();
-  }
-  void TearDown() override {
-    modem.reset();
-    sim.reset();
-  }
-
-  bool OpenReady(double seconds = 10) {
-    modem->Open(sim->com(), 19200);
-    return WaitUntil([&] { return modem->GetModemState() == MODEM_READY; }, seconds);
-  }
+  ModemIndications() : ModemOnSim(8, 50) {}
   size_t Listings() { return sim->LinesStartingWith("AT+CMGL").size(); }
   // Waits for one more listing than there have been so far.
   bool NextListing(double seconds = 5) {
@@ -137,9 +123,6 @@ class ModemIndications : public ::testing::Test {
       if (!crossing.fromHost) all += crossing.bytes;
     return all;
   }
-
-  std::unique_ptr<ModemSim> sim;
-  std::unique_ptr<CGsmMorden> modem;
 };
 
 TEST_F(ModemIndications, AnIndicationWhileIdleBringsAListingAtOnce) {
