@@ -48,6 +48,7 @@ bench: build
 	@build/bin/pdu_bench
 	@build/bin/request_bench
 	@cd build/bin && ./speech_bench
+	@cd build/bin && ./loudness_bench
 	@/usr/bin/python3 bench/sms_latency_bench.py --indications
 	@build/bin/poll_bench --terminals 10000 --polls 5
 	@QT_QPA_PLATFORM=offscreen build/bin/heraldo_tick_bench

@@ -47,7 +47,7 @@ struct InstantServer : BroadcastPort {
 };
 
 struct SilentAudio : AudioMaker {
-  int Text2Wav(const std::string&, const std::string&) override { return 0; }
+  SpeechResult Text2Wav(const std::string&, const std::string&) override { return {0}; }
   void Wav2Mp3(const std::string&) override {}
 };
 

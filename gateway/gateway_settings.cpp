@@ -27,6 +27,17 @@ void WriteString(const std::string& section, const char* key, const std::string&
 
 std::string PatSection(int i) { return "PAT" + std::to_string(i); }
 
+// A decimal number within [low, high], else the fallback: a typing error
+// must not make the horns blare or go quiet.
+double ReadNumber(const char* section, const char* key, double fallback, double low, double high,
+                  const std::string& path) {
+  std::string text = ReadString(section, key, path);
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size() || !(value >= low && value <= high)) return fallback;
+  return value;
+}
+
 }  // namespace
 
 bool GatewaySettings::IsAuthorised(const std::string& number) const { return regular == 1 || pat.count(number) > 0; }
@@ -49,6 +60,8 @@ void LoadGatewaySettings(const std::string& path, GatewaySettings& s) {
       profile::GetPrivateProfileString("MediaFile", "LastClearTime", DEFAULT_LAST_CLEAR_TIME, kStringBuffer, path);
   s.regular = ReadInt("PhoneAndTerm", "Regular", 1, path);
   s.phoneCount = ReadInt("PhoneAndTerm", "PhoneCount", 0, path);
+  s.speechLoudness = ReadNumber("Speech", "Loudness", DEFAULT_SPEECH_LOUDNESS, -40, -6, path);
+  s.speechHighPass = ReadNumber("Speech", "HighPass", DEFAULT_SPEECH_HIGH_PASS, 0, 1000, path);
   s.pat.clear();
   for (int i = 1; i <= s.phoneCount; ++i)
     s.pat[ReadString(PatSection(i), "Number", path)] = ReadString(PatSection(i), "IDs", path);

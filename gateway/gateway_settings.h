@@ -11,6 +11,8 @@
 using PatTable = std::map<std::string, std::string>;
 
 inline constexpr const char* DEFAULT_LAST_CLEAR_TIME = "2000-00-00 12:00:00";
+inline constexpr double DEFAULT_SPEECH_LOUDNESS = -16;
+inline constexpr double DEFAULT_SPEECH_HIGH_PASS = 200;
 
 struct GatewaySettings {
   int32_t port = 1;
@@ -22,6 +24,11 @@ struct GatewaySettings {
   int32_t regular = 1;  // 1: every number may broadcast, to all terminals
   int32_t phoneCount = 0;
   PatTable pat;
+  // [Speech]: every message is levelled to this integrated loudness (LUFS)
+  // and high-passed at this frequency (Hz, 0 for none). Read only; a
+  // missing or unusable value gives the default.
+  double speechLoudness = DEFAULT_SPEECH_LOUDNESS;
+  double speechHighPass = DEFAULT_SPEECH_HIGH_PASS;
 
   bool IsAuthorised(const std::string& number) const;
   // The terminals of the number's entry when only listed numbers may

@@ -1,11 +1,13 @@
 #include "gateway/app/gateway_adapters.h"
 
+#include "gateway/audio/message_speech.h"
 #include "gateway/audio/text_to_speech.h"
 #include "gateway/audio/wav_to_mp3.h"
 #include "gateway/broadcast/bc_agent.h"
 #include "gateway/broadcast/bc_exception.h"
 #include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast/session_mgr.h"
+#include "platform/codepage/codepage.h"
 
 std::vector<int> ServerBroadcast::AllTerminalIds() {
   std::vector<TermInfo> list;
@@ -44,9 +46,10 @@ std::optional<bool> ServerBroadcast::SessionFinished(int number) {
   return session->finished;
 }
 
-int SpeechAudio::Text2Wav(const std::string& text, const std::string& wavPath) {
+SpeechResult SpeechAudio::Text2Wav(const std::string& text, const std::string& wavPath) {
   TextToSpeech speech;
-  return speech.Text2Wav(text, wavPath);
+  MessageSpeech made = SpeakMessage(speech, codepage::GbkToUtf8(text), wavPath, SpeechLoudness(settings_));
+  return {made.code, made.spoken.dropped, !made.spoken.HasSpeech()};
 }
 
 void SpeechAudio::Wav2Mp3(const std::string& wavPath) {

@@ -26,8 +26,13 @@ class ServerBroadcast final : public BroadcastPort {
 
 class SpeechAudio final : public AudioMaker {
  public:
-  int Text2Wav(const std::string& text, const std::string& wavPath) override;
+  // The loudness and high-pass come from `settings` at each message.
+  explicit SpeechAudio(const GatewaySettings& settings) : settings_(settings) {}
+  SpeechResult Text2Wav(const std::string& text, const std::string& wavPath) override;
   void Wav2Mp3(const std::string& wavPath) override;
+
+ private:
+  const GatewaySettings& settings_;
 };
 
 // No operator at hand: the text broadcast is never confirmed.

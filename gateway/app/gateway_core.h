@@ -34,7 +34,7 @@ class GatewayCore {
   std::unique_ptr<KestrumAgent> agent;
   std::unique_ptr<AgentMessages> agentPort;
   ServerBroadcast broadcast;
-  SpeechAudio audio;
+  SpeechAudio audio{settings};
   std::unique_ptr<HeraldoViewLogic> view;
 
  private:

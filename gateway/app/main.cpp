@@ -14,7 +14,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: Heraldo                 the window\n"
     "       Heraldo --headless      without a window, logging what it would show\n"
-    "       Heraldo --speak TEXT --out FILE.wav\n"
+    "       Heraldo --speak TEXT [--print] [--out FILE.wav]\n"
+    "                               --print: the text as it will be spoken and its phonemes;\n"
+    "                               --out: the message's WAV and MP3 files\n"
     "       Heraldo --version\n"
     "Settings (SMS.ini, SMServer.ini), log.txt and temp/ live in the program's\n"
     "directory, or in $HERALDO_HOME when it is set.\n";
@@ -23,8 +25,7 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadlessGateway();
-  if (argc == 5 && std::strcmp(argv[1], "--speak") == 0 && std::strcmp(argv[3], "--out") == 0)
-    return SpeakOnce(argv[2], argv[4]);
+  if (auto speak = ParseSpeakRequest(argc, argv)) return SpeakOnce(*speak);
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("Heraldo %s\n", kQuillonVersion);
     return 0;

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "gateway/app/gateway_window_app.h"
+#include "gateway/app/speech_preview.h"
 #include "gateway/dialogs/qt/qt_gateway_dialogs.h"
 #include "gateway/dialogs/qt/text_broadcast_dialog.h"
 #include "gateway/dialogs/term_list_source.h"
@@ -40,6 +41,8 @@ int RunWindowedGateway(int argc, char** argv) {
   messageBox.SetParent(&window);
   dialogs.SetParent(&window);
   textDialog.SetParent(&window);
+  SpeechPreview preview(gateway->core().settings, gateway->core().view->TempDirectory());
+  textDialog.SetPreview(&preview);
   instance.OnShowRequested([&window] { window.BringForward(); });
 
   CloseOnStopSignals closeOnStop(window);
@@ -47,6 +50,7 @@ int RunWindowedGateway(int argc, char** argv) {
   window.show();
   window.Start();
   int status = application.exec();
+  textDialog.SetPreview(nullptr);
   gateway.reset();
   ui::SetMessageBox(nullptr);
   return status;

@@ -43,8 +43,11 @@ TextToSpeech::~TextToSpeech() {
 }
 
 int TextToSpeech::Text2Wav(const std::string& text, const std::string& wavPath) {
-  if (text.empty() || wavPath.empty()) return kText2WavNothingToDo;
-  const std::string utf8Text = codepage::GbkToUtf8(text);
+  return SpeakUtf8(codepage::GbkToUtf8(text), wavPath);
+}
+
+int TextToSpeech::SpeakUtf8(const std::string& utf8Text, const std::string& wavPath) {
+  if (utf8Text.empty() || wavPath.empty()) return kText2WavNothingToDo;
   // unlink, not remove: a directory of that name is not ours to delete.
   ::unlink(wavPath.c_str());
   // Preparing stops at the first failure, so without a voice there is no
@@ -61,6 +64,11 @@ int TextToSpeech::Text2Wav(const std::string& text, const std::string& wavPath) 
   // A header that could not be completed leaves no valid file either.
   if (!stream_->Close()) return discard(kText2WavSpeakFailed);
   return kText2WavWritten;
+}
+
+std::optional<std::string> TextToSpeech::Phonemes(const std::string& utf8Text) const {
+  if (!voice_) return std::nullopt;
+  return voice_->Phonemes(utf8Text);
 }
 
 const speech::VoiceToken* TextToSpeech::CurrentVoice() const { return voice_ ? &voice_->CurrentVoice() : nullptr; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/speech/speech_api.h"
@@ -33,6 +34,11 @@ class TextToSpeech {
   // step after it has nothing to read. An engine that could not be prepared
   // (no voice, or no stream) gives kText2WavBindFailed.
   int Text2Wav(const std::string& text, const std::string& wavPath);
+  // The same for UTF-8 text.
+  int SpeakUtf8(const std::string& utf8Text, const std::string& wavPath);
+  // What the voice would say for the UTF-8 text, in the engine's phoneme
+  // mnemonics; nothing without a voice or when the engine fails.
+  std::optional<std::string> Phonemes(const std::string& utf8Text) const;
 
   // The token the voice speaks with; nullptr when there is no voice.
   const speech::VoiceToken* CurrentVoice() const;

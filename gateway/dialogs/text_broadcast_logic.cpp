@@ -28,6 +28,21 @@ TextBroadcastLogic::TextBroadcastLogic(std::vector<std::string> numbersOffered) 
 
 bool TextBroadcastLogic::AcceptsNumberText(const std::string& text) { return IsDigitsOnly(text); }
 
+bool TextBroadcastLogic::Preview(const std::string& contentText, MessagePreview& preview) {
+  std::string content = Trimmed(contentText);
+  if (content.empty()) {
+    Refuse("广播内容为空，请输入内容！");
+    return false;
+  }
+  switch (preview.Play(content)) {
+    case PreviewResult::Playing: return true;
+    case PreviewResult::NothingToSpeak: Refuse("广播内容没有可以播报的文字！"); break;
+    case PreviewResult::NoSoundOutput: Refuse("本机没有可用的声音输出设备，无法试听。"); break;
+    case PreviewResult::SpeechFailed: Refuse("语音合成失败，无法试听。"); break;
+  }
+  return false;
+}
+
 bool TextBroadcastLogic::Confirm(const std::string& numberText, const std::string& contentText) {
   if (numberText.empty()) {
     Refuse("号码为空，请输入号码！");

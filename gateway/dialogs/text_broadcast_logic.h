@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "gateway/dialogs/message_preview.h"
+
 class TextBroadcastLogic {
  public:
   // The numbers the drop-down list offers (the authorisation table's), GBK.
@@ -19,6 +21,10 @@ class TextBroadcastLogic {
   // empty number first, then a content of nothing but white space; true
   // when the dialog may close.
   bool Confirm(const std::string& numberText, const std::string& contentText);
+  // "试听" with the content box's text: refuses an empty content as
+  // Confirm does, then plays it, or tells the operator why it cannot.
+  // True when it plays.
+  bool Preview(const std::string& contentText, MessagePreview& preview);
   // After Confirm: the number and the content without surrounding white space.
   const std::string& number() const { return number_; }
   const std::string& content() const { return content_; }

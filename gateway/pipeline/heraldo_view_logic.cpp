@@ -97,16 +97,21 @@ void HeraldoViewLogic::PrepareAudio(const std::string& number, const std::string
   fs::create_directories(TempDirectory(), error);
   std::string base = TempDirectory() + "/" + number + FileBaseName(time);
   std::string wavPath = base + ".wav";
-  int code = ports_.audio->Text2Wav(text, wavPath);
+  SpeechResult speech = ports_.audio->Text2Wav(text, wavPath);
   char entry[1024];
-  std::snprintf(entry, sizeof entry, "%s Text2Wav Result Code:%d", wavPath.c_str(), code);
+  std::snprintf(entry, sizeof entry, "%s Text2Wav Result Code:%d", wavPath.c_str(), speech.code);
   AppendLog(entry);
+  if (speech.droppedCharacters > 0) {
+    AppendLog(wavPath + ": " + std::to_string(speech.droppedCharacters) +
+              " characters that cannot be spoken (emoji, control characters) left out");
+  }
   ports_.audio->Wav2Mp3(wavPath);
   // The row fails without its speech (StartPlayback); the log says why.
   if (fs::exists(base + ".mp3", error)) return;
-  AppendLog(base + ".mp3 not made: " +
-            (fs::is_directory(TempDirectory(), error) ? std::string("speaking or encoding failed")
-                                                      : TempDirectory() + " is not a folder"));
+  std::string why = speech.nothingToSpeak ? "the message holds nothing to speak, it is not broadcast"
+                    : fs::is_directory(TempDirectory(), error) ? "speaking or encoding failed"
+                                                               : TempDirectory() + " is not a folder";
+  AppendLog(base + ".mp3 not made: " + why);
 }
 
 void HeraldoViewLogic::SchedulePlayback() {

@@ -30,11 +30,21 @@ class BroadcastPort {
   virtual std::optional<bool> SessionFinished(int number) = 0;
 };
 
+// What became of one message's speech, for the log.
+struct SpeechResult {
+  int code = 0;  // Text2Wav's result code
+  // Characters no voice can say (emoji, control characters), left out.
+  int droppedCharacters = 0;
+  // Only pauses and blanks were left: nothing was spoken.
+  bool nothingToSpeak = false;
+};
+
 // Speech and encoding of one message.
 class AudioMaker {
  public:
   virtual ~AudioMaker() = default;
-  virtual int Text2Wav(const std::string& text, const std::string& wavPath) = 0;
+  // `text` is GBK; the WAV file is levelled to the settings' loudness.
+  virtual SpeechResult Text2Wav(const std::string& text, const std::string& wavPath) = 0;
   virtual void Wav2Mp3(const std::string& wavPath) = 0;
 };
 

@@ -29,7 +29,8 @@ std::string LoadGateway(const std::string& path) {
   LoadGatewaySettings(path, s);
   std::ostringstream out;
   out << s.port << ' ' << s.rate << ' ' << s.delay << ' ' << s.interDay << ' ' << s.deadLineDay << ' '
-      << s.lastClearTime << ' ' << s.regular << ' ' << s.phoneCount << ' ' << s.pat.size();
+      << s.lastClearTime << ' ' << s.regular << ' ' << s.phoneCount << ' ' << s.pat.size() << ' ' << s.speechLoudness
+      << ' ' << s.speechHighPass;
   return out.str();
 }
 

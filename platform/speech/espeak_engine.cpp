@@ -1,5 +1,7 @@
 #include "platform/speech/espeak_engine.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include <espeak-ng/speak_lib.h>
@@ -40,9 +42,10 @@ uint32_t SampleRate() {
   return sampleRate;
 }
 
-bool Synthesize(std::string_view utf8Text, const SpeakSettings& settings, const SampleSink& sink) {
-  if (SampleRate() == 0) return false;
-  std::lock_guard lock(engineMutex);
+namespace {
+
+// With engineMutex held.
+bool SynthesizeLocked(std::string_view utf8Text, const SpeakSettings& settings, const SampleSink& sink) {
   if (settings.engineVoice != loadedVoice) {
     loadedVoice.clear();
     if (espeak_SetVoiceByName(settings.engineVoice.c_str()) != EE_OK) return false;
@@ -59,6 +62,32 @@ bool Synthesize(std::string_view utf8Text, const SpeakSettings& settings, const 
       espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
   currentSink = nullptr;
   return result == EE_OK && !sinkRefused;
+}
+
+}  // namespace
+
+bool Synthesize(std::string_view utf8Text, const SpeakSettings& settings, const SampleSink& sink) {
+  if (SampleRate() == 0) return false;
+  std::lock_guard lock(engineMutex);
+  return SynthesizeLocked(utf8Text, settings, sink);
+}
+
+std::optional<std::string> Phonemes(std::string_view utf8Text, const SpeakSettings& settings) {
+  if (SampleRate() == 0) return std::nullopt;
+  std::lock_guard lock(engineMutex);
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* trace = open_memstream(&buffer, &size);
+  if (trace == nullptr) return std::nullopt;
+  espeak_SetPhonemeTrace(espeakPHONEMES_SHOW, trace);
+  SampleSink discard = [](std::span<const int16_t>) { return true; };
+  bool spoken = SynthesizeLocked(utf8Text, settings, discard);
+  espeak_SetPhonemeTrace(0, nullptr);
+  std::fclose(trace);
+  std::string phonemes(buffer, size);
+  std::free(buffer);
+  if (!spoken) return std::nullopt;
+  return phonemes;
 }
 
 }  // namespace speech::espeak

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,5 +30,10 @@ uint32_t SampleRate();
 // when the engine is not running, the voice does not exist, synthesis
 // fails or the sink refused a block. Thread-safe: callers wait their turn.
 bool Synthesize(std::string_view utf8Text, const SpeakSettings& settings, const SampleSink& sink);
+
+// The phoneme mnemonics espeak-ng speaks for the text, as `espeak-ng -x`
+// prints them: taken while synthesising (so tone changes between syllables
+// show), one line per clause. Nothing when synthesis fails.
+std::optional<std::string> Phonemes(std::string_view utf8Text, const SpeakSettings& settings);
 
 }  // namespace speech::espeak

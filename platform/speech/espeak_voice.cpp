@@ -1,8 +1,11 @@
 #include "platform/speech/espeak_voice.h"
 
+#include <utility>
 #include <vector>
 
+#include "platform/speech/engine_voice_names.h"
 #include "platform/speech/espeak_engine.h"
+#include "platform/speech/language_runs.h"
 #include "platform/speech/resampler.h"
 
 namespace speech {
@@ -48,13 +51,40 @@ class EspeakVoice : public Voice {
       resampler.Process(block, mono);
       return write();
     };
-    espeak::SpeakSettings settings{token_.engineVoice, token_.rate, token_.pitch, volume_};
-    if (!espeak::Synthesize(utf8Text, settings, sink)) return false;
+    for (const auto& [text, settings] : Parts(utf8Text)) {
+      if (!espeak::Synthesize(text, settings, sink)) return false;
+    }
     resampler.Finish(mono);
     return write();
   }
 
+  std::optional<std::string> Phonemes(std::string_view utf8Text) override {
+    std::string phonemes;
+    bool mandarin = IsMandarinVoice(token_.engineVoice);
+    for (const auto& [text, settings] : Parts(utf8Text)) {
+      std::optional<std::string> part = espeak::Phonemes(text, settings);
+      if (!part) return std::nullopt;
+      // Marked as the engine marks its own switches of language.
+      bool latin = mandarin && settings.engineVoice != MandarinEngineVoice(token_.engineVoice);
+      phonemes += latin ? "(en)" + *part + "(cmn)" : *part;
+    }
+    return phonemes;
+  }
+
  private:
+  // A Mandarin voice speaks its Latin words with the English voice; any
+  // other voice speaks the whole text itself.
+  std::vector<std::pair<std::string, espeak::SpeakSettings>> Parts(std::string_view utf8Text) const {
+    espeak::SpeakSettings settings{token_.engineVoice, token_.rate, token_.pitch, volume_};
+    if (!IsMandarinVoice(token_.engineVoice)) return {{std::string(utf8Text), settings}};
+    std::vector<std::pair<std::string, espeak::SpeakSettings>> parts;
+    for (LanguageRun& run : SplitLanguageRuns(utf8Text)) {
+      settings.engineVoice = run.latin ? LatinEngineVoice(token_.engineVoice) : MandarinEngineVoice(token_.engineVoice);
+      parts.emplace_back(std::move(run.text), settings);
+    }
+    return parts;
+  }
+
   VoiceToken token_;
   int volume_ = 100;
   AudioStream* output_ = nullptr;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -78,6 +79,10 @@ class Voice {
   // written. False when no output is set, the engine fails or the stream
   // refuses a write.
   virtual bool Speak(std::string_view utf8Text) = 0;
+  // The phoneme mnemonics Speak would say for the text, in the engine's
+  // notation, one line per clause; nothing when the engine fails. Needs no
+  // output.
+  virtual std::optional<std::string> Phonemes(std::string_view utf8Text) = 0;
 };
 
 class SpeechApi {

@@ -55,6 +55,7 @@ class FaultyVoice : public speech::Voice {
   const speech::VoiceToken& CurrentVoice() const override { return real_->CurrentVoice(); }
   bool SetOutput(speech::AudioStream* stream) override { return !failOutput_ && real_->SetOutput(stream); }
   bool Speak(std::string_view text) override { return real_->Speak(text) && !failSpeak_; }
+  std::optional<std::string> Phonemes(std::string_view text) override { return real_->Phonemes(text); }
 
  private:
   std::unique_ptr<speech::Voice> real_;

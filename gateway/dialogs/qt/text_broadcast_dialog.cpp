@@ -9,7 +9,7 @@
 
 #include "gateway/dialogs/qt/widget_support.h"
 
-CTextBroadcast::CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered)
+CTextBroadcast::CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered, MessagePreview* preview)
     : QDialog(parent), logic_(std::move(numbersOffered)) {
   setWindowTitle(QStringLiteral("文本广播"));
 
@@ -33,6 +33,17 @@ CTextBroadcast::CTextBroadcast(QWidget* parent, std::vector<std::string> numbers
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
+  if (preview) {
+    auto* listen = new QPushButton(QStringLiteral("试听"), this);
+    listen->setObjectName(QStringLiteral("preview"));
+    listen->setAutoDefault(false);
+    listen->setToolTip(QStringLiteral("在本机播放这段内容，听一听广播时的声音"));
+    connect(listen, &QPushButton::clicked, this, [this, preview] { Listen(*preview); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(listen);
+    row->addStretch();
+    layout->addLayout(row);
+  }
   auto [ok, cancel] = AddOkCancel(*layout, this);
   connect(ok, &QPushButton::clicked, this, &CTextBroadcast::Confirm);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -42,10 +53,14 @@ void CTextBroadcast::Confirm() {
   if (logic_.Confirm(ToGbk(number_->currentText()), ToGbk(content_->toPlainText()))) accept();
 }
 
+// Speaking takes a fraction of a second before the sound starts, so the
+// window simply waits for it.
+void CTextBroadcast::Listen(MessagePreview& preview) { logic_.Preview(ToGbk(content_->toPlainText()), preview); }
+
 std::optional<TextBroadcastRequest> QtTextBroadcastDialog::Ask(const PatTable& numbers) {
   std::vector<std::string> offered;
   for (const auto& entry : numbers) offered.push_back(entry.first);
-  CTextBroadcast dialog(parent_, std::move(offered));
+  CTextBroadcast dialog(parent_, std::move(offered), preview_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return TextBroadcastRequest{dialog.logic().number(), dialog.logic().content()};
 }

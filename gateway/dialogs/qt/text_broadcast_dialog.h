@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+#include "gateway/dialogs/message_preview.h"
 #include "gateway/dialogs/text_broadcast_logic.h"
 #include "gateway/pipeline/pipeline_ports.h"
 
@@ -15,13 +16,15 @@ class QPlainTextEdit;
 
 class CTextBroadcast : public QDialog {
  public:
-  CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered);
+  // With a `preview`, a "试听" button speaks the content on this computer.
+  CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered, MessagePreview* preview = nullptr);
 
   // After "确定": the number and the trimmed content.
   const TextBroadcastLogic& logic() const { return logic_; }
 
  private:
   void Confirm();
+  void Listen(MessagePreview& preview);
 
   TextBroadcastLogic logic_;
   QComboBox* number_;
@@ -32,9 +35,12 @@ class QtTextBroadcastDialog final : public TextBroadcastDialog {
  public:
   explicit QtTextBroadcastDialog(QWidget* parent) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
+  // The "试听" button's sound; none, no button. Not owned.
+  void SetPreview(MessagePreview* preview) { preview_ = preview; }
   // Offers the table's numbers; the number and trimmed text, or nothing.
   std::optional<TextBroadcastRequest> Ask(const PatTable& numbers) override;
 
  private:
   QWidget* parent_;
+  MessagePreview* preview_ = nullptr;
 };

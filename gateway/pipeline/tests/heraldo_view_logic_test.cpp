@@ -62,10 +62,10 @@ struct FakeBroadcast : BroadcastPort {
 
 struct FakeAudio : AudioMaker {
   std::vector<std::string> spoken;
-  int Text2Wav(const std::string& text, const std::string& wavPath) override {
+  SpeechResult Text2Wav(const std::string& text, const std::string& wavPath) override {
     spoken.push_back(wavPath);
     std::ofstream(wavPath) << text;
-    return 4;
+    return {4};
   }
   void Wav2Mp3(const std::string& wavPath) override {
     std::ofstream(wavPath.substr(0, wavPath.rfind('.') + 1) + "mp3") << "mp3";

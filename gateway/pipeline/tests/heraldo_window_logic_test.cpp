@@ -64,7 +64,7 @@ struct NoBroadcast : BroadcastPort {
   std::optional<bool> SessionFinished(int) override { return std::nullopt; }
 };
 struct NoAudio : AudioMaker {
-  int Text2Wav(const std::string&, const std::string&) override { return 1; }
+  SpeechResult Text2Wav(const std::string&, const std::string&) override { return {1}; }
   void Wav2Mp3(const std::string&) override {}
 };
 struct NoText : TextBroadcastDialog {

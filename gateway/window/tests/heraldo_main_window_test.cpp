@@ -56,7 +56,7 @@ struct Nothing : ReceivedMessages, BroadcastPort, AudioMaker, TextBroadcastDialo
   std::vector<int> AllTerminalIds() override { return {1}; }
   int CreateSession(const std::vector<int>&, const std::vector<PlayItem>&, const std::string&) override { return -1; }
   std::optional<bool> SessionFinished(int) override { return std::nullopt; }
-  int Text2Wav(const std::string&, const std::string&) override { return 1; }
+  SpeechResult Text2Wav(const std::string&, const std::string&) override { return {1}; }
   void Wav2Mp3(const std::string&) override {}
   std::optional<TextBroadcastRequest> Ask(const PatTable&) override { return std::nullopt; }
 };
