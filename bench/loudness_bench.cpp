@@ -21,8 +21,8 @@
 
 #include "gateway/audio/loudness.h"
 #include "gateway/audio/message_speech.h"
-#include "gateway/audio/wav_to_mp3.h"
 #include "gateway/audio/pcm_wav_file.h"
+#include "gateway/audio/wav_to_mp3.h"
 #include "platform/unicode/unicode_text.h"
 
 namespace {
@@ -61,8 +61,10 @@ const char* const kMessages[] = {
     "各位同学请注意，今天下午三点在操场集合，请带好雨具，注意安全，听从老师指挥。",
     "明天有大到暴雨，请大家带好雨具，注意出行安全，低洼地区的住户请做好防汛准备。",
     "服务热线400-800-1234，工作时间为每天8:00至20:00，节假日照常服务，欢迎来电咨询。",
-    "火警！B栋3楼发生火情，请全体人员立即从最近的安全出口疏散，不要乘坐电梯，听从现场工作人员指挥，疏散后到操场集合清点人数！",
-    "各位师生请注意，今天下午三点在三号楼一楼会议室召开全体教师会议，请准时参加，不得缺席。如有疑问请联系教务处王老师，电话13800138000",
+    "火警！B栋3楼发生火情，请全体人员立即从最近的安全出口疏散，不要乘坐电梯，听从现场工作人员指挥，疏散后到操场集合清点"
+    "人数！",
+    "各位师生请注意，今天下午三点在三号楼一楼会议室召开全体教师会议，请准时参加，不得缺席。如有疑问请联系教务处王老师，"
+    "电话13800138000",
 };
 
 struct Row {
@@ -78,7 +80,8 @@ std::optional<PcmWav> DecodeMp3(const std::string& path) {
   long rate = 0;
   int channels = 0, encoding = 0;
   mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_FORCE_STEREO, 0);
-  if (mpg123_open(handle, path.c_str()) == MPG123_OK && mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK) {
+  if (mpg123_open(handle, path.c_str()) == MPG123_OK &&
+      mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK) {
     std::vector<unsigned char> buffer(mpg123_outblock(handle));
     size_t done = 0;
     int result;
@@ -124,7 +127,8 @@ int main() {
     Wav2Mp3(wav, entries);
     double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     std::optional<PcmWav> wavPcm = ReadPcmWav(wav);
-    std::optional<LoudnessMeasure> wavMeasure = MeasureFile(wavPcm), mp3Measure = MeasureFile(DecodeMp3(Mp3PathFor(wav)));
+    std::optional<LoudnessMeasure> wavMeasure = MeasureFile(wavPcm),
+                                   mp3Measure = MeasureFile(DecodeMp3(Mp3PathFor(wav)));
     if (!wavMeasure || !mp3Measure) {
       std::printf("could not measure: %s\n", message);
       return 1;
@@ -156,8 +160,9 @@ int main() {
   std::printf("true peak: WAV at most %.2f dBTP, MP3 at most %.2f dBTP (goal <= %.0f dBTP)\n",
               extreme([](const Row& r) { return r.wav.truePeakDbtp; }, true),
               extreme([](const Row& r) { return r.mp3.truePeakDbtp; }, true), kCeiling);
-  std::printf("time per message, MP3 included: median %.0f ms, slowest %.0f ms; %zu characters: %.0f ms (goal < %.0f ms)\n",
-              times[times.size() / 2], times.back(), rows.back().characters, longest, kTimeGoalMs);
+  std::printf(
+      "time per message, MP3 included: median %.0f ms, slowest %.0f ms; %zu characters: %.0f ms (goal < %.0f ms)\n",
+      times[times.size() / 2], times.back(), rows.back().characters, longest, kTimeGoalMs);
   ok = ok && longest < kTimeGoalMs;
   std::printf("%s\n", ok ? "all goals met" : "GOAL MISSED");
   return ok ? 0 : 1;

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <ebur128.h>
 #include <memory>
 #include <numbers>
-
-#include <ebur128.h>
 
 #include "gateway/audio/pcm_wav_file.h"
 
@@ -61,8 +60,7 @@ std::optional<LoudnessMeasure> Measure(const Frames& frames, int channels, uint3
   double peak = 0;
   for (int c = 0; c < channels; ++c) {
     double channelPeak = 0;
-    if (ebur128_true_peak(state.get(), static_cast<unsigned>(c), &channelPeak) != EBUR128_SUCCESS)
-      return std::nullopt;
+    if (ebur128_true_peak(state.get(), static_cast<unsigned>(c), &channelPeak) != EBUR128_SUCCESS) return std::nullopt;
     peak = std::max(peak, channelPeak);
   }
   return LoudnessMeasure{integrated, peak > 0 ? GainToDb(peak) : -HUGE_VAL};

@@ -15,7 +15,7 @@ struct Range {
 
 // Marks that are read as nothing, or as a pause: punctuation, not words.
 constexpr Range kPunctuation[] = {
-    {0xA0, 0xBF}, {0xD7, 0xD7}, {0xF7, 0xF7}, {0x2000, 0x206F}, {0x2100, 0x214F},
+    {0xA0, 0xBF},     {0xD7, 0xD7},     {0xF7, 0xF7},     {0x2000, 0x206F}, {0x2100, 0x214F},
     {0x3000, 0x303F}, {0xFE10, 0xFE1F}, {0xFE30, 0xFE6F}, {0xFF00, 0xFFEF},
 };
 
@@ -59,7 +59,6 @@ std::optional<std::u32string> SymbolWord(char32_t c) {
     case U'&': return U"和";
     case U'+': return U"加";
     case U'=': return U"等于";
-    case U'@': return U" at ";
     default: break;
   }
   if (c >= 0x2460 && c <= 0x2473) {  // ① to ⑳

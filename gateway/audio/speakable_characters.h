@@ -17,7 +17,7 @@ namespace speakable {
 std::u32string FoldForms(std::u32string text);
 
 // "#" -> "井号", "*" -> "星号", "&" -> "和", "+" -> "加", "=" -> "等于",
-// "@" -> "at", circled numbers ① -> "一"; nothing for any other character.
+// circled numbers ① -> "一"; nothing for any other character.
 std::optional<std::u32string> SymbolWord(char32_t c);
 
 // Emoji, pictographs, shapes, control characters, private use and the

@@ -17,14 +17,19 @@ constexpr std::array<std::u32string_view, 8> kCountedPairs{U"小时", U"分钟",
                                                            U"千克", U"星期", U"礼拜", U"个月"};
 // After five digits or more, these make a count rather than a telephone number.
 constexpr std::u32string_view kUnitWords = U"米克里亩度℃万亿千百多余户所间平年月日号楼层栋座室秒分小公升毫%";
-constexpr std::array<std::u32string_view, 13> kPhoneContext{
-    U"电话", U"拨打", U"致电", U"热线", U"手机", U"号码", U"联系", U"报警", U"急救", U"火警", U"短号", U"分机", U"呼叫"};
+constexpr std::array<std::u32string_view, 13> kPhoneContext{U"电话", U"拨打", U"致电", U"热线", U"手机",
+                                                            U"号码", U"联系", U"报警", U"急救", U"火警",
+                                                            U"短号", U"分机", U"呼叫"};
 
 int PauseStrength(char32_t c) {
   switch (c) {
-    case U'，': case U'：': case U'、': return 1;
+    case U'，':
+    case U'：':
+    case U'、': return 1;
     case U'；': return 2;
-    case U'。': case U'！': case U'？': return 3;
+    case U'。':
+    case U'！':
+    case U'？': return 3;
     default: return 0;
   }
 }
@@ -32,13 +37,17 @@ int PauseStrength(char32_t c) {
 // ASCII and full-width pause marks, as the Chinese mark they stand for.
 char32_t PauseMark(char32_t c) {
   switch (c) {
-    case U',': case U'，': return U'，';
+    case U',':
+    case U'，': return U'，';
     case U':': return U'：';
     case U';': return U'；';
     case U'!': return U'！';
     case U'?': return U'？';
-    case U'。': case U'、': return c;
-    case U'…': case U'⋯': case U'—': return U'，';
+    case U'。':
+    case U'、': return c;
+    case U'…':
+    case U'⋯':
+    case U'—': return U'，';
     default: return 0;
   }
 }
@@ -127,6 +136,10 @@ void Reader::StepSymbol(char32_t c) {
     if (c == U'°') ++pos_;
   } else if ((c == U'#' || c == U'*') && At(pos_ + 1) == U'号') {
     Emit(c == U'#' ? U"井" : U"星");  // "#号键" is the key, not "井号号键"
+  } else if (c == U'@') {
+    Space();
+    Emit(U"at");  // an address outside a word: the English voice says it
+    Space();
   } else if (auto word = speakable::SymbolWord(c)) {
     Emit(*word);
   } else if (speakable::IsUnspeakable(c)) {
@@ -248,7 +261,8 @@ bool Reader::ReadTime() {
   if (minute == 0 && !second) {
     text += "整";
   } else {
-    text += (minute < 10 ? "零" + ChineseDigits(std::to_string(minute)) : ChineseQuantity(std::to_string(minute))) + "分";
+    text +=
+        (minute < 10 ? "零" + ChineseDigits(std::to_string(minute)) : ChineseQuantity(std::to_string(minute))) + "分";
   }
   if (second) text += ChineseQuantity(std::to_string(*second)) + "秒";
   Emit(text);
@@ -304,7 +318,9 @@ std::optional<std::string> Reader::ReadValue(size_t& i, bool counted) {
 }
 
 bool Reader::TemperatureAhead(size_t i) const {
-  while (i < in_.size() && (IsDigit(in_[i]) || std::u32string_view(U".~-到至 ").find(in_[i]) != std::u32string_view::npos)) ++i;
+  while (i < in_.size() &&
+         (IsDigit(in_[i]) || std::u32string_view(U".~-到至 ").find(in_[i]) != std::u32string_view::npos))
+    ++i;
   return At(i) == U'度' || At(i) == U'℃' || At(i) == U'°';
 }
 

@@ -103,6 +103,24 @@ TEST_F(SettingsFile, GroupsWriteOnlyTheirKeysWithCrLf) {
   EXPECT_EQ(loaded.lastClearTime, "2026-12-01 08:00:00");
 }
 
+TEST_F(SettingsFile, SpeechLevelsAreReadAndAMistypedOneKeepsTheDefault) {
+  GatewaySettings s;
+  LoadGatewaySettings(path_, s);
+  EXPECT_EQ(s.speechLoudness, -16);
+  EXPECT_EQ(s.speechHighPass, 200);
+  Write("[Speech]\r\nLoudness=-20.5\r\nHighPass=0\r\n");
+  LoadGatewaySettings(path_, s);
+  EXPECT_EQ(s.speechLoudness, -20.5);
+  EXPECT_EQ(s.speechHighPass, 0) << "no filter";
+  // A level that would blare or whisper, or is not a number, is not taken.
+  for (const char* loudness : {"0", "-16dB", "", "-100", "nan"}) {
+    Write(std::string("[Speech]\r\nLoudness=") + loudness + "\r\nHighPass=5000\r\n");
+    LoadGatewaySettings(path_, s);
+    EXPECT_EQ(s.speechLoudness, -16) << loudness;
+    EXPECT_EQ(s.speechHighPass, 200);
+  }
+}
+
 TEST(TerminalIds, TokensAsTheCLibraryReadsThem) {
   EXPECT_EQ(SplitTerminalIds("3,7,"), (std::vector<int>{3, 7}));
   EXPECT_EQ(SplitTerminalIds(",5"), (std::vector<int>{0, 5}));

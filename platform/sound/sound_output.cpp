@@ -1,8 +1,7 @@
 #include "platform/sound/sound_output.h"
 
-#include <cstdlib>
-
 #include <alsa/asoundlib.h>
+#include <cstdlib>
 
 namespace sound {
 namespace {

@@ -66,7 +66,8 @@ class EspeakVoice : public Voice {
       if (!part) return std::nullopt;
       // Marked as the engine marks its own switches of language.
       bool latin = mandarin && settings.engineVoice != MandarinEngineVoice(token_.engineVoice);
-      phonemes += latin ? "(en)" + *part + "(cmn)" : *part;
+      while (!part->empty() && (part->back() == '\n' || part->back() == ' ')) part->pop_back();
+      phonemes += (latin ? "(en)" + *part + "(cmn)" : *part) + "\n";
     }
     return phonemes;
   }

@@ -4,6 +4,8 @@ the headless Heraldo, becomes speech and MP3, and plays through a session on
 bcsim. The modem runs ten times faster, and sound twenty times faster, than
 in service."""
 import os
+import re
+import subprocess
 import sys
 import tempfile
 import time
@@ -15,6 +17,16 @@ sys.path.insert(0, os.path.join(SOURCE, "sim", "broadcast", "bcsim", "tests"))
 from bcsim_harness import BcSim  # noqa: E402
 
 AUTHORISED = "13911112222"
+
+
+def ffmpeg_loudness(path):
+    """Integrated loudness and true peak as ffmpeg's own EBU R128 meter reads them."""
+    out = subprocess.run(["ffmpeg", "-nostats", "-i", path, "-af", "ebur128=peak=true", "-f", "null", "-"],
+                         capture_output=True, text=True, check=True).stderr
+    summary = out[out.rindex("Summary:"):]
+    integrated = float(re.search(r"I:\s+(-?[\d.]+) LUFS", summary).group(1))
+    peak = float(re.search(r"Peak:\s+(-?[\d.]+) dBFS", summary).group(1))
+    return integrated, peak
 
 
 class Heraldo(HeadlessProgram):
@@ -74,6 +86,9 @@ class GatewayEndToEnd(unittest.TestCase):
         self.assertTrue(os.path.exists(paths[2]))
         self.assertTrue(all(f["ended"] and f["frames"] > 0 for f in session["received"]["files"]))
         self.assertGreater(session["received"]["files"][2]["duration_us"], 1e6)  # the spoken message
+        integrated, peak = ffmpeg_loudness(paths[2])
+        self.assertLess(abs(integrated + 16), 1.0, integrated)
+        self.assertLessEqual(peak, -1.0)
         self.assertEqual(self.heraldo.stop(), 0)
         with open(os.path.join(self.heraldo.home, "log.txt"), "rb") as log:
             self.assertIn("短信播放完成".encode("gbk"), log.read())
@@ -86,6 +101,17 @@ class GatewayEndToEnd(unittest.TestCase):
         temp = os.path.join(self.heraldo.home, "temp")
         self.assertEqual([f for f in os.listdir(temp) if f.startswith("13000000000")], [])
         self.assertIsNone(self.bcsim.session(1))
+
+    def test_a_message_with_nothing_to_speak_is_refused_and_not_broadcast(self):
+        self.start(regular=1, delay=1)
+        self.inject("8613500000000", "😀😀！？")
+        self.assertTrue(self.heraldo.wait_for_line("[短信播放失败]"), "\n".join(self.heraldo.lines))
+        self.assertIsNone(self.bcsim.session(1))
+        self.assertEqual(self.heraldo.stop(), 0)
+        with open(os.path.join(self.heraldo.home, "log.txt"), "rb") as log:
+            self.assertIn(b"the message holds nothing to speak, it is not broadcast", log.read())
+        temp = os.path.join(self.heraldo.home, "temp")
+        self.assertEqual(os.listdir(temp), [], "no silent or broken file is left to play")
 
     def test_regular_one_uses_the_whole_terminal_list(self):
         self.start(regular=1, delay=0)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/speech/engine_voice_names.h"
+#include "platform/speech/language_runs.h"
 #include "platform/speech/resampler.h"
 #include "platform/speech/speech_api.h"
 #include "platform/speech/voice_catalogue.h"
@@ -190,6 +192,36 @@ TEST_F(EspeakVoiceTest, SpeaksIntoTheStreamInTheStreamsFormat) {
     peak = std::max(peak, std::abs(int{samples[i]}));
   }
   EXPECT_GT(peak, 2000);
+}
+
+// Debian's "cmn" reads pinyin as English; a catalogue naming it must still
+// get Mandarin, keeping its variant, and its Latin words the English voice.
+TEST(EngineVoices, MandarinTokensSpeakPinyinAsMandarinAndLatinAsEnglish) {
+  for (const char* name : {"cmn", "CMN+f3", "zh", "zh-cmn+m2", "cmn-latn-pinyin"}) {
+    EXPECT_TRUE(speech::IsMandarinVoice(name)) << name;
+  }
+  for (const char* name : {"en", "en+f3", "yue", "cmnx", ""}) EXPECT_FALSE(speech::IsMandarinVoice(name)) << name;
+  EXPECT_EQ(speech::MandarinEngineVoice("cmn+f3"), "cmn-latn-pinyin+f3");
+  EXPECT_EQ(speech::MandarinEngineVoice("cmn"), "cmn-latn-pinyin");
+  EXPECT_EQ(speech::LatinEngineVoice("cmn+f3"), "en+f3");
+
+  using Runs = std::vector<speech::LanguageRun>;
+  EXPECT_EQ(speech::SplitLanguageRuns("请到B栋开会"), (Runs{{"请到", false}, {"B", true}, {"栋开会", false}}));
+  EXPECT_EQ(speech::SplitLanguageRuns("连接 Wi-Fi School Guest 后登录"),
+            (Runs{{"连接", false}, {"Wi-Fi School Guest", true}, {"后登录", false}}));
+  EXPECT_EQ(speech::SplitLanguageRuns("邮件admin@qq.com。"),
+            (Runs{{"邮件", false}, {"admin@qq.com", true}, {"。", false}}));
+  EXPECT_EQ(speech::SplitLanguageRuns("  "), Runs{});
+}
+
+TEST_F(EspeakVoiceTest, AMandarinTokenSaysItsLatinWordsInEnglish) {
+  std::optional<std::string> phonemes = voice_->Phonemes("你好ABC");
+  ASSERT_TRUE(phonemes);
+  EXPECT_NE(phonemes->find("(en),eIb,i:s'i:"), std::string::npos) << *phonemes;
+  EXPECT_NE(phonemes->find("n'i35"), std::string::npos) << "你 in Mandarin, with its tone change: " << *phonemes;
+  std::optional<std::string> chinese = voice_->Phonemes("今天天气很好");
+  ASSERT_TRUE(chinese);
+  EXPECT_EQ(chinese->find("(en)"), std::string::npos) << *chinese;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 
 #include "gateway/app/gateway_window_app.h"
+#include "gateway/app/speech_preview.h"
 #include "gateway/dialogs/qt/clear_file_dialog.h"
 #include "gateway/dialogs/qt/comm_settings_dialog.h"
 #include "gateway/dialogs/qt/pat_dialog.h"
@@ -109,7 +110,8 @@ int Shoot() {
     modify.hide();
     std::vector<std::string> numbers;
     for (const auto& [number, ids] : settings.pat) numbers.push_back(number);
-    CTextBroadcast textDialog(&window, numbers);
+    SpeechPreview preview(app->core().settings, app->core().view->TempDirectory(), "null");
+    CTextBroadcast textDialog(&window, numbers, &preview);
     ok = Snap(&textDialog, "heraldo-text-broadcast.png") && ok;
     textDialog.hide();
     CClearFileDlg clear(&window, {app->core().settings.lastClearTime + "\n", 1, 7});

@@ -37,6 +37,27 @@ TEST(TextBroadcastWidget, RefusesAnEmptyNumberBeforeAnEmptyContent) {
   EXPECT_EQ(codepage::GbkToUtf8(dialog.logic().content()), "明天上午放假");
 }
 
+struct RecordingPreview : MessagePreview {
+  PreviewResult Play(const std::string& text) override {
+    played.push_back(codepage::GbkToUtf8(text));
+    return PreviewResult::NoSoundOutput;
+  }
+  std::vector<std::string> played;
+};
+
+TEST(TextBroadcastWidget, ListenSpeaksTheContentAndSaysWhenThereIsNoSound) {
+  RecordingMessageBox box;
+  EXPECT_EQ(CTextBroadcast(nullptr, {}).findChild<QPushButton*>("preview"), nullptr) << "no sound, no button";
+  RecordingPreview preview;
+  CTextBroadcast dialog(nullptr, {"10086"}, &preview);
+  dialog.show();
+  Child<QPlainTextEdit>(dialog, "content").setPlainText(QStringLiteral(" 今晚停电 "));
+  QTest::mouseClick(&Child<QPushButton>(dialog, "preview"), Qt::LeftButton);
+  EXPECT_EQ(preview.played, (std::vector<std::string>{"今晚停电"}));
+  EXPECT_EQ(box.TakeTexts(), (std::vector<std::string>{"本机没有可用的声音输出设备，无法试听。"}));
+  EXPECT_TRUE(dialog.isVisible()) << "listening does not close the dialog";
+}
+
 TEST(ClearFileWidget, DayCountsOutOfRangeCanBeTypedAndAreRefused) {
   RecordingMessageBox box;
   CClearFileDlg dialog(nullptr, {"2024-05-01 08:00:00\n", 3, 30});
