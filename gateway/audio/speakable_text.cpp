@@ -67,6 +67,8 @@ class Reader {
  private:
   char32_t At(size_t i) const { return i < in_.size() ? in_[i] : 0; }
   bool DigitAt(size_t i) const { return IsDigit(At(i)); }
+  // What was said last, not what was read: "°C" is said as 摄氏度.
+  bool AfterLetter() const { return !out_.empty() && unicode::IsLetter(out_.back()); }
   size_t DigitsEnd(size_t i) const {
     while (DigitAt(i)) ++i;
     return i;
@@ -99,7 +101,7 @@ void Reader::Step() {
   char32_t c = in_[pos_];
   // A hyphen after a word joins, it does not negate: "A-3".
   auto IsSign = [&](char32_t sign) {
-    if (sign == U'-') return !(pos_ > 0 && (IsDigit(in_[pos_ - 1]) || unicode::IsLetter(in_[pos_ - 1])));
+    if (sign == U'-') return !((pos_ > 0 && IsDigit(in_[pos_ - 1])) || AfterLetter());
     return sign == U'+' || sign == U'¥' || sign == U'$';
   };
   bool betweenDigits = pos_ > 0 && IsDigit(in_[pos_ - 1]) && DigitAt(pos_ + 1);
@@ -115,7 +117,7 @@ void Reader::Step() {
 }
 
 void Reader::StepSymbol(char32_t c) {
-  bool letterBefore = pos_ > 0 && unicode::IsLetter(in_[pos_ - 1]);
+  bool letterBefore = AfterLetter();
   bool letterAfter = unicode::IsLetter(At(pos_ + 1));
   if (unicode::IsHan(c) || unicode::IsLetter(c)) {
     out_ += c;
@@ -167,7 +169,7 @@ void Reader::ReadNumber() {
   if (ReadSigned() || ReadDate() || ReadTime()) return;
   size_t start = pos_, end = DigitsEnd(pos_);
   std::u32string_view digits = std::u32string_view(in_).substr(start, end - start);
-  if (start > 0 && unicode::IsLetter(in_[start - 1])) {  // a code: B301, G7, PM2.5
+  if (AfterLetter()) {  // a code: B301, G7, PM2.5
     std::string code = ChineseDigits(Ascii(digits));
     if (At(end) == U'.' && DigitAt(end + 1)) {
       size_t fractionEnd = DigitsEnd(end + 1);
