@@ -49,8 +49,11 @@ headless Heraldo "$scratch/heraldo.log" HERALDO_HOME="$home" QUILLON_INFO_PORT="
 wait_for "$scratch/heraldo.log" "短信猫已连接" 150
 
 say "Two SMS arrive: one from the authorised number, one from a stranger"
-sim '{"cmd":"inject","from":"8613911112222","coding":"ucs2","text":"请注意：三号楼今天下午两点停电检修，请提前做好准备。"}'
+message="请注意：3号楼今天14:00停电检修，请提前做好准备。"
+sim '{"cmd":"inject","from":"8613911112222","coding":"ucs2","text":"'"$message"'"}'
 sim '{"cmd":"inject","from":"8613000000000","coding":"ucs2","text":"我也想广播一条消息"}'
+echo "  what the horns will say (Heraldo --speak TEXT --print):"
+build/bin/Heraldo --speak "$message" --print | sed 's/^/    /'
 wait_for "$scratch/heraldo.log" "短信播放完成" 300
 sleep 2
 
