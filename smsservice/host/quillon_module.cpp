@@ -11,6 +11,7 @@
 #include "platform/service/win_error.h"
 #include "platform/signals/stop_signals.h"
 #include "smsservice/modem/gsm_modem.h"
+#include "smsservice/server/request_dispatch.h"
 #include "smsservice/server/ui_proxy_server.h"
 
 namespace {
@@ -188,9 +189,14 @@ int CQuillonModule::Run() {
   if (serviceMode_) activity_log::ToSyslog(kServiceName);
   else activity_log::ToStandardOutput();
   ACE::init();
-  CGsmMorden::Instance()->KeepStoredMessages(options_.keepStored);
-  CGsmMorden::Instance()->UseIndications(options_.indications);
+  // The composition root: the process's one modem and request server are
+  // taken here, once, and everything below is handed what it needs.
+  CGsmMorden& modem = *CGsmMorden::Instance();
   CUiProxySvr* server = CUiProxySvr::Instance();
+  modem.KeepStoredMessages(options_.keepStored);
+  modem.UseIndications(options_.indications);
+  DriverAccess requests(modem);
+  server->SetModem(requests);
   server->SetListenAddress(options_.listenAddress, options_.port);
   if (server->Open() != 0) {
     LogEvent("服务启动失败！");
@@ -205,7 +211,7 @@ int CQuillonModule::Run() {
   const int result = RunMessageLoop();
   server->Close();
   // The port is released here rather than left to the end of the process.
-  CGsmMorden::Instance()->Shutdown();
+  modem.Shutdown();
   activity_log::Log(LOG_INFO, "%s stopped", kServiceName);
   ACE::fini();
   return result;

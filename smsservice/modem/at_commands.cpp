@@ -5,13 +5,10 @@
 #include <string>
 
 #include "smsservice/modem/pdu_codec.h"
-#include "smsservice/modem/serial_line.h"
 
 namespace {
 
 constexpr int kReadChunk = 128;
-
-void WriteText(const char* text, int length) { WritePort(text, length); }
 
 }  // namespace
 
@@ -24,9 +21,9 @@ void ReplyBuffer::Clear() {
   count = kept;
 }
 
-void ListUnread() {
+void ListUnread(SerialLine& line) {
   static const char command[] = "AT+CMGL=0\r\n";
-  WriteText(command, sizeof command - 1);
+  line.Write(command, sizeof command - 1);
 }
 
 std::string DeleteSmsCommand(int index) {
@@ -35,30 +32,30 @@ std::string DeleteSmsCommand(int index) {
   return std::string(command, length);
 }
 
-void DeleteSms(int index) {
+void DeleteSms(SerialLine& line, int index) {
   std::string command = DeleteSmsCommand(index);
-  WriteText(command.data(), static_cast<int>(command.size()));
+  line.Write(command.data(), static_cast<int>(command.size()));
 }
 
-bool AskToSend(const ModemSms& record, char* pdu) {
+bool AskToSend(SerialLine& line, const ModemSms& record, char* pdu) {
   int hexLength = EncodeSubmitPdu(record, pdu);
   if (hexLength == 0) return false;
   char command[32];
   int length = std::snprintf(command, sizeof command, "AT+CMGS=%d\r\n", SubmitPduCommandLength(pdu, hexLength));
-  WriteText(command, length);
+  line.Write(command, length);
   return true;
 }
 
-int WritePdu(const char* pdu) {
+int WritePdu(SerialLine& line, const char* pdu) {
   std::string entry = std::string(pdu) + '\x1A';
-  return WritePort(entry.data(), static_cast<int>(entry.size()));
+  return line.Write(entry.data(), static_cast<int>(entry.size()));
 }
 
-void CancelEntry() { WriteText("\x1B", 1); }
+void CancelEntry(SerialLine& line) { line.Write("\x1B", 1); }
 
-ReplyVerdict ReadReply(ReplyBuffer& buffer) {
+ReplyVerdict ReadReply(SerialLine& line, ReplyBuffer& buffer) {
   char chunk[kReadChunk];
-  int got = ReadPort(chunk, kReadChunk);
+  int got = line.Read(chunk, kReadChunk);
   if (got <= 0) return REPLY_NONE;
   if (buffer.count + got > ReplyBuffer::kCapacity) return REPLY_ERROR;
   std::memcpy(buffer.area + buffer.count, chunk, got);
@@ -70,9 +67,9 @@ ReplyVerdict ReadReply(ReplyBuffer& buffer) {
   return JudgeReply(buffer.Text());
 }
 
-void ListenIdle(ReplyBuffer& buffer, std::chrono::milliseconds wait) {
+void ListenIdle(SerialLine& line, ReplyBuffer& buffer, std::chrono::milliseconds wait) {
   buffer.Clear();
-  if (!WaitForPortInput(wait)) return;
-  ReadReply(buffer);
+  if (!line.WaitForInput(wait)) return;
+  ReadReply(line, buffer);
   buffer.Clear();
 }

@@ -1,4 +1,5 @@
-// The AT commands the traffic engine writes, and its reply reader.
+// The AT commands the traffic engine writes, and its reply reader, on the
+// modem's serial line.
 #pragma once
 
 #include <chrono>
@@ -9,6 +10,7 @@
 
 #include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/serial_line.h"
 
 // The reply to one command, collected over several reads. Large enough for
 // a listing of 2,500 messages of full length (about 400 characters each),
@@ -30,26 +32,26 @@ struct ReplyBuffer {
 };
 
 // "AT+CMGL=0\r\n"
-void ListUnread();
+void ListUnread(SerialLine& line);
 // "AT+CMGD=<index>\r\n", the text both the start-up dialogue and the engine
 // write to free a storage slot.
 std::string DeleteSmsCommand(int index);
 // Writes DeleteSmsCommand(index).
-void DeleteSms(int index);
+void DeleteSms(SerialLine& line, int index);
 // "AT+CMGS=<length>\r\n" for `record`; its PDU, to write once the prompt has
 // come, goes to `pdu` (SUBMIT_PDU_HEX_MAX bytes). False, writing nothing, for
 // a record the encoder refuses.
-bool AskToSend(const ModemSms& record, char* pdu);
+bool AskToSend(SerialLine& line, const ModemSms& record, char* pdu);
 // The PDU and Ctrl-Z after the prompt; returns the bytes written.
-int WritePdu(const char* pdu);
+int WritePdu(SerialLine& line, const char* pdu);
 // Escape, which ends a message entry the modem may have begun: a prompt that
 // comes after the service gave up would otherwise leave the modem taking
 // every later command as message text.
-void CancelEntry();
+void CancelEntry(SerialLine& line);
 // Reads once up to 128 bytes onto the buffer, takes the indications out and
 // judges what is left.
-ReplyVerdict ReadReply(ReplyBuffer& buffer);
+ReplyVerdict ReadReply(SerialLine& line, ReplyBuffer& buffer);
 // With no command under way: waits at most `wait` for the modem to speak
 // and reads what it says. Its indications are noted in the buffer; the rest
 // is dropped, as no command waits for it.
-void ListenIdle(ReplyBuffer& buffer, std::chrono::milliseconds wait);
+void ListenIdle(SerialLine& line, ReplyBuffer& buffer, std::chrono::milliseconds wait);

@@ -6,7 +6,6 @@
 
 #include "platform/log/activity_log.h"
 #include "smsservice/modem/pdu_codec.h"
-#include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_traffic.h"
 #include "smsservice/modem/startup_dialogue.h"
 
@@ -30,6 +29,11 @@ const char* StateName(int state) {
 
 CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_Mutex>::instance(); }
 
+CGsmMorden::CGsmMorden() : CGsmMorden(serial::MakeTermiosPort(), SystemClock()) {}
+
+CGsmMorden::CGsmMorden(std::unique_ptr<serial::SerialPort> port, const Clock& clock)
+    : line_(std::move(port)), partials_(clock) {}
+
 CGsmMorden::~CGsmMorden() { ReleaseSession(); }
 
 int CGsmMorden::Open(int port, int baud) {
@@ -45,7 +49,7 @@ int CGsmMorden::Open(int port, int baud) {
   baud_ = baud;
   char device[32];
   std::snprintf(device, sizeof device, "\\\\.\\COM%d", port);
-  if (!OpenPort(device, baud, NOPARITY, 8, ONESTOPBIT)) {
+  if (!line_.Open(device, baud, NOPARITY, 8, ONESTOPBIT)) {
     // Clients ask again every second: say it once, until the port opens.
     if (!openFailing_)
       activity_log::Log(LOG_WARNING, "COM%d cannot be opened (missing or in use); trying again at each request", port);
@@ -56,7 +60,7 @@ int CGsmMorden::Open(int port, int baud) {
   SetModemState(MODEM_OPENING);
   ACE_thread_t id;
   if (ACE_Thread::spawn(StartupThread, this, THR_NEW_LWP | THR_JOINABLE, &id, &startupThread_) != 0) {
-    ClosePort();
+    line_.Close();
     SetModemState(MODEM_CLOSED);
     return MODEM_CLOSED;
   }
@@ -113,7 +117,7 @@ void CGsmMorden::ReleaseSession() {
     startupThreadRunning_ = false;
   }
   DeleteEngine();
-  ClosePort();
+  line_.Close();
 }
 
 void CGsmMorden::Shutdown() {
@@ -130,7 +134,7 @@ void CGsmMorden::Shutdown() {
 
 void CGsmMorden::StartEngine(std::vector<ModemSms> kept, bool indications) {
   engine_ = new CSmsTraffic(
-      rings_, [this] { SetModemState(MODEM_CLOSED); }, std::move(kept), indications);
+      line_, rings_, partials_, [this] { SetModemState(MODEM_CLOSED); }, std::move(kept), indications);
 }
 
 void CGsmMorden::SetModemState(int state) {
@@ -143,14 +147,15 @@ ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
   auto* modem = static_cast<CGsmMorden*>(self);
   std::vector<ModemSms> kept;
   bool indications = modem->useIndications_;
-  if (RunStartupDialogue(modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr, &indications)) {
+  if (RunStartupDialogue(modem->line_, modem->partials_, modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr,
+                         &indications)) {
     modem->DeleteEngine();
     modem->StartEngine(std::move(kept), indications);
     modem->SetModemState(MODEM_READY);
   } else {
     modem->SetModemState(MODEM_CLOSED);
     modem->DeleteEngine();
-    ClosePort();
+    modem->line_.Close();
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include <ace/Null_Mutex.h>
@@ -11,17 +12,23 @@
 #include <ace/Thread.h>
 
 #include "common/tp_packet.h"
+#include "platform/clock/clock.h"
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/partial_table.h"
+#include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_rings.h"
 
 class CSmsTraffic;
 
 class CGsmMorden {
  public:
-  // The service's one modem; first used on the reactor thread.
+  // The service's one modem, over termios and the system clock; the
+  // service host takes it once and hands it on.
   static CGsmMorden* Instance();
 
-  CGsmMorden() = default;
+  CGsmMorden();
+  // Over another port and clock (tests); the clock must outlive the modem.
+  CGsmMorden(std::unique_ptr<serial::SerialPort> port, const Clock& clock);
   ~CGsmMorden();  // releases the port and the engine
   CGsmMorden(const CGsmMorden&) = delete;
   CGsmMorden& operator=(const CGsmMorden&) = delete;
@@ -33,6 +40,8 @@ class CGsmMorden {
   int GetModemState() const { return state_; }
   int GetPort() const { return port_; }
   int GetBaud() const { return baud_; }
+  // Whether the serial port is held (it is released whenever the modem closes).
+  bool PortOpen() const { return line_.IsOpen(); }
   // Logs each change.
   void SetModemState(int state);
 
@@ -73,6 +82,8 @@ class CGsmMorden {
   // Outlive each engine: what a stopped engine leaves waits for the next,
   // and received messages can still be fetched while the modem is closed.
   SmsRings rings_;
+  SerialLine line_;
+  PartialTable partials_;
   std::atomic<bool> shuttingDown_{false};
   std::atomic<bool> keepStored_{false};
   std::atomic<bool> useIndications_{false};

@@ -7,15 +7,23 @@
 #include "platform/codepage/codepage.h"
 #include "platform/log/activity_log.h"
 
-PartialTable& PartialTable::Instance() {
-  static PartialTable table;
-  return table;
+std::vector<ModemSms> PartialTable::Join(std::vector<DecodedSms> listed) {
+  std::vector<ModemSms> records;
+  records.reserve(listed.size());
+  for (DecodedSms& entry : listed) {
+    if (entry.concatenation) {
+      PartialKey key{entry.record.number, entry.concatenation->reference, entry.concatenation->wideReference};
+      Add(entry.record, key, entry.concatenation->totalParts);
+    }
+    records.push_back(entry.record);
+  }
+  return records;
 }
 
 bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) {
   DropStale(key);
   auto [message, added] = lists_.try_emplace(key);
-  if (added) message->second.firstSeen = now_();
+  if (added) message->second.firstSeen = clock_.MonotonicNow();
   message->second.totalParts = totalParts;
   auto& parts = message->second.parts;
   auto after = std::upper_bound(parts.begin(), parts.end(), record,
@@ -45,7 +53,7 @@ bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) 
 }
 
 void PartialTable::DropStale(const PartialKey& arriving) {
-  Clock::time_point now = now_();
+  Clock::Monotonic::time_point now = clock_.MonotonicNow();
   for (auto message = lists_.begin(); message != lists_.end();) {
     auto next = std::next(message);
     if (now - message->second.firstSeen >= kPartialMaxAge) Drop(message, "waited a day");

@@ -1,5 +1,6 @@
 // Parts of concatenated messages received so far, until each message is whole.
-// Touched only by the traffic engine's thread.
+// The modem owns one, so that parts outlive each engine; touched only by the
+// thread that lists messages (the start-up dialogue's, then the engine's).
 #pragma once
 
 #include <chrono>
@@ -10,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock/clock.h"
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/pdu_codec.h"
 
 // Parts belong together when they come from one originator with one
 // reference. An 8-bit and a 16-bit reference of the same value are different
@@ -30,9 +33,8 @@ inline constexpr size_t kPartialMaxPending = 1000;
 
 class PartialTable {
  public:
-  using Clock = std::chrono::steady_clock;
-
-  static PartialTable& Instance();
+  // Ages are read on `clock`'s monotonic time; it must outlive the table.
+  explicit PartialTable(const Clock& clock) : clock_(clock) {}
 
   // Stores `record` (whose part field holds its sequence number) under `key`,
   // after every stored part whose sequence is not greater. When the list then
@@ -41,15 +43,17 @@ class PartialTable {
   // storage index it came with, part -1; the list is dropped and true returned.
   bool Add(ModemSms& record, const PartialKey& key, int totalParts);
 
+  // A listing's records in its order, each part handed to Add: the part
+  // that completes a message stands for the whole message, the others stay
+  // parts (never delivered, but deleted from the modem).
+  std::vector<ModemSms> Join(std::vector<DecodedSms> listed);
+
   size_t PendingMessages() const { return lists_.size(); }
-  void Clear() { lists_.clear(); }
-  // Where the table reads the time (tests).
-  void UseClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
 
  private:
   struct Pending {
     std::vector<ModemSms> parts;
-    Clock::time_point firstSeen;
+    Clock::Monotonic::time_point firstSeen;
     int totalParts = 0;
   };
 
@@ -59,5 +63,5 @@ class PartialTable {
   void Drop(std::map<PartialKey, Pending>::iterator message, const char* why);
 
   std::map<PartialKey, Pending> lists_;
-  std::function<Clock::time_point()> now_ = Clock::now;
+  const Clock& clock_;
 };

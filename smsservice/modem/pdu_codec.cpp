@@ -311,7 +311,7 @@ int SubmitPduCommandLength(const char* pduHex, int hexLength) {
   return hexLength / 2 - (smscLength + 1);
 }
 
-int DecodeDeliverPdu(std::string_view text, ModemSms& record) {
+int DecodeDeliverPdu(std::string_view text, ModemSms& record, std::optional<ConcatenationHeader>* header) {
   size_t end = 0;
   while (end < text.size() && IsUpperHex(text[end])) ++end;
   HexReader pdu(text.substr(0, end));
@@ -364,8 +364,9 @@ int DecodeDeliverPdu(std::string_view text, ModemSms& record) {
   if (!concatenation.present) return textLength;
 
   record.part = static_cast<int16_t>(concatenation.sequence);
-  PartialKey key{record.number, concatenation.reference, concatenation.wideReference};
-  PartialTable::Instance().Add(record, key, concatenation.totalParts);
+  if (header)
+    *header = ConcatenationHeader{concatenation.reference, concatenation.wideReference, concatenation.totalParts,
+                                  concatenation.sequence};
   return textLength;
 }
 
@@ -380,10 +381,10 @@ int CountListingEntries(std::string_view reply) {
   return count;
 }
 
-int ParseListing(std::string_view reply, ModemSms* records, int capacity) {
-  int filled = 0;
+std::vector<DecodedSms> ParseListing(std::string_view reply) {
+  std::vector<DecodedSms> entries;
   size_t pos = 0;
-  while (filled < capacity) {
+  while (true) {
     size_t entry = reply.find(kEntry, pos);
     if (entry == std::string_view::npos) break;
     size_t cursor = entry + kEntry.size();
@@ -396,10 +397,10 @@ int ParseListing(std::string_view reply, ModemSms* records, int capacity) {
     size_t lineEnd = reply.find('\r', cursor);
     if (lineEnd == std::string_view::npos) break;
     size_t pduStart = std::min(lineEnd + 2, reply.size());
-    ModemSms& record = records[filled++];
-    record.index = static_cast<int16_t>(negative ? -index : index);
-    DecodeDeliverPdu(reply.substr(pduStart), record);
+    DecodedSms& decoded = entries.emplace_back();
+    decoded.record.index = static_cast<int16_t>(negative ? -index : index);
+    DecodeDeliverPdu(reply.substr(pduStart), decoded.record, &decoded.concatenation);
     pos = pduStart;
   }
-  return filled;
+  return entries;
 }

@@ -1,6 +1,7 @@
 // GSM 03.40 PDUs as the modem exchanges them in PDU mode: an SMS-SUBMIT for
-// "AT+CMGS", and the SMS-DELIVER entries of an "AT+CMGL=0" listing, with
-// concatenated messages joined in a process-wide table.
+// "AT+CMGS", and the SMS-DELIVER entries of an "AT+CMGL=0" listing. Pure
+// functions: a part of a concatenated message is decoded with the header that
+// names its message, and joining the parts is the engine's (partial_table.h).
 //
 // Hex text is upper case, two digits an octet. Numbers are in semi-octet
 // order, F-padded when their digit count is odd.
@@ -8,7 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "smsservice/modem/modem_sms.h"
 
@@ -19,10 +22,6 @@ inline constexpr int SMS_MAX_OCTETS = 140;
 inline constexpr int SMS_MAX_DIGITS = 15;
 // Room an SMS-SUBMIT PDU needs as hex text, with the caller's Ctrl-Z and NUL.
 inline constexpr size_t SUBMIT_PDU_HEX_MAX = 2 * (12 + 2 + 12 + 3 + 1 + SMS_MAX_OCTETS) + 2;
-// Records enough for the listing of a small storage. A listing marks every
-// entry it returns as read, so the engine never relies on this: it sizes its
-// records with CountListingEntries.
-inline constexpr int LISTING_MAX_RECORDS = 256;
 
 // Converts `count` hex characters (one more when `count` is odd) into octets;
 // returns count / 2. Only upper-case digits are valid hex here; anything else
@@ -55,13 +54,30 @@ int EncodeSubmitPdu(const ModemSms& record, char* out);
 // The length "AT+CMGS=%d" wants: PDU octets less the service-centre part.
 int SubmitPduCommandLength(const char* pduHex, int hexLength);
 
+// What the user data header of one part of a concatenated message says.
+// An 8-bit and a 16-bit reference of the same value are different messages.
+struct ConcatenationHeader {
+  int reference = 0;
+  bool wideReference = false;
+  int totalParts = 0;
+  int sequence = 0;
+};
+
+// One decoded listing entry: a complete message, an undecodable entry
+// (record.part 0), or one part (record.part its sequence) with its header.
+struct DecodedSms {
+  ModemSms record;
+  std::optional<ConcatenationHeader> concatenation;
+};
+
 // Decodes the SMS-DELIVER whose hex text is `pdu` (it ends at the first
 // character that cannot belong to it). Returns the length of its text, or -1
 // when the PDU is too short to hold its own header; then `record` is marked
-// part 0. A part of a concatenated message goes through the PartialTable.
-int DecodeDeliverPdu(std::string_view pdu, ModemSms& record);
-// Decodes every "+CMGL:" entry of an "AT+CMGL=0" reply into `records`, at
-// most `capacity` of them; returns how many it filled.
-int ParseListing(std::string_view reply, ModemSms* records, int capacity = LISTING_MAX_RECORDS);
+// part 0. A part of a concatenated message gets its sequence number in
+// record.part, and its header in `concatenation` when given.
+int DecodeDeliverPdu(std::string_view pdu, ModemSms& record,
+                     std::optional<ConcatenationHeader>* concatenation = nullptr);
+// Decodes every "+CMGL:" entry of an "AT+CMGL=0" reply, in reply order.
+std::vector<DecodedSms> ParseListing(std::string_view reply);
 // The "+CMGL:" entries of a reply: the capacity that leaves none of them out.
 int CountListingEntries(std::string_view reply);

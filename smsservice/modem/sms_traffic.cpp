@@ -8,9 +8,12 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/sms_traffic_machine.h"
 
-CSmsTraffic::CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept, bool indications)
+CSmsTraffic::CSmsTraffic(SerialLine& line, SmsRings& rings, PartialTable& partials, std::function<void()> onStopped,
+                         std::vector<ModemSms> kept, bool indications)
     : onStopped_(std::move(onStopped)),
+      line_(line),
       rings_(rings),
+      partials_(partials),
       kept_(std::move(kept)),
       indications_(indications),
       thread_([this] { EngineThread(); }) {}
@@ -22,7 +25,7 @@ CSmsTraffic::~CSmsTraffic() {
 }
 
 void CSmsTraffic::EngineThread() {
-  SmsTrafficMachine machine(rings_, std::move(kept_), indications_);
+  SmsTrafficMachine machine(line_, rings_, partials_, std::move(kept_), indications_);
   bool answering = true;
   while (answering) {
     answering = machine.Step();

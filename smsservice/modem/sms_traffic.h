@@ -11,6 +11,8 @@
 
 #include "smsservice/modem/manual_reset_event.h"
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/partial_table.h"
+#include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_rings.h"
 
 class CSmsTraffic {
@@ -18,10 +20,11 @@ class CSmsTraffic {
   // Starts the engine thread at once. `onStopped` runs on that thread when
   // the engine stops, whether the modem fell silent or the engine was told
   // to stop, before the destructor may return.
-  // `rings` must outlive the engine. `kept` go to clients before anything
-  // the engine lists. `indications`: the modem sends new-message indications.
-  CSmsTraffic(SmsRings& rings, std::function<void()> onStopped, std::vector<ModemSms> kept = {},
-              bool indications = false);
+  // `line`, `rings` and `partials` must outlive the engine. `kept` go to
+  // clients before anything the engine lists. `indications`: the modem
+  // sends new-message indications.
+  CSmsTraffic(SerialLine& line, SmsRings& rings, PartialTable& partials, std::function<void()> onStopped,
+              std::vector<ModemSms> kept = {}, bool indications = false);
   // Tells the thread to stop and waits until it has ended: at most one step.
   virtual ~CSmsTraffic();
   CSmsTraffic(const CSmsTraffic&) = delete;
@@ -31,7 +34,9 @@ class CSmsTraffic {
   void EngineThread();
 
   std::function<void()> onStopped_;
+  SerialLine& line_;
   SmsRings& rings_;
+  PartialTable& partials_;
   std::vector<ModemSms> kept_;
   bool indications_;
   ManualResetEvent stopEvent_;

@@ -7,7 +7,6 @@
 
 #include "platform/log/activity_log.h"
 #include "smsservice/modem/pdu_codec.h"
-#include "smsservice/modem/serial_line.h"
 
 namespace {
 
@@ -29,25 +28,26 @@ int MessageReference(std::string_view reply) {
   return at == std::string_view::npos ? -1 : std::atoi(std::string(reply.substr(at + 6, 8)).c_str());
 }
 
-bool Lost() {
-  if (!PortLost()) return false;
-  activity_log::Log(LOG_WARNING, "the modem's device went away (unplugged?)");
-  return true;
-}
-
 }  // namespace
 
-SmsTrafficMachine::SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept, bool indications)
-    : rings_(rings),
+SmsTrafficMachine::SmsTrafficMachine(SerialLine& line, SmsRings& rings, PartialTable& partials,
+                                     std::vector<ModemSms> kept, bool indications)
+    : line_(line),
+      rings_(rings),
+      partials_(partials),
       indications_(indications),
       start_(timescale::Now()),
-      reply_(std::make_unique<ReplyBuffer>()),
-      listing_(LISTING_MAX_RECORDS) {
-  deletions_.reserve(LISTING_MAX_RECORDS);
+      reply_(std::make_unique<ReplyBuffer>()) {
   int taken = rings_.PushIncoming(kept.data(), static_cast<int>(kept.size()));
   for (int i = 0; i < static_cast<int>(kept.size()); ++i)
     if (i < taken) LogReceived(kept[i]);
     else held_.push_back(kept[i]);
+}
+
+bool SmsTrafficMachine::Lost() {
+  if (!line_.Lost()) return false;
+  activity_log::Log(LOG_WARNING, "the modem's device went away (unplugged?)");
+  return true;
 }
 
 bool SmsTrafficMachine::Step() {
@@ -79,7 +79,7 @@ SmsTrafficMachine::State SmsTrafficMachine::WaitForWork() {
   // that is what indications are for. Those that came together get one listing.
   if (!indicated_.empty()) return kList;
   if (indications_) {
-    ListenIdle(*reply_, milliseconds(300));
+    ListenIdle(line_, *reply_, milliseconds(300));
     NoteIndications();
   } else {
     timescale::Sleep(milliseconds(300));
@@ -94,7 +94,7 @@ SmsTrafficMachine::State SmsTrafficMachine::WaitForWork() {
 }
 
 SmsTrafficMachine::State SmsTrafficMachine::Send() {
-  if (!AskToSend(outgoing_, outgoingPdu_)) return kStartIdle;  // refused when queued; never here
+  if (!AskToSend(line_, outgoing_, outgoingPdu_)) return kStartIdle;  // refused when queued; never here
   sending_ = true;
   BeginAwait();
   return kAwaitPrompt;
@@ -104,17 +104,17 @@ SmsTrafficMachine::State SmsTrafficMachine::Send() {
 // whenever it comes within the send time-out.
 SmsTrafficMachine::State SmsTrafficMachine::AwaitPrompt() {
   timescale::Sleep(milliseconds(100));
-  ReplyVerdict verdict = ReadReply(*reply_);
+  ReplyVerdict verdict = ReadReply(line_, *reply_);
   NoteIndications();
   if (HasPrompt(reply_->Text())) {
-    WritePdu(outgoingPdu_);
+    WritePdu(line_, outgoingPdu_);
     BeginAwait();
     return kAwaitSendReply;
   }
   if (verdict == REPLY_ERROR) return kSendFailed;
   if (Lost()) return kStopped;
   if (Elapsed() < kSendReplyTimeoutS) return kAwaitPrompt;
-  CancelEntry();
+  CancelEntry(line_);
   activity_log::Log(LOG_WARNING, "no prompt from the modem within %ld s", kSendReplyTimeoutS);
   return kStopped;
 }
@@ -148,7 +148,7 @@ SmsTrafficMachine::State SmsTrafficMachine::SendFailed() {
 
 SmsTrafficMachine::State SmsTrafficMachine::List() {
   indicated_.clear();  // their messages were stored before this command, so it lists them
-  ListUnread();
+  ListUnread(line_);
   BeginAwait();
   return kAwaitListing;
 }
@@ -158,11 +158,9 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitListing() {
     case Awaited::kOk: {
       // Every entry: the modem has marked them all read, so one left out
       // here would never be listed again.
-      int entries = CountListingEntries(reply_->Text());
-      if (listing_.size() < static_cast<size_t>(entries)) listing_.resize(entries);
-      int listed = ParseListing(reply_->Text(), listing_.data(), entries);
-      ForgetListed(listed);
-      PlanDeletions(listed);
+      listing_ = partials_.Join(ParseListing(reply_->Text()));
+      ForgetListed();
+      PlanDeletions();
       return kDeleteNext;
     }
     case Awaited::kError: return kStartIdle;
@@ -174,7 +172,7 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitListing() {
 
 SmsTrafficMachine::State SmsTrafficMachine::DeleteNext() {
   if (deletePosition_ >= deletions_.size()) return kStartIdle;
-  DeleteSms(deletions_[deletePosition_]);
+  DeleteSms(line_, deletions_[deletePosition_]);
   BeginAwait();
   return kAwaitDeleteReply;
 }
@@ -217,7 +215,7 @@ void SmsTrafficMachine::BeginAwait() {
 
 SmsTrafficMachine::Awaited SmsTrafficMachine::AwaitReply(long timeoutS) {
   timescale::Sleep(milliseconds(100));
-  ReplyVerdict verdict = ReadReply(*reply_);
+  ReplyVerdict verdict = ReadReply(line_, *reply_);
   NoteIndications();
   if (verdict == REPLY_OK) return Awaited::kOk;
   if (verdict == REPLY_ERROR) return Awaited::kError;
@@ -232,14 +230,14 @@ void SmsTrafficMachine::NoteIndications() {
   reply_->indicated.clear();
 }
 
-void SmsTrafficMachine::ForgetListed(int listed) {
+void SmsTrafficMachine::ForgetListed() {
   std::erase_if(indicated_, [&](int slot) {
-    return std::any_of(listing_.begin(), listing_.begin() + listed,
-                       [&](const ModemSms& entry) { return entry.index == slot; });
+    return std::any_of(listing_.begin(), listing_.end(), [&](const ModemSms& entry) { return entry.index == slot; });
   });
 }
 
-void SmsTrafficMachine::PlanDeletions(int listed) {
+void SmsTrafficMachine::PlanDeletions() {
+  int listed = static_cast<int>(listing_.size());
   deletions_.clear();
   deletePosition_ = 0;
   // While messages are held, newer ones are held behind them, so clients get them in order.

@@ -16,7 +16,9 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/pdu_codec.h"
+#include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_rings.h"
 
 class SmsTrafficMachine {
@@ -36,11 +38,13 @@ class SmsTrafficMachine {
     kStopped,  // the modem stopped answering; the machine stays here
   };
 
-  // Takes messages to send from `rings` and puts received ones there; the
-  // rings must outlive the machine. Talks to the modem through serial_line.
+  // Talks to the modem on `line`, takes messages to send from `rings`, puts
+  // received ones there and joins parts in `partials`; all three must
+  // outlive the machine.
   // `kept`: received messages no slot holds any more, for clients first.
   // `indications`: the modem was told to send "+CMTI" lines (startup_dialogue.h).
-  explicit SmsTrafficMachine(SmsRings& rings, std::vector<ModemSms> kept = {}, bool indications = false);
+  SmsTrafficMachine(SerialLine& line, SmsRings& rings, PartialTable& partials, std::vector<ModemSms> kept = {},
+                    bool indications = false);
   SmsTrafficMachine(const SmsTrafficMachine&) = delete;
   SmsTrafficMachine& operator=(const SmsTrafficMachine&) = delete;
 
@@ -77,12 +81,16 @@ class SmsTrafficMachine {
   // machine listens for them.
   void NoteIndications();
   // Indications answered by the listing just parsed need no other one.
-  void ForgetListed(int listed);
-  void PlanDeletions(int listed);
+  void ForgetListed();
+  void PlanDeletions();
+  // An unplugged modem, said once.
+  bool Lost();
   bool ReleaseHeld();
   long Elapsed() const;
 
+  SerialLine& line_;
   SmsRings& rings_;
+  PartialTable& partials_;
   const bool indications_;
   // Slots named by indications that no listing has answered yet: each
   // listing answers those that came before its command, and those for the

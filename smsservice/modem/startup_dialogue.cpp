@@ -12,7 +12,6 @@
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/pdu_codec.h"
-#include "smsservice/modem/serial_line.h"
 
 namespace {
 
@@ -59,20 +58,20 @@ bool Failed(std::string_view command, std::string_view reply) {
 }
 
 // Writes the command, waits, and reads once into the cleared `area`.
-std::string_view Ask(const char* command, int pauseMs, char (&area)[kReplyArea + 1]) {
-  WritePort(command, static_cast<int>(std::strlen(command)));
+std::string_view Ask(SerialLine& line, const char* command, int pauseMs, char (&area)[kReplyArea + 1]) {
+  line.Write(command, static_cast<int>(std::strlen(command)));
   timescale::Sleep(milliseconds(pauseMs));
   std::memset(area, 0, sizeof area);
-  int got = ReadPort(area, kReplyArea);
+  int got = line.Read(area, kReplyArea);
   return {area, static_cast<size_t>(got > 0 ? got : 0)};
 }
 
 // Chooses the phone's own storage, else the SIM's; returns the slots to
 // empty, or -1 when neither storage answers, and tells how many it holds.
-int SelectStorage(char (&area)[kReplyArea + 1], int& stored) {
-  std::string_view reply = Ask("AT+CPMS=\"ME\"\r\n", 400, area);
+int SelectStorage(SerialLine& line, char (&area)[kReplyArea + 1], int& stored) {
+  std::string_view reply = Ask(line, "AT+CPMS=\"ME\"\r\n", 400, area);
   if (!HasOk(reply)) {
-    reply = Ask("AT+CPMS=\"SM\"\r\n", 400, area);
+    reply = Ask(line, "AT+CPMS=\"SM\"\r\n", 400, area);
     if (!HasOk(reply)) {
       Failed("AT+CPMS=\"SM\"", reply);
       return -1;
@@ -84,14 +83,14 @@ int SelectStorage(char (&area)[kReplyArea + 1], int& stored) {
 
 // Every slot is emptied, whatever it holds: messages stored while the
 // service was not running are discarded.
-bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<bool>& cancelled) {
+bool EmptyStorage(SerialLine& line, int slots, char (&area)[kReplyArea + 1], const std::atomic<bool>& cancelled) {
   for (int index = 1; index <= slots; ++index) {
     if (cancelled) return false;
-    bool deleted = HasOk(Ask(DeleteSmsCommand(index).c_str(), 300, area));
-    for (int extra = 0; !deleted && extra < kDeleteExtraReads && !PortLost(); ++extra) {
+    bool deleted = HasOk(Ask(line, DeleteSmsCommand(index).c_str(), 300, area));
+    for (int extra = 0; !deleted && extra < kDeleteExtraReads && !line.Lost(); ++extra) {
       timescale::Sleep(milliseconds(300));
       std::memset(area, 0, sizeof area);
-      int got = ReadPort(area, kReplyArea);
+      int got = line.Read(area, kReplyArea);
       deleted = HasOk({area, static_cast<size_t>(got > 0 ? got : 0)});
     }
     if (!deleted) return Failed(DeleteSmsCommand(index), {area, std::strlen(area)});
@@ -102,23 +101,21 @@ bool EmptyStorage(int slots, char (&area)[kReplyArea + 1], const std::atomic<boo
 // "AT+CMGL=0" with the engine's reply reader, before the storage is emptied.
 // A listing that fails keeps nothing and the start-up goes on, as it would
 // without being asked to keep anything.
-void KeepUnread(std::vector<ModemSms>& kept) {
+void KeepUnread(SerialLine& line, PartialTable& partials, std::vector<ModemSms>& kept) {
   auto reply = std::make_unique<ReplyBuffer>();
-  ListUnread();
+  ListUnread(line);
   ReplyVerdict verdict = REPLY_NONE;
   auto start = timescale::Now();
-  while (verdict == REPLY_NONE && !PortLost() &&
+  while (verdict == REPLY_NONE && !line.Lost() &&
          timescale::ElapsedSeconds(start, timescale::Now()) < kListingTimeoutS) {
     timescale::Sleep(milliseconds(100));
-    verdict = ReadReply(*reply);
+    verdict = ReadReply(line, *reply);
   }
   if (verdict != REPLY_OK) {
     activity_log::Log(LOG_WARNING, "the stored SMS could not be listed; they are discarded");
     return;
   }
-  std::vector<ModemSms> listed(CountListingEntries(reply->Text()));
-  listed.resize(ParseListing(reply->Text(), listed.data(), static_cast<int>(listed.size())));
-  for (ModemSms& sms : listed)
+  for (ModemSms& sms : partials.Join(ParseListing(reply->Text())))
     if (sms.part == SMS_PART_COMPLETE) kept.push_back(sms);
   // Slots are reused as they free up, so the service centre's time tells the order.
   std::stable_sort(kept.begin(), kept.end(),
@@ -132,9 +129,9 @@ void KeepUnread(std::vector<ModemSms>& kept) {
 // reply is out (mode 2; mode 1 would drop it), no cell broadcasts or status
 // reports (bm 0, ds 0), and what the modem held before sent after the OK
 // (bfr 0, the value modems offer most widely).
-bool EnableIndications(char (&area)[kReplyArea + 1]) {
+bool EnableIndications(SerialLine& line, char (&area)[kReplyArea + 1]) {
   constexpr const char* kCommand = "AT+CNMI=2,1,0,0,0\r\n";
-  std::string_view reply = Ask(kCommand, 500, area);
+  std::string_view reply = Ask(line, kCommand, 500, area);
   if (HasOk(reply)) {
     activity_log::Log(LOG_INFO, "the modem announces new SMS; each is listed as it arrives");
     return true;
@@ -148,23 +145,24 @@ bool EnableIndications(char (&area)[kReplyArea + 1]) {
 
 }  // namespace
 
-bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept, bool* indications) {
+bool RunStartupDialogue(SerialLine& line, PartialTable& partials, const std::atomic<bool>& cancelled,
+                        std::vector<ModemSms>* kept, bool* indications) {
   char area[kReplyArea + 1];
   for (const auto& step : kChecks) {
     if (cancelled) return false;
-    std::string_view reply = Ask(step.command, step.pauseMs, area);
+    std::string_view reply = Ask(line, step.command, step.pauseMs, area);
     if (!step.passes(reply)) return Failed(step.command, reply);
   }
   int stored = 0;
-  int slots = SelectStorage(area, stored);
+  int slots = SelectStorage(line, area, stored);
   if (slots < 0) return false;
-  if (kept) KeepUnread(*kept);
+  if (kept) KeepUnread(line, partials, *kept);
   else if (stored > 0)  // what arrived while the service was away is gone: say so, and how to keep it
     activity_log::Log(LOG_WARNING, "%d SMS in the modem's storage discarded at start-up (--keep-stored keeps them)",
                       stored);
-  if (!EmptyStorage(slots, area, cancelled)) return false;
-  if (indications && *indications) *indications = EnableIndications(area);
+  if (!EmptyStorage(line, slots, area, cancelled)) return false;
+  if (indications && *indications) *indications = EnableIndications(line, area);
   if (indications && *indications) return true;
-  Ask("AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested
+  Ask(line, "AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested
   return true;
 }

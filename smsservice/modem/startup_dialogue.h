@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "smsservice/modem/modem_sms.h"
+#include "smsservice/modem/partial_table.h"
+#include "smsservice/modem/serial_line.h"
 
-// Runs the whole dialogue on the open serial port; true when every step
+// Runs the whole dialogue on the open `line`; true when every step
 // passed. `cancelled` is looked at between steps: a service that is stopping
 // must not wait for a storage of fifty slots to be emptied. With `kept`, the
 // unread messages are listed before the storage is emptied, and the complete
 // ones land there in arrival order. With `indications` pointing at true, the
 // modem is asked for new-message indications instead of none; it is left
-// true only when the modem took the command.
-bool RunStartupDialogue(const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept = nullptr,
-                        bool* indications = nullptr);
+// true only when the modem took the command. Parts of kept messages are
+// joined in `partials`.
+bool RunStartupDialogue(SerialLine& line, PartialTable& partials, const std::atomic<bool>& cancelled,
+                        std::vector<ModemSms>* kept = nullptr, bool* indications = nullptr);

@@ -2,24 +2,7 @@
 
 #include <cstring>
 
-#include "smsservice/modem/gsm_modem.h"
-
 namespace {
-
-class Driver final : public ModemAccess {
- public:
-  int Open(int port, int baud) override { return CGsmMorden::Instance()->Open(port, baud); }
-  int GetModemState() override { return CGsmMorden::Instance()->GetModemState(); }
-  int GetPort() override { return CGsmMorden::Instance()->GetPort(); }
-  int GetBaud() override { return CGsmMorden::Instance()->GetBaud(); }
-  bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
-                     char (&text)[SMS_TEXT_FIELD]) override {
-    return CGsmMorden::Instance()->FetchReceived(number, timestamp, text);
-  }
-  bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) override {
-    return CGsmMorden::Instance()->SubmitSms(number, smsc, text, dcs);
-  }
-};
 
 constexpr long kOpenRepeatSeconds = 5;
 
@@ -69,11 +52,6 @@ size_t Submit(const TpSmsSubmit& request, ModemAccess& modem, TpBuffer& buffer) 
 }
 
 }  // namespace
-
-ModemAccess& DriverAccess() {
-  static Driver driver;
-  return driver;
-}
 
 size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
                        uint8_t* reply) {

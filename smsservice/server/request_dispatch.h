@@ -8,6 +8,7 @@
 #include <ace/Time_Value.h>
 
 #include "common/tp_packet.h"
+#include "smsservice/modem/gsm_modem.h"
 #include "smsservice/modem/modem_sms.h"
 
 // The modem operations a request needs; the service passes the driver.
@@ -23,8 +24,25 @@ class ModemAccess {
   virtual bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) = 0;
 };
 
-// The service's own modem.
-ModemAccess& DriverAccess();
+// The service's own modem, as requests reach it.
+class DriverAccess final : public ModemAccess {
+ public:
+  explicit DriverAccess(CGsmMorden& modem) : modem_(modem) {}
+  int Open(int port, int baud) override { return modem_.Open(port, baud); }
+  int GetModemState() override { return modem_.GetModemState(); }
+  int GetPort() override { return modem_.GetPort(); }
+  int GetBaud() override { return modem_.GetBaud(); }
+  bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
+                     char (&text)[SMS_TEXT_FIELD]) override {
+    return modem_.FetchReceived(number, timestamp, text);
+  }
+  bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) override {
+    return modem_.SubmitSms(number, smsc, text, dcs);
+  }
+
+ private:
+  CGsmMorden& modem_;
+};
 
 // Per connection: a client repeating the same open request reaches the
 // driver at most once every 6 s, and is told the current state meanwhile.

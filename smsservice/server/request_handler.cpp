@@ -5,7 +5,8 @@
 
 #include "smsservice/server/ui_proxy_server.h"
 
-CRequest_Handler::CRequest_Handler() : receive_(new uint8_t[kReceiveSize]) {
+CRequest_Handler::CRequest_Handler(CUiProxySvr& server, ModemAccess& modem)
+    : server_(server), modem_(modem), receive_(new uint8_t[kReceiveSize]) {
   openRule_.lastOpenTime = ACE_OS::gettimeofday();
 }
 
@@ -17,7 +18,7 @@ int CRequest_Handler::handle_input(ACE_HANDLE) {
   size_t count = std::min<size_t>(static_cast<size_t>(got), kReceiveSize - 1);
   receive_[count] = 0;
   uint8_t reply[REPLY_AREA_SIZE];
-  size_t length = ProcessPacket(receive_.get(), count, openRule_, DriverAccess(), ACE_OS::gettimeofday(), reply);
+  size_t length = ProcessPacket(receive_.get(), count, openRule_, modem_, ACE_OS::gettimeofday(), reply);
   if (length > 0) peer_.send_n(reply, length);
   return 0;
 }
@@ -25,7 +26,7 @@ int CRequest_Handler::handle_input(ACE_HANDLE) {
 int CRequest_Handler::handle_close(ACE_HANDLE, ACE_Reactor_Mask) {
   if (reactor()) reactor()->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
   peer_.close();
-  CUiProxySvr::Instance()->RemoveHandler(this);
+  server_.RemoveHandler(this);
   delete this;
   return 0;
 }

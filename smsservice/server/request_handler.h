@@ -8,11 +8,14 @@
 
 #include "smsservice/server/request_dispatch.h"
 
+class CUiProxySvr;
+
 class CRequest_Handler : public ACE_Event_Handler {
  public:
   static constexpr size_t kReceiveSize = 60000;
 
-  CRequest_Handler();
+  // Answers from `modem`; leaves `server`'s list as it closes.
+  CRequest_Handler(CUiProxySvr& server, ModemAccess& modem);
   ~CRequest_Handler() override;
 
   ACE_SOCK_Stream& peer() { return peer_; }
@@ -22,6 +25,8 @@ class CRequest_Handler : public ACE_Event_Handler {
   int handle_close(ACE_HANDLE, ACE_Reactor_Mask) override;
 
  private:
+  CUiProxySvr& server_;
+  ModemAccess& modem_;
   ACE_SOCK_Stream peer_;
   OpenRule openRule_;
   std::unique_ptr<uint8_t[]> receive_;

@@ -29,7 +29,7 @@ void CRequest_Listener::Close() {
 }
 
 int CRequest_Listener::handle_input(ACE_HANDLE) {
-  auto* handler = new CRequest_Handler;
+  auto* handler = new CRequest_Handler(server_, modem_);
   handler->reactor(reactor());
   if (acceptor_.accept(handler->peer(), nullptr, nullptr, 1, reactor()->uses_event_associations()) != 0) {
     delete handler;
@@ -39,6 +39,6 @@ int CRequest_Listener::handle_input(ACE_HANDLE) {
     handler->handle_close(ACE_INVALID_HANDLE, ACE_Event_Handler::ALL_EVENTS_MASK);
     return 0;
   }
-  CUiProxySvr::Instance()->AddHandler(handler);
+  server_.AddHandler(handler);
   return 0;
 }

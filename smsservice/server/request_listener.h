@@ -6,9 +6,13 @@
 #include <ace/Event_Handler.h>
 #include <ace/SOCK_Acceptor.h>
 
+class CUiProxySvr;
+class ModemAccess;
+
 class CRequest_Listener : public ACE_Event_Handler {
  public:
-  CRequest_Listener() = default;
+  // Each connection is handed to `server`'s list and answers from `modem`.
+  CRequest_Listener(CUiProxySvr& server, ModemAccess& modem) : server_(server), modem_(modem) {}
   ~CRequest_Listener() override;
 
   // Listens on `address`:`port` and registers for accepts; -1 on failure.
@@ -19,6 +23,8 @@ class CRequest_Listener : public ACE_Event_Handler {
   int handle_input(ACE_HANDLE) override;
 
  private:
+  CUiProxySvr& server_;
+  ModemAccess& modem_;
   ACE_SOCK_Acceptor acceptor_;
   bool open_ = false;
 };

@@ -17,14 +17,17 @@ void CUiProxySvr::SetListenAddress(const std::string& address, unsigned short po
 
 int CUiProxySvr::Open() {
   if (running_) return 0;
+  if (!modem_) return -1;
   reactor_ = std::make_unique<ACE_Reactor>(new ACE_Select_Reactor, true);
-  if (listener_.Open(reactor_.get(), address_, port_) != 0) {
+  listener_ = std::make_unique<CRequest_Listener>(*this, *modem_);
+  if (listener_->Open(reactor_.get(), address_, port_) != 0) {
+    listener_.reset();
     reactor_.reset();
     return -1;
   }
   ACE_thread_t id;
   if (ACE_Thread::spawn(ReactorThread, this, THR_NEW_LWP | THR_JOINABLE, &id, &reactorThread_) != 0) {
-    listener_.Close();
+    listener_.reset();
     reactor_.reset();
     return -1;
   }
@@ -44,7 +47,7 @@ void CUiProxySvr::Close() {
   running_ = false;
   reactor_->end_reactor_event_loop();
   ACE_Thread::join(reactorThread_);
-  listener_.Close();
+  listener_.reset();
   // Each handler leaves the list as it closes, so walk a copy.
   std::list<CRequest_Handler*> open;
   {

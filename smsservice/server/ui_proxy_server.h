@@ -22,6 +22,7 @@ class CUiProxySvr {
  public:
   static constexpr const char* kDefaultAddress = "127.0.0.1";
 
+  // The service's one request server; the service host takes it once.
   static CUiProxySvr* Instance();
 
   CUiProxySvr() = default;
@@ -33,7 +34,12 @@ class CUiProxySvr {
   // Takes effect at the next Open.
   void SetListenAddress(const std::string& address, unsigned short port = SMS_SERVICE_PORT);
 
-  // 0 when listening with the reactor thread running, -1 otherwise.
+  // What requests are answered from; set before Open, and it must outlive
+  // the server's connections.
+  void SetModem(ModemAccess& modem) { modem_ = &modem; }
+
+  // 0 when listening with the reactor thread running, -1 otherwise (also
+  // without a modem).
   int Open();
   // Ends the reactor thread, closes the listener and every connection.
   void Close();
@@ -46,7 +52,8 @@ class CUiProxySvr {
 
   ACE_hthread_t reactorThread_{};
   bool running_ = false;
-  CRequest_Listener listener_;
+  ModemAccess* modem_ = nullptr;
+  std::unique_ptr<CRequest_Listener> listener_;
   std::list<CRequest_Handler*> connections_;
   ACE_Thread_Mutex connectionsMutex_;
   std::unique_ptr<ACE_Reactor> reactor_;

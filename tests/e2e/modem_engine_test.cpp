@@ -59,7 +59,7 @@ TEST_F(ModemEngine, StartUpFailsOnUnknownSignalAndReleasesThePort) {
   EXPECT_EQ(modem->Open(sim->com(), 19200), MODEM_OPENING);
   EXPECT_EQ(modem->Open(sim->com(), 19200), MODEM_OPENING);  // a second open changes nothing
   ASSERT_TRUE(WaitState(MODEM_CLOSED, 5));
-  EXPECT_FALSE(PortIsOpen());
+  EXPECT_FALSE(modem->PortOpen());
   EXPECT_EQ(sim->LinesStartingWith("AT+CSQ").size(), 1u);
   EXPECT_TRUE(sim->LinesStartingWith("AT+CPIN").empty());
 
@@ -185,7 +185,7 @@ TEST_F(ModemEngine, SilenceDuringASendClosesTheModemAfterTenSeconds) {
 
   char number[SMS_NUMBER_FIELD], stamp[SMS_NUMBER_FIELD], text[SMS_TEXT_FIELD];
   EXPECT_FALSE(modem->FetchReceived(number, stamp, text));  // releases the stopped session
-  EXPECT_FALSE(PortIsOpen());
+  EXPECT_FALSE(modem->PortOpen());
   sim->Call({{"cmd", "fault"}, {"mode", "clear"}});
   EXPECT_TRUE(OpenReady());  // the next open request recovers
 }
@@ -245,7 +245,7 @@ TEST_F(ModemEngine, StopEventEndsTheThreadAfterItsCurrentStep) {
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   EXPECT_LT(seconds, 0.4);  // one read, one sleep and the 20 ms wait, at a tenth
   EXPECT_EQ(modem->GetModemState(), MODEM_CLOSED);
-  EXPECT_FALSE(PortIsOpen());
+  EXPECT_FALSE(modem->PortOpen());
 }
 
 TEST_F(ModemEngine, FullSendRingRefusesWithoutLosingWhatItHolds) {

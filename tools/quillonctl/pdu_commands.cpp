@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "tools/quillonctl/command_line.h"
 #include "tools/quillonctl/terminal_text.h"
@@ -72,10 +73,13 @@ int Listing(const CommandLine& options) {
   options.AllowOnly({});
   if (options.Positional().size() != 1) throw UsageError("usage: quillonctl pdu listing FILE|-");
   std::string reply = WithCrLf(ReadAll(options.Positional()[0]));
-  std::vector<ModemSms> records(CountListingEntries(reply));
-  int count = ParseListing(reply, records.data(), static_cast<int>(records.size()));
-  if (count == 0) throw UsageError("no \"+CMGL:\" entry in " + options.Positional()[0]);
-  for (int i = 0; i < count; ++i) {
+  std::vector<DecodedSms> entries = ParseListing(reply);
+  if (entries.empty()) throw UsageError("no \"+CMGL:\" entry in " + options.Positional()[0]);
+  // Parts are joined as the service joins them: the part that completes a
+  // message shows the whole of it.
+  PartialTable partials(SystemClock());
+  std::vector<ModemSms> records = partials.Join(std::move(entries));
+  for (size_t i = 0; i < records.size(); ++i) {
     if (i > 0) std::cout << "\n";
     std::cout << "index=" << records[i].index << "\n";
     PrintRecord(records[i]);

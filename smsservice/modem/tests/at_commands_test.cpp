@@ -35,63 +35,64 @@ class ScriptedPort : public RecordingPort {
 
 class AtCommands : public ::testing::Test {
  protected:
-  void SetUp() override {
+  AtCommands() {
     auto owned = std::make_unique<ScriptedPort>();
     port = owned.get();
-    UseSerialPort(std::move(owned));
+    line = std::make_unique<SerialLine>(std::move(owned));
   }
   ScriptedPort* port = nullptr;
+  std::unique_ptr<SerialLine> line;
 };
 
 TEST_F(AtCommands, SendCommandThenPduOrEscape) {
   char pdu[SUBMIT_PDU_HEX_MAX];
-  ASSERT_TRUE(AskToSend(Hi(), pdu));
+  ASSERT_TRUE(AskToSend(*line, Hi(), pdu));
   EXPECT_EQ(port->written, "AT+CMGS=12\r\n");
-  EXPECT_EQ(WritePdu(pdu), 35);
+  EXPECT_EQ(WritePdu(*line, pdu), 35);
   EXPECT_EQ(port->written, "AT+CMGS=12\r\n049168310811000491682100000002E834\x1A");
 
   port->written.clear();
-  CancelEntry();
+  CancelEntry(*line);
   EXPECT_EQ(port->written, "\x1B");
 
   port->written.clear();
   ModemSms tooLong = Hi();
   std::memset(tooLong.text, 'x', 200);
-  EXPECT_FALSE(AskToSend(tooLong, pdu));
+  EXPECT_FALSE(AskToSend(*line, tooLong, pdu));
   EXPECT_EQ(port->written, "");  // refused before the modem hears of it
 }
 
 TEST_F(AtCommands, ListAndDeleteCommands) {
-  ListUnread();
-  DeleteSms(17);
+  ListUnread(*line);
+  DeleteSms(*line, 17);
   EXPECT_EQ(port->written, "AT+CMGL=0\r\nAT+CMGD=17\r\n");
 }
 
 TEST_F(AtCommands, ReplyIsCollectedAcrossReads) {
   auto reply = std::make_unique<ReplyBuffer>();
   port->reads = {"\r\n+CMGL: 1,0,,5\r\n", "", "0000\r\n\r\nO", "K\r\n"};
-  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);
-  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);  // a read that brings nothing
-  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);
-  EXPECT_EQ(ReadReply(*reply), REPLY_OK);
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_NONE);
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_NONE);  // a read that brings nothing
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_NONE);
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_OK);
   EXPECT_EQ(reply->Text(), "\r\n+CMGL: 1,0,,5\r\n0000\r\n\r\nOK\r\n");
   reply->Clear();
   port->reads = {"\r\n+CMS ERROR: 321\r\n"};
-  EXPECT_EQ(ReadReply(*reply), REPLY_ERROR);
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_ERROR);
 }
 
 TEST_F(AtCommands, IndicationsLeaveRepliesWhereverTheReadsCutThem) {
   auto reply = std::make_unique<ReplyBuffer>();
   port->reads = {"\r\n+CMGL: 1,0,,5\r\n\r\n+CM", "TI: \"SM\",2\r\n0000\r\n\r\nOK\r\n"};
-  EXPECT_EQ(ReadReply(*reply), REPLY_NONE);
-  EXPECT_EQ(ReadReply(*reply), REPLY_OK);
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_NONE);
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_OK);
   EXPECT_EQ(reply->Text(), "\r\n+CMGL: 1,0,,5\r\n0000\r\n\r\nOK\r\n");
   // Begun after a final result, ended in the next command's reply.
   reply->Clear();
   port->reads = {"\r\n+CMS ERROR: 500\r\n\r\n+CMTI: \"S", "M\",3\r\n\r\n> "};
-  EXPECT_EQ(ReadReply(*reply), REPLY_ERROR);
+  EXPECT_EQ(ReadReply(*line, *reply), REPLY_ERROR);
   reply->Clear();
-  ReadReply(*reply);
+  ReadReply(*line, *reply);
   EXPECT_EQ(reply->Text(), "\r\n> ");
   EXPECT_EQ(reply->indicated, (std::vector<int>{2, 3}));
 }
@@ -102,7 +103,7 @@ TEST_F(AtCommands, AReplyThatWouldOverflowIsAnError) {
   ReplyVerdict verdict = REPLY_NONE;
   int reads = 0;
   while (verdict == REPLY_NONE && reads < 10000) {
-    verdict = ReadReply(*reply);
+    verdict = ReadReply(*line, *reply);
     ++reads;
   }
   EXPECT_EQ(verdict, REPLY_ERROR);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/clock/manual_clock.h"
 #include "smsservice/modem/partial_table.h"
 
 namespace {
@@ -64,10 +65,20 @@ std::string Ucs2Hex(const std::u16string& text) {
 
 class PduCodec : public ::testing::Test {
  protected:
-  void SetUp() override {
-    PartialTable::Instance().Clear();
-    PartialTable::Instance().UseClock(PartialTable::Clock::now);
+  // Decodes, then joins as the engine does.
+  ModemSms Joined(const std::string& pdu, int16_t index = 0) {
+    DecodedSms decoded;
+    decoded.record.index = index;
+    DecodeDeliverPdu(pdu, decoded.record, &decoded.concatenation);
+    return table_.Join({decoded}).front();
   }
+  ModemSms DecodePart(const std::string& partAndIndex) {
+    size_t bar = partAndIndex.find('|');
+    return Joined(partAndIndex.substr(0, bar), static_cast<int16_t>(std::stoi(partAndIndex.substr(bar + 1))));
+  }
+
+  ManualClock clock_;
+  PartialTable table_{clock_};
 };
 
 TEST_F(PduCodec, WorkedExamplesEncodeByteForByte) {
@@ -165,26 +176,35 @@ std::string Part(int reference, int total, int sequence, const std::u16string& t
   return Deliver(from, 8, 6 + static_cast<int>(body.size()) / 2, header + body, true) + "|" + std::to_string(index);
 }
 
-ModemSms DecodePart(const std::string& partAndIndex) {
-  ModemSms sms;
-  size_t bar = partAndIndex.find('|');
-  sms.index = static_cast<int16_t>(std::stoi(partAndIndex.substr(bar + 1)));
-  DecodeDeliverPdu(partAndIndex.substr(0, bar), sms);
-  return sms;
-}
-
 TEST_F(PduCodec, ConcatenatedPartsArrivingTwoThreeOneDeliverOnce) {
   ModemSms second = DecodePart(Part(0x21, 3, 2, u"B", 7));
   ModemSms third = DecodePart(Part(0x21, 3, 3, u"C", 8));
   EXPECT_EQ(second.part, 2);
   EXPECT_EQ(third.part, 3);
-  EXPECT_EQ(PartialTable::Instance().PendingMessages(), 1u);
+  EXPECT_EQ(table_.PendingMessages(), 1u);
   ModemSms first = DecodePart(Part(0x21, 3, 1, u"A", 9));
   EXPECT_EQ(first.part, -1);
   EXPECT_STREQ(first.text, "ABC");
   EXPECT_EQ(first.index, 9);
   EXPECT_STREQ(first.number, "8613800000001");
-  EXPECT_EQ(PartialTable::Instance().PendingMessages(), 0u);
+  EXPECT_EQ(table_.PendingMessages(), 0u);
+}
+
+TEST_F(PduCodec, DecodingAPartOnlyNamesItsMessageJoiningIsTheTables) {
+  std::string pdu = Part(0x21, 2, 2, u"B", 7);
+  pdu.resize(pdu.find('|'));
+  std::optional<ConcatenationHeader> header;
+  ModemSms sms;
+  for (int again = 0; again < 2; ++again) {
+    DecodeDeliverPdu(pdu, sms, &header);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->reference, 0x21);
+    EXPECT_FALSE(header->wideReference);
+    EXPECT_EQ(header->totalParts, 2);
+    EXPECT_EQ(header->sequence, 2);
+    EXPECT_EQ(sms.part, 2);
+  }
+  EXPECT_EQ(table_.PendingMessages(), 0u) << "the decoder keeps nothing";
 }
 
 TEST_F(PduCodec, APartListedTwiceCountsTwice) {
@@ -197,13 +217,11 @@ TEST_F(PduCodec, APartListedTwiceCountsTwice) {
 
 TEST_F(PduCodec, PartsAreKeptApartByOriginatorAndFullReference) {
   // 16-bit references 0x1234 and 0x1256, and another sender's 0x1234.
-  auto wide = [](int reference, int sequence, const char* text, const char* from) {
+  auto wide = [this](int reference, int sequence, const char* text, const char* from) {
     char header[20];
     std::snprintf(header, sizeof header, "060804%04X02%02X", reference, sequence);
-    ModemSms sms;
     std::string body = Hex({reinterpret_cast<const uint8_t*>(text), reinterpret_cast<const uint8_t*>(text) + 1});
-    DecodeDeliverPdu(Deliver(from, 4, 8, header + body, true), sms);
-    return sms;
+    return Joined(Deliver(from, 4, 8, header + body, true));
   };
   EXPECT_EQ(wide(0x1234, 1, "a", "111").part, 1);
   EXPECT_EQ(wide(0x1256, 2, "z", "111").part, 2);
@@ -211,43 +229,42 @@ TEST_F(PduCodec, PartsAreKeptApartByOriginatorAndFullReference) {
   ModemSms done = wide(0x1234, 2, "b", "111");
   EXPECT_EQ(done.part, -1);
   EXPECT_STREQ(done.text, "ab");
-  EXPECT_EQ(PartialTable::Instance().PendingMessages(), 2u);
+  EXPECT_EQ(table_.PendingMessages(), 2u);
 }
 
 TEST_F(PduCodec, IncompleteMessagesWaitADayAtMostAndAThousandAtMost) {
-  PartialTable& table = PartialTable::Instance();
-  PartialTable::Clock::time_point now{};
-  table.UseClock([&now] { return now; });
+  PartialTable* table = &table_;
   auto partOne = [&](const std::string& from, int reference) {
     ModemSms part;
     part.part = 1;
     std::strcpy(part.text, "A");
-    return table.Add(part, PartialKey{from, reference, false}, 2);
+    return table->Add(part, PartialKey{from, reference, false}, 2);
   };
   partOne("8613800000001", 1);
-  now += std::chrono::hours(23);
+  clock_.Advance(std::chrono::hours(23));
   partOne("8613800000002", 2);
-  now += std::chrono::hours(1);  // the first has waited a day: it goes as the next part arrives
+  clock_.Advance(std::chrono::hours(1));  // the first has waited a day: it goes as the next part arrives
   partOne("8613800000003", 3);
-  EXPECT_EQ(table.PendingMessages(), 2u);
+  EXPECT_EQ(table->PendingMessages(), 2u);
   ModemSms late;
   late.part = 2;
   std::strcpy(late.text, "B");
-  EXPECT_FALSE(table.Add(late, PartialKey{"8613800000001", 1, false}, 2));  // starts again, alone
+  EXPECT_FALSE(table->Add(late, PartialKey{"8613800000001", 1, false}, 2));  // starts again, alone
 
-  table.Clear();
+  PartialTable crowded(clock_);
+  table = &crowded;
   for (int reference = 0; reference < 1000; ++reference) {
-    now += std::chrono::seconds(1);
+    clock_.Advance(std::chrono::seconds(1));
     partOne("8613800000009", reference);
   }
-  EXPECT_EQ(table.PendingMessages(), 1000u);
+  EXPECT_EQ(table->PendingMessages(), 1000u);
   partOne("8613800000009", 1000);  // the oldest, reference 0, makes room
-  EXPECT_EQ(table.PendingMessages(), 1000u);
+  EXPECT_EQ(table->PendingMessages(), 1000u);
   ModemSms second;
   second.part = 2;
   std::strcpy(second.text, "B");
-  EXPECT_TRUE(table.Add(second, PartialKey{"8613800000009", 1, false}, 2));  // reference 1 is still whole
-  EXPECT_FALSE(table.Add(second, PartialKey{"8613800000009", 0, false}, 2));
+  EXPECT_TRUE(table->Add(second, PartialKey{"8613800000009", 1, false}, 2));  // reference 1 is still whole
+  EXPECT_FALSE(table->Add(second, PartialKey{"8613800000009", 0, false}, 2));
 }
 
 TEST_F(PduCodec, SevenBitConcatenatedTextStartsAfterTheFillBit) {
@@ -304,23 +321,23 @@ TEST_F(PduCodec, ListingYieldsRecordsInOrderWithTheirIndexes) {
     reply += "+CMGL: " + std::to_string(i + 3) + ",0,,24\r\n" +
              Deliver("10086", 4, static_cast<int>(std::strlen(texts[i]) / 2), texts[i]) + "\r\n";
   reply += "\r\nOK\r\n";
-  ModemSms records[LISTING_MAX_RECORDS];
-  ASSERT_EQ(ParseListing(reply, records), 3);
-  EXPECT_STREQ(records[0].text, "ABC");
-  EXPECT_STREQ(records[1].text, "DE");
-  EXPECT_STREQ(records[2].text, "F");
-  EXPECT_EQ(records[0].index, 3);
-  EXPECT_EQ(records[2].index, 5);
-  EXPECT_EQ(ParseListing("\r\nOK\r\n", records), 0);
+  std::vector<DecodedSms> records = ParseListing(reply);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_STREQ(records[0].record.text, "ABC");
+  EXPECT_STREQ(records[1].record.text, "DE");
+  EXPECT_STREQ(records[2].record.text, "F");
+  EXPECT_EQ(records[0].record.index, 3);
+  EXPECT_EQ(records[2].record.index, 5);
+  EXPECT_TRUE(ParseListing("\r\nOK\r\n").empty());
 }
 
-TEST_F(PduCodec, ListingStopsAtCapacity) {
+TEST_F(PduCodec, ListingKeepsEveryEntryOfALargeStorage) {
   std::string reply;
   for (int i = 1; i <= 300; ++i)
     reply += "+CMGL: " + std::to_string(i) + ",0,,20\r\n" + Deliver("1", 4, 1, "41") + "\r\n";
-  std::vector<ModemSms> records(LISTING_MAX_RECORDS);
-  EXPECT_EQ(ParseListing(reply, records.data()), LISTING_MAX_RECORDS);
-  EXPECT_EQ(records.back().index, 256);
+  std::vector<DecodedSms> records = ParseListing(reply);
+  ASSERT_EQ(records.size(), 300u);
+  EXPECT_EQ(records.back().record.index, 300);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/clock/manual_clock.h"
 #include "platform/serial/serial_port.h"
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/manual_reset_event.h"
@@ -107,8 +108,8 @@ class SmsTraffic : public ::testing::Test {
   void SetUp() override {
     auto owned = std::make_unique<ScriptedModem>();
     modem = owned.get();
-    UseSerialPort(std::move(owned));
-    machine = std::make_unique<SmsTrafficMachine>(rings);
+    line = std::make_unique<SerialLine>(std::move(owned));
+    machine = std::make_unique<SmsTrafficMachine>(*line, rings, partials);
   }
 
   // Steps until the machine has reached `state`; false if it stops first or
@@ -128,7 +129,10 @@ class SmsTraffic : public ::testing::Test {
   }
 
   ScriptedModem* modem = nullptr;
+  std::unique_ptr<SerialLine> line;
   SmsRings rings;
+  ManualClock clock;
+  PartialTable partials{clock};
   std::unique_ptr<SmsTrafficMachine> machine;
 };
 
@@ -193,13 +197,13 @@ TEST_F(SmsTraffic, SilenceAfterACutStopsTheEngineAfterTheSendTimeOutAndIsReporte
   modem->answers = {kPrompt, kOk};
   auto cable = std::make_unique<CableCutAfter>(std::move(scripted), 2);  // the first message's command and PDU
   CableCutAfter* cut = cable.get();
-  UseSerialPort(std::move(cable));
+  SerialLine cutLine(std::move(cable));
 
   ManualResetEvent stopped;
   std::atomic<int> reports{0};
   timescale::Clock::time_point stoppedAt;
   SmsRings engineRings;
-  auto engine = std::make_unique<CSmsTraffic>(engineRings, [&] {
+  auto engine = std::make_unique<CSmsTraffic>(cutLine, engineRings, partials, [&] {
     stoppedAt = timescale::Now();
     ++reports;
     stopped.Set();
