@@ -84,8 +84,9 @@ int main(int argc, char** argv) {
   HeraldoViewLogic view(settings, (dir / "SMS.ini").string(), dir.string(),
                         PipelinePorts{&inbox, &server, &audio, &text, &clock});
   view.Initialise();
-  HeraldoWindowLogic logic(settings, (dir / "SMS.ini").string(), (dir / "SMServer.ini").string(), view, nullptr,
-                           dialogs);
+  BroadcastServerSettings serverSettings;
+  HeraldoWindowLogic logic(settings, (dir / "SMS.ini").string(), (dir / "SMServer.ini").string(), serverSettings, view,
+                           nullptr, dialogs);
   HeraldoMainWindow window(
       view, logic, [] {}, [] {});
   window.show();

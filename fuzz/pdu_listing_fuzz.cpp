@@ -5,6 +5,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "platform/clock/manual_clock.h"
+#include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/pdu_codec.h"
 

@@ -30,10 +30,6 @@ void LoadBroadcastServerSettings(const std::string& path, BroadcastServerSetting
   settings.userPriority = ReadInt("UserPriority", 10, path);
 }
 
-void LoadBroadcastServerSettings() {
-  LoadBroadcastServerSettings(BroadcastServerSettingsPath(), BroadcastServerSettings::Instance());
-}
-
 std::string BroadcastServerSettingsPath() { return ProgramFile(kFile); }
 
 bool StoreServerAddress(const std::string& path, const std::string& address) {

@@ -17,9 +17,7 @@ struct BroadcastServerSettings {
   static BroadcastServerSettings& Instance();
 };
 
-// Reads the seven keys of SMServer.ini in the program directory, defaults
-// for what is missing, into BroadcastServerSettings::Instance().
-void LoadBroadcastServerSettings();
+// Reads the seven keys of SMServer.ini at `path`, defaults for what is missing.
 void LoadBroadcastServerSettings(const std::string& path, BroadcastServerSettings& settings);
 // SMServer.ini in the program directory; empty when that is unknown.
 std::string BroadcastServerSettingsPath();

@@ -40,14 +40,6 @@ double ReadNumber(const char* section, const char* key, double fallback, double 
 
 }  // namespace
 
-bool GatewaySettings::IsAuthorised(const std::string& number) const { return regular == 1 || pat.count(number) > 0; }
-
-std::vector<int> GatewaySettings::TerminalsFor(const std::string& number, bool& allTerminals) const {
-  auto entry = pat.find(number);
-  allTerminals = regular != 0 || entry == pat.end();
-  return allTerminals ? std::vector<int>{} : SplitTerminalIds(entry->second);
-}
-
 std::string GatewaySettingsPath() { return ProgramFile("SMS.ini"); }
 
 void LoadGatewaySettings(const std::string& path, GatewaySettings& s) {

@@ -29,11 +29,6 @@ struct GatewaySettings {
   // missing or unusable value gives the default.
   double speechLoudness = DEFAULT_SPEECH_LOUDNESS;
   double speechHighPass = DEFAULT_SPEECH_HIGH_PASS;
-
-  bool IsAuthorised(const std::string& number) const;
-  // The terminals of the number's entry when only listed numbers may
-  // broadcast; `allTerminals` true when the broadcast goes to every terminal.
-  std::vector<int> TerminalsFor(const std::string& number, bool& allTerminals) const;
 };
 
 enum SaveGroup { SAVE_MODEM = 0, SAVE_CLEANUP = 1, SAVE_AUTHORISATION = 2 };

@@ -12,7 +12,7 @@
 std::vector<int> ServerBroadcast::AllTerminalIds() {
   std::vector<TermInfo> list;
   try {
-    BCAgent agent;
+    BCAgent agent(server_);
     agent.getTermList(list);
     // A list that ended without its end line leaves the agent disconnected.
     // Played to the part that came, the message would miss the rest of the
@@ -32,7 +32,7 @@ std::vector<int> ServerBroadcast::AllTerminalIds() {
 int ServerBroadcast::CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
                                    const std::string& name) {
   try {
-    return SessionMgr::Instance().CreateSession(terminals, playList, name);
+    return sessions_.CreateSession(terminals, playList, name);
   } catch (const Exception& failure) {
     // Out of memory for the session objects: the message fails like a refusal.
     WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "%s", failure.fullMessage().c_str());
@@ -41,7 +41,7 @@ int ServerBroadcast::CreateSession(const std::vector<int>& terminals, const std:
 }
 
 std::optional<bool> ServerBroadcast::SessionFinished(int number) {
-  Session* session = SessionMgr::Instance().FindSession(number);
+  Session* session = sessions_.FindSession(number);
   if (!session) return std::nullopt;
   return session->finished;
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "common/kestrum_agent.h"
+#include "gateway/broadcast/session_mgr.h"
+#include "gateway/broadcast_server_settings.h"
 #include "gateway/pipeline/heraldo_window_logic.h"
 #include "gateway/pipeline/modem_status.h"
 #include "gateway/pipeline/pipeline_ports.h"
@@ -18,10 +20,16 @@ class AgentMessages final : public ReceivedMessages, public KestrumAgentControl 
 
 class ServerBroadcast final : public BroadcastPort {
  public:
+  // Both must outlive it.
+  ServerBroadcast(SessionMgr& sessions, const BroadcastServerSettings& server) : sessions_(sessions), server_(server) {}
   std::vector<int> AllTerminalIds() override;
   int CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
                     const std::string& name) override;
   std::optional<bool> SessionFinished(int number) override;
+
+ private:
+  SessionMgr& sessions_;
+  const BroadcastServerSettings& server_;
 };
 
 class SpeechAudio final : public AudioMaker {

@@ -9,8 +9,11 @@
 #include "platform/clock/clock.h"
 #include "platform/com/apartment.h"
 
-std::unique_ptr<GatewayCore> GatewayCore::Start(TextBroadcastDialog& textDialog, GatewayStartFailure& failure) {
-  std::unique_ptr<GatewayCore> core(new GatewayCore);
+GatewayProcess TakeGatewayProcess() { return {BroadcastServerSettings::Instance(), SessionMgr::Instance()}; }
+
+std::unique_ptr<GatewayCore> GatewayCore::Start(const GatewayProcess& process, ui::MessageBoxPort& messages,
+                                                TextBroadcastDialog& textDialog, GatewayStartFailure& failure) {
+  std::unique_ptr<GatewayCore> core(new GatewayCore(process));
   core->settingsPath = GatewaySettingsPath();
   core->serverSettingsPath = BroadcastServerSettingsPath();
   core->programDirectory = ProgramDirectory();
@@ -19,7 +22,8 @@ std::unique_ptr<GatewayCore> GatewayCore::Start(TextBroadcastDialog& textDialog,
     return nullptr;
   }
   LoadGatewaySettings(core->settingsPath, core->settings);
-  LoadBroadcastServerSettings();
+  LoadBroadcastServerSettings(core->serverSettingsPath, core->serverSettings);
+  core->sessions.UseEnvironment({core->serverSettings, messages});
 
   if (com::FAILED(com::CoInitialize())) {
     failure = GatewayStartFailure::ComponentModel;
@@ -44,7 +48,7 @@ std::unique_ptr<GatewayCore> GatewayCore::Start(TextBroadcastDialog& textDialog,
 }
 
 GatewayCore::~GatewayCore() {
-  if (view) SessionMgr::Instance().RemoveAll();
+  if (view) sessions.RemoveAll();
   view.reset();
   agentPort.reset();
   agent.reset();  // joins the worker

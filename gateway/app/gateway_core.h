@@ -8,10 +8,22 @@
 
 #include "common/kestrum_agent.h"
 #include "gateway/app/gateway_adapters.h"
+#include "gateway/broadcast/session_mgr.h"
+#include "gateway/broadcast_server_settings.h"
 #include "gateway/gateway_settings.h"
 #include "gateway/pipeline/heraldo_view_logic.h"
+#include "platform/ui/message_box.h"
 
 enum class GatewayStartFailure { None, NoProgramDirectory, ComponentModel, Agent };
+
+// The Parts' process-wide objects, taken once by the program's top
+// (TakeGatewayProcess) and handed on from there, as LevelDB's top takes
+// Env::Default().
+struct GatewayProcess {
+  BroadcastServerSettings& server;
+  SessionMgr& sessions;
+};
+GatewayProcess TakeGatewayProcess();
 
 class GatewayCore {
  public:
@@ -19,7 +31,10 @@ class GatewayCore {
   // clean-up time, then creates the agent (not connected). `textDialog`
   // must outlive the core. On failure `failure` says which step failed and
   // nothing is returned.
-  static std::unique_ptr<GatewayCore> Start(TextBroadcastDialog& textDialog, GatewayStartFailure& failure);
+  // `messages` tells the operator when a broadcast component cannot be
+  // reached; it must outlive the core.
+  static std::unique_ptr<GatewayCore> Start(const GatewayProcess& process, ui::MessageBoxPort& messages,
+                                            TextBroadcastDialog& textDialog, GatewayStartFailure& failure);
   // Stops the sessions at the server, joins the agent's worker and leaves
   // the component model. Rows are not logged here: the caller does that
   // first, as the window closes.
@@ -27,18 +42,20 @@ class GatewayCore {
   GatewayCore(const GatewayCore&) = delete;
   GatewayCore& operator=(const GatewayCore&) = delete;
 
+  BroadcastServerSettings& serverSettings;
+  SessionMgr& sessions;
   GatewaySettings settings;
   std::string settingsPath;
   std::string serverSettingsPath;
   std::string programDirectory;
   std::unique_ptr<KestrumAgent> agent;
   std::unique_ptr<AgentMessages> agentPort;
-  ServerBroadcast broadcast;
+  ServerBroadcast broadcast{sessions, serverSettings};
   SpeechAudio audio{settings};
   std::unique_ptr<HeraldoViewLogic> view;
 
  private:
-  GatewayCore() = default;
+  explicit GatewayCore(const GatewayProcess& process) : serverSettings(process.server), sessions(process.sessions) {}
   bool comInitialised_ = false;
 };
 

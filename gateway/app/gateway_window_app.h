@@ -13,7 +13,8 @@ class GatewayWindowApp {
  public:
   // Needs a QApplication. On failure `failure` says which step failed and
   // nothing is returned. The dialogs must outlive the app.
-  static std::unique_ptr<GatewayWindowApp> Start(GatewayDialogs& dialogs, TextBroadcastDialog& textDialog,
+  static std::unique_ptr<GatewayWindowApp> Start(const GatewayProcess& process, ui::MessageBoxPort& messages,
+                                                 GatewayDialogs& dialogs, TextBroadcastDialog& textDialog,
                                                  GatewayStartFailure& failure);
   ~GatewayWindowApp();
 

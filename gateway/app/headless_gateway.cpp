@@ -13,6 +13,7 @@
 #include "platform/signals/stop_signals.h"
 #include "platform/ui/event_timers.h"
 #include "platform/ui/headless_run.h"
+#include "platform/ui/message_box.h"
 
 namespace {
 
@@ -30,7 +31,8 @@ int RunHeadlessGateway() {
 
   NoTextDialog noDialog;
   GatewayStartFailure failure;
-  std::unique_ptr<GatewayCore> core = GatewayCore::Start(noDialog, failure);
+  // No window to show boxes in: the default one writes them to standard error.
+  std::unique_ptr<GatewayCore> core = GatewayCore::Start(TakeGatewayProcess(), ui::MessageBox(), noDialog, failure);
   if (!core) {
     ReportLine(GatewayStartFailureText(failure));
     return 1;
@@ -57,8 +59,7 @@ int RunHeadlessGateway() {
   core->agent->Connect(core->settings.port, core->settings.rate, "127.0.0.1");
   updateStatus();
   ReportLine("Heraldo headless: program directory " + core->programDirectory + ", broadcast server " +
-             BroadcastServerSettings::Instance().serverAddress + ":" +
-             std::to_string(BroadcastServerSettings::Instance().cmdPort));
+             core->serverSettings.serverAddress + ":" + std::to_string(core->serverSettings.cmdPort));
 
   EventTimers timers;
   timers.Add(std::chrono::milliseconds(1000), [&] {
@@ -67,7 +68,7 @@ int RunHeadlessGateway() {
   });
   timers.Add(std::chrono::milliseconds(1000), [&] { logic.SchedulePlayback(); });
   timers.Add(std::chrono::milliseconds(60000), [&] { logic.CheckCleanup(); });
-  timers.Add(std::chrono::milliseconds(1000), [&] { SessionMgr::Instance().ProcessFinished(); });
+  timers.Add(std::chrono::milliseconds(1000), [&] { core->sessions.ProcessFinished(); });
   timers.Run(stop_signals::Arrived);
 
   ReportLine("Heraldo stopping");

@@ -26,11 +26,13 @@ int RunWindowedGateway(int argc, char** argv) {
 
   QtMessageBox messageBox;
   ui::SetMessageBox(&messageBox);
-  ServerTermListSource terminals;
+  GatewayProcess process = TakeGatewayProcess();
+  ServerTermListSource terminals(process.server);
   QtGatewayDialogs dialogs(nullptr, terminals);
   QtTextBroadcastDialog textDialog(nullptr);
   GatewayStartFailure failure;
-  std::unique_ptr<GatewayWindowApp> gateway = GatewayWindowApp::Start(dialogs, textDialog, failure);
+  std::unique_ptr<GatewayWindowApp> gateway =
+      GatewayWindowApp::Start(process, messageBox, dialogs, textDialog, failure);
   if (!gateway) {
     messageBox.Show(codepage::Utf8ToGbk(GatewayStartFailureText(failure)), HERALDO_TITLE, ui::MessageIcon::Warning,
                     ui::MB_OK);

@@ -39,7 +39,7 @@ BCAgent::~BCAgent() { disconnect(); }
 
 bool BCAgent::LoginServer() {
   try {
-    const auto& settings = BroadcastServerSettings::Instance();
+    const BroadcastServerSettings& settings = server_;
     ACE_INET_Addr server;
     ACE_SOCK_Connector connector;
     if (server.set(static_cast<unsigned short>(settings.cmdPort), settings.serverAddress.c_str()) != 0 ||

@@ -10,6 +10,8 @@
 
 #include <ace/SOCK_Stream.h>
 
+#include "gateway/broadcast_server_settings.h"
+
 // One terminal of the server's list.
 struct TermInfo {
   int32_t id = 0;
@@ -24,7 +26,8 @@ inline constexpr size_t COMMAND_WHOLE_MAX = 1024;
 
 class BCAgent {
  public:
-  BCAgent() = default;
+  // Talks to the server `server` names; it must outlive the agent.
+  explicit BCAgent(const BroadcastServerSettings& server) : server_(server) {}
   ~BCAgent();  // disconnect
   BCAgent(const BCAgent&) = delete;
   BCAgent& operator=(const BCAgent&) = delete;
@@ -56,6 +59,7 @@ class BCAgent {
   // When nothing came the buffer is left as it was.
   ssize_t Receive(char* buffer, size_t capacity);
 
+  const BroadcastServerSettings& server_;
   ACE_SOCK_Stream stream_;
   bool connected_ = false;
   bool loggedOn_ = false;

@@ -19,10 +19,10 @@ using com::SUCCEEDED;
 namespace {
 
 // Where a component could not be reached; the start ends there.
-void TellOperator(const char* utf8) {
+void TellOperator(ui::MessageBoxPort& messages, const char* utf8) {
   std::string text = codepage::Utf8ToGbk(utf8);
   WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "%s", text.c_str());
-  ui::MessageBox().Show(text, codepage::Utf8ToGbk("提示"), ui::MessageIcon::Error, ui::MB_OK);
+  messages.Show(text, codepage::Utf8ToGbk("提示"), ui::MessageIcon::Error, ui::MB_OK);
 }
 
 std::string HresultText(com::HRESULT hr) {
@@ -46,7 +46,13 @@ uint32_t ServerAddressValue(const std::string& address) {
   return value;
 }
 
-bcSessSource::bcSessSource(std::vector<PlayItem> playList) : playList_(std::move(playList)) {}
+bcSessSource::bcSessSource(std::vector<PlayItem> playList, const BroadcastEnvironment& environment,
+                           std::function<void(int number)> onFinished)
+    : playList_(std::move(playList)), environment_(environment), onFinished_(std::move(onFinished)) {}
+
+void bcSessSource::Finished() {
+  if (onFinished_) onFinished_(number_);
+}
 
 bcSessSource::~bcSessSource() {
   if (state_ == SOURCE_PLAYING) stop();
@@ -61,14 +67,14 @@ void bcSessSource::start(int number) {
   if (!ObtainComponents()) return;
   if (!cookie_ && filePlayback_) Subscribe();
   if (FAILED(fileControl_->Connect(networkControl_.Get()))) {
-    TellOperator("(文件->网络)服务无法连接，请检查服务是否已启动！");
+    TellOperator(environment_.messages, "(文件->网络)服务无法连接，请检查服务是否已启动！");
     return;
   }
   network_->SetSession(number_);
-  network_->SetServer(ServerAddressValue(BroadcastServerSettings::Instance().serverAddress), BROADCAST_DATA_PORT);
+  network_->SetServer(ServerAddressValue(environment_.server.serverAddress), BROADCAST_DATA_PORT);
   if (playList_.empty()) {
-    ui::MessageBox().Show(codepage::Utf8ToGbk("播放文件列表为空"), codepage::Utf8ToGbk("提示"), ui::MessageIcon::Error,
-                          ui::MB_OK);
+    environment_.messages.Show(codepage::Utf8ToGbk("播放文件列表为空"), codepage::Utf8ToGbk("提示"),
+                               ui::MessageIcon::Error, ui::MB_OK);
     return;
   }
   fileControl_->Stop();
@@ -92,20 +98,20 @@ bool bcSessSource::ObtainComponents() {
   using namespace com;
   if (!fileControl_ && FAILED(CoCreateInstance(kClsidFileStream, nullptr, kComponentContext, IStreamControl::kIid,
                                                fileControl_.PutVoid()))) {
-    TellOperator("采播服务（文件流）无法连接，请检查服务是否已启动！");
+    TellOperator(environment_.messages, "采播服务（文件流）无法连接，请检查服务是否已启动！");
     return false;
   }
   if (!filePlayback_ && FAILED(fileControl_.As(&filePlayback_))) {
-    TellOperator("采播服务（文件播放）无法连接，请检查服务是否已启动！");
+    TellOperator(environment_.messages, "采播服务（文件播放）无法连接，请检查服务是否已启动！");
     return false;
   }
   if (!networkControl_ && FAILED(CoCreateInstance(kClsidNetworkStream, nullptr, kComponentContext, IStreamControl::kIid,
                                                   networkControl_.PutVoid()))) {
-    TellOperator("采播服务（网络流）无法连接，请检查服务是否已启动！");
+    TellOperator(environment_.messages, "采播服务（网络流）无法连接，请检查服务是否已启动！");
     return false;
   }
   if (!network_ && FAILED(networkControl_.As(&network_))) {
-    TellOperator("采播服务（网络接口）无法连接，请检查服务是否已启动！");
+    TellOperator(environment_.messages, "采播服务（网络接口）无法连接，请检查服务是否已启动！");
     return false;
   }
   return true;

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "gateway/broadcast/broadcast_environment.h"
 #include "gateway/broadcast/file_end_handler.h"
 #include "gateway/broadcast/play_item.h"
 #include "platform/com/com_ptr.h"
@@ -18,7 +20,10 @@ inline constexpr int32_t BROADCAST_DATA_PORT = 15001;
 
 class bcSessSource {
  public:
-  explicit bcSessSource(std::vector<PlayItem> playList);
+  // `onFinished` hears the session's number once the last file has played.
+  // The environment must outlive the source.
+  bcSessSource(std::vector<PlayItem> playList, const BroadcastEnvironment& environment,
+               std::function<void(int number)> onFinished);
   ~bcSessSource();
   bcSessSource(const bcSessSource&) = delete;
   bcSessSource& operator=(const bcSessSource&) = delete;
@@ -30,6 +35,8 @@ class bcSessSource {
   void start(int number);
   // The next playable file after the current one; false past the end.
   bool playNext();
+  // The file-end event found nothing more to play.
+  void Finished();
   void stop();
 
   int number() const { return number_; }
@@ -45,6 +52,8 @@ class bcSessSource {
   bool OpenAndStart(const std::string& path);
 
   std::vector<PlayItem> playList_;
+  BroadcastEnvironment environment_;
+  std::function<void(int)> onFinished_;
   com::ComPtr<com::IStreamControl> fileControl_;
   com::ComPtr<com::IFilePlayback> filePlayback_;
   com::ComPtr<com::IStreamControl> networkControl_;

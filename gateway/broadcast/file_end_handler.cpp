@@ -43,8 +43,6 @@ com::HRESULT FileEnd_Handler::Invoke(com::DISPID member, const com::IID&, com::L
 com::HRESULT FileEnd_Handler::FileEof() {
   if (owner_ == nullptr) return com::S_OK;
   if (owner_->playNext()) return com::S_OK;
-  int number = owner_->number();
-  if (Session* session = SessionMgr::Instance().FindSession(number)) session->finished = true;
-  SessionMgr::Instance().MarkFinished(number);
+  owner_->Finished();
   return com::S_OK;
 }

@@ -5,8 +5,13 @@
 #include "gateway/broadcast_server_settings.h"
 #include "platform/codepage/codepage.h"
 
-Session::Session(std::string name, int kind, std::unique_ptr<bcSessSource> source, std::vector<int> terminalIds)
-    : name_(std::move(name)), kind_(kind), terminalIds_(std::move(terminalIds)), source_(std::move(source)) {}
+Session::Session(std::string name, int kind, std::unique_ptr<bcSessSource> source, std::vector<int> terminalIds,
+                 const BroadcastServerSettings& server)
+    : server_(server),
+      name_(std::move(name)),
+      kind_(kind),
+      terminalIds_(std::move(terminalIds)),
+      source_(std::move(source)) {}
 
 Session::~Session() {
   stop();
@@ -17,9 +22,9 @@ int Session::start() {
   if (state_ != SESSION_NEW && state_ != SESSION_STOPPED) return number_;
   if (!source_) throw Exception("Session object not inited", BC_SOURCE("Session::start"));
   try {
-    const auto& settings = BroadcastServerSettings::Instance();
+    const BroadcastServerSettings& settings = server_;
     {
-      BCAgent agent;
+      BCAgent agent(server_);
       number_ = agent.createSession(name_, kind_, settings.sessionPriority, settings.userPriority, terminalIds_);
     }
     // A server that refused the session leaves nothing to play into.
@@ -29,7 +34,7 @@ int Session::start() {
     return number_;
   } catch (const Exception& failure) {
     if (number_ != -1) {
-      BCAgent agent;
+      BCAgent agent(server_);
       agent.removeSession(number_);
     }
     throw Exception(failure.message(), failure.source());
@@ -40,7 +45,7 @@ void Session::stop() {
   if (state_ != SESSION_STARTED) return;
   source_->stop();
   {
-    BCAgent agent;
+    BCAgent agent(server_);
     agent.removeSession(number_);
   }
   state_ = SESSION_STOPPED;

@@ -9,12 +9,16 @@
 #include <vector>
 
 #include "gateway/broadcast/bc_sess_source.h"
+#include "gateway/broadcast_server_settings.h"
 
 enum SessionState { SESSION_NEW = 0, SESSION_STARTED = 1, SESSION_STOPPED = 3 };
 
 class Session {
  public:
-  Session(std::string name, int kind, std::unique_ptr<bcSessSource> source, std::vector<int> terminalIds);
+  // `server` says where the server is and with which priorities; it must
+  // outlive the session.
+  Session(std::string name, int kind, std::unique_ptr<bcSessSource> source, std::vector<int> terminalIds,
+          const BroadcastServerSettings& server);
   ~Session();  // stops, then deletes the source
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -36,6 +40,7 @@ class Session {
   bool finished = false;
 
  private:
+  const BroadcastServerSettings& server_;
   std::string name_;
   int kind_;
   int number_ = -1;

@@ -16,9 +16,16 @@ SessionMgr& SessionMgr::Instance() {
 
 int SessionMgr::CreateSession(const std::vector<int>& terminalIds, const std::vector<PlayItem>& playList,
                               const std::string& name) {
-  std::unique_ptr<bcSessSource> source(new (std::nothrow) bcSessSource(playList));
+  if (!environment_) return -1;
+  // The source tells its end straight to the manager that owns its session.
+  auto finished = [this](int number) {
+    if (Session* session = FindSession(number)) session->finished = true;
+    MarkFinished(number);
+  };
+  std::unique_ptr<bcSessSource> source(new (std::nothrow) bcSessSource(playList, *environment_, finished));
   if (!source) throw Exception("create session source failed", BC_SOURCE("SessionMgr::CreateSession"));
-  std::unique_ptr<Session> session(new (std::nothrow) Session(name, SESSION_KIND, std::move(source), terminalIds));
+  std::unique_ptr<Session> session(
+      new (std::nothrow) Session(name, SESSION_KIND, std::move(source), terminalIds, environment_->server));
   if (!session) throw Exception("create session failed", BC_SOURCE("SessionMgr::CreateSession"));
   int number;
   try {

@@ -6,9 +6,11 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "gateway/broadcast/broadcast_environment.h"
 #include "gateway/broadcast/play_item.h"
 #include "gateway/broadcast/session.h"
 
@@ -30,7 +32,13 @@ class SpinLock {
 
 class SessionMgr {
  public:
+  // The process's one manager; the gateway's core takes it once and hands it on.
   static SessionMgr& Instance();
+
+  // Where sessions are created and how the operator is told of trouble;
+  // until it is given, CreateSession starts nothing. It must outlive every
+  // session.
+  void UseEnvironment(const BroadcastEnvironment& environment) { environment_.emplace(environment); }
 
   // The new session's number, or -1 when it could not be started. Throws
   // Exception when the session objects cannot be allocated.
@@ -52,6 +60,7 @@ class SessionMgr {
   // a word to the server about that number.
   void ForgetReplaced(std::unique_ptr<Session> replaced, int number);
 
+  std::optional<BroadcastEnvironment> environment_;
   std::map<int, std::unique_ptr<Session>> sessions_;
   std::vector<int> active_;
   std::deque<int> finished_;

@@ -5,7 +5,7 @@
 std::vector<TermInfo> ServerTermListSource::TermList() {
   std::vector<TermInfo> terminals;
   try {
-    BCAgent agent;
+    BCAgent agent(server_);
     agent.getTermList(terminals);
   } catch (const Exception&) {
     // An unreachable server shows as empty lists; the entry dialog's own

@@ -17,5 +17,10 @@ class TermListSource {
 // request and closed after it.
 class ServerTermListSource final : public TermListSource {
  public:
+  // `server` must outlive the source.
+  explicit ServerTermListSource(const BroadcastServerSettings& server) : server_(server) {}
   std::vector<TermInfo> TermList() override;
+
+ private:
+  const BroadcastServerSettings& server_;
 };

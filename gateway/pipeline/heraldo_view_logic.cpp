@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "gateway/authorisation.h"
 #include "platform/timetext/timetext.h"
 
 namespace {
@@ -81,7 +82,7 @@ void HeraldoViewLogic::AddMessage(const std::string& number, const std::string& 
   row.columns[COL_SOURCE] = isText ? TextSourceText() : SmsSourceText();
   size_t index = rows_.Append(std::move(row));
   AppendLog(text);
-  if (!settings_.IsAuthorised(number)) {
+  if (!Authorise(settings_, number, AuthorisationStep::Arrival).allowed) {
     rows_.SetStateText(index, UnauthorisedText());
     return;
   }
@@ -134,14 +135,12 @@ void HeraldoViewLogic::SchedulePlayback() {
 void HeraldoViewLogic::StartPlayback(size_t row) {
   const std::string number = rows_[row].columns[COL_NUMBER];
   const std::string time = Replace(rows_[row].columns[COL_TIME], ':', '_');
-  auto entry = settings_.pat.find(number);
-  bool found = entry != settings_.pat.end();
-  if (!found && settings_.regular == 0) return;
+  Authorisation authorised = Authorise(settings_, number, AuthorisationStep::Playback);
+  if (!authorised.allowed) return;
 
-  bool allTerminals = false;
-  std::vector<int> terminals = settings_.TerminalsFor(number, allTerminals);
+  std::vector<int> terminals = authorised.terminals;
   // The server's list is asked for before the busy check, as the gateway always did.
-  if (allTerminals) terminals = ports_.broadcast->AllTerminalIds();
+  if (authorised.allTerminals) terminals = ports_.broadcast->AllTerminalIds();
 
   std::string mp3Name = Replace(Trim(number + time + ".mp3"), ' ', '_');
   std::vector<PlayItem> playList;
@@ -151,7 +150,7 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   if (busy_.count(number)) return;
   auto& item = rows_[row].item;
   if (!item) return;
-  std::string sessionName = allTerminals ? number : number + entry->second;
+  std::string sessionName = authorised.allTerminals ? number : number + authorised.ids;
   int failed = item->isText ? TEXT_FAILED : SMS_FAILED;
   // Without the speech only the lead-in would play, and the row would say played.
   std::error_code error;
@@ -164,7 +163,7 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
     rows_.SetState(row, failed);
     return;
   }
-  busy_[number] = found ? entry->second : kAllTerminalsMarker;
+  busy_[number] = authorised.listed ? authorised.ids : kAllTerminalsMarker;
   item->sessionNumber = session;
   rows_.SetState(row, item->isText ? TEXT_PLAYING : SMS_PLAYING);
   AppendLog(sessionName);

@@ -24,11 +24,12 @@ void ReadCommValues(const CommSettingsValues& values, GatewaySettings& settings)
 }  // namespace
 
 HeraldoWindowLogic::HeraldoWindowLogic(GatewaySettings& settings, std::string settingsPath,
-                                       std::string serverSettingsPath, HeraldoViewLogic& view, ModemAgentControl* agent,
-                                       GatewayDialogs& dialogs)
+                                       std::string serverSettingsPath, BroadcastServerSettings& server,
+                                       HeraldoViewLogic& view, ModemAgentControl* agent, GatewayDialogs& dialogs)
     : settings_(settings),
       settingsPath_(std::move(settingsPath)),
       serverSettingsPath_(std::move(serverSettingsPath)),
+      server_(server),
       view_(view),
       agent_(agent),
       dialogs_(dialogs),
@@ -59,15 +60,15 @@ void HeraldoWindowLogic::CommSettings() {
   CommSettingsValues current;
   current.port = "COM" + std::to_string(settings_.port);
   current.rate = std::to_string(static_cast<uint32_t>(settings_.rate));
-  current.serverAddress = BroadcastServerSettings::Instance().serverAddress;
+  current.serverAddress = server_.serverAddress;
   current.delay = settings_.delay;
   auto confirmed = dialogs_.AskCommSettings(current);
   if (!confirmed) return;
 
   ReadCommValues(*confirmed, settings_);
-  BroadcastServerSettings::Instance().serverAddress = confirmed->serverAddress;
+  server_.serverAddress = confirmed->serverAddress;
   StoreServerAddress(serverSettingsPath_, confirmed->serverAddress);
-  LoadBroadcastServerSettings(serverSettingsPath_, BroadcastServerSettings::Instance());
+  LoadBroadcastServerSettings(serverSettingsPath_, server_);
   SaveGatewaySettings(settingsPath_, settings_, SAVE_MODEM);
   // The service keeps the port it opened until the connection is made anew.
   if (status_.ShownConnected()) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "gateway/broadcast_server_settings.h"
 #include "gateway/dialogs/gateway_dialogs.h"
 #include "gateway/heraldo_title.h"
 #include "gateway/pipeline/heraldo_view_logic.h"
@@ -22,9 +23,11 @@ struct ContextMenuState {
 class HeraldoWindowLogic {
  public:
   // `agent` may be null (no agent could be made); `serverSettingsPath` is
-  // SMServer.ini, where the broadcast server's address is kept.
+  // SMServer.ini, where the broadcast server's address is kept, and
+  // `server` the settings the broadcast client reads from it.
   HeraldoWindowLogic(GatewaySettings& settings, std::string settingsPath, std::string serverSettingsPath,
-                     HeraldoViewLogic& view, ModemAgentControl* agent, GatewayDialogs& dialogs);
+                     BroadcastServerSettings& server, HeraldoViewLogic& view, ModemAgentControl* agent,
+                     GatewayDialogs& dialogs);
 
   // Timer 1: one received message, then the modem status.
   void ReceiveTick();
@@ -54,6 +57,7 @@ class HeraldoWindowLogic {
   GatewaySettings& settings_;
   std::string settingsPath_;
   std::string serverSettingsPath_;
+  BroadcastServerSettings& server_;
   HeraldoViewLogic& view_;
   ModemAgentControl* agent_;
   GatewayDialogs& dialogs_;

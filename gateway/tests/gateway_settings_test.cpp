@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gateway/authorisation.h"
 #include "gateway/broadcast_server_settings.h"
 
 namespace {
@@ -42,10 +43,10 @@ TEST_F(SettingsFile, AFreshInstallationHasTheDefaults) {
   EXPECT_EQ(s.lastClearTime, "2000-00-00 12:00:00");
   EXPECT_EQ(s.regular, 1);
   EXPECT_TRUE(s.pat.empty());
-  EXPECT_TRUE(s.IsAuthorised("13900000000"));
-  bool all = false;
-  EXPECT_TRUE(s.TerminalsFor("13900000000", all).empty());
-  EXPECT_TRUE(all);
+  Authorisation anyone = Authorise(s, "13900000000", AuthorisationStep::Arrival);
+  EXPECT_TRUE(anyone.allowed);
+  EXPECT_TRUE(anyone.allTerminals);
+  EXPECT_TRUE(anyone.terminals.empty());
 
   BroadcastServerSettings server;
   LoadBroadcastServerSettings((dir_ / "SMServer.ini").string(), server);
@@ -63,10 +64,26 @@ TEST_F(SettingsFile, DuplicateEntriesKeepTheLaterOne) {
   LoadGatewaySettings(path_, s);
   ASSERT_EQ(s.pat.size(), 1u);
   EXPECT_EQ(s.pat["13900000001"], "3,7,");
-  bool all = true;
-  EXPECT_EQ(s.TerminalsFor("13900000001", all), (std::vector<int>{3, 7}));
-  EXPECT_FALSE(all);
-  EXPECT_FALSE(s.IsAuthorised("13900000002"));
+  Authorisation listed = Authorise(s, "13900000001", AuthorisationStep::Playback);
+  EXPECT_EQ(listed.terminals, (std::vector<int>{3, 7}));
+  EXPECT_FALSE(listed.allTerminals);
+  EXPECT_FALSE(Authorise(s, "13900000002", AuthorisationStep::Arrival).allowed);
+}
+
+// Regular=2, edited by hand: strangers are refused at arrival, and listed
+// numbers play everywhere.
+TEST(Authorisation, AHandEditedRegularRefusesStrangersAndPlaysListedNumbersEverywhere) {
+  GatewaySettings s;
+  s.regular = 2;
+  s.pat["13900000001"] = "3,7";
+  EXPECT_FALSE(Authorise(s, "13900000002", AuthorisationStep::Arrival).allowed);
+  Authorisation listed = Authorise(s, "13900000001", AuthorisationStep::Playback);
+  EXPECT_TRUE(listed.allowed);
+  EXPECT_TRUE(listed.allTerminals);
+  EXPECT_EQ(listed.ids, "3,7");
+  s.regular = 0;
+  s.pat.clear();  // removed while its message waited
+  EXPECT_FALSE(Authorise(s, "13900000001", AuthorisationStep::Playback).allowed);
 }
 
 TEST_F(SettingsFile, SavingAShorterTableLeavesOldSectionsThatLoadIgnores) {

@@ -25,10 +25,9 @@ class StdoutMessageBox final : public ui::MessageBoxPort {
 
 }  // namespace
 
-int RunExportCommand(const std::string& path) {
+int RunExportCommand(const std::string& path, MonitorSettings& settings) {
   com::CoInitialize();
   broadcast_components::RegisterBroadcastComponents();
-  MonitorSettings& settings = MonitorSettings::Instance();
   loadSettings(settings);
 
   int status = 1;

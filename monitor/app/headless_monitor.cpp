@@ -17,12 +17,13 @@
 #include "platform/ui/event_timers.h"
 #include "platform/ui/headless_run.h"
 
-int RunHeadlessMonitor() {
+int RunHeadlessMonitor(MonitorSettings& settings) {
   openlog("Vigimon", LOG_PID, LOG_DAEMON);
   stop_signals::Block();  // before the agent and the clocks start their threads
 
   std::string error;
   std::unique_ptr<MonitorCore> core = MonitorCore::Start(
+      settings,
       [](const std::string& peer, const std::string& text, bool queued) {
         ReportLine(std::string(queued ? "sms queued: " : "sms dropped: ") + peer + " " + codepage::GbkToUtf8(text));
       },
@@ -39,7 +40,6 @@ int RunHeadlessMonitor() {
     ReportLine(kEnds[static_cast<int>(outcome)] + std::string(sms.peer, strnlen(sms.peer, sizeof sms.peer)) + " " +
                codepage::GbkToUtf8(std::string(sms.text, strnlen(sms.text, sizeof sms.text))));
   });
-  MonitorSettings& settings = core->settings;
   TerminalAcquisition& acquisition = *core->acquisition;
   AcquisitionLookup& lookup = *core->lookup;
   ReportingSender& sender = *core->sender;

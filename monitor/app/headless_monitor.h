@@ -3,5 +3,7 @@
 // logged instead of shown.
 #pragma once
 
+#include "monitor/settings/monitor_settings.h"
+
 // Runs until SIGTERM or SIGINT; returns the exit status.
-int RunHeadlessMonitor();
+int RunHeadlessMonitor(MonitorSettings& settings);

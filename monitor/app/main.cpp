@@ -9,14 +9,17 @@
 #include "quillon_version.h"
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadlessMonitor();
+  // The composition root: the process's settings are taken here, once.
+  MonitorSettings& settings = MonitorSettings::Instance();
+  if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadlessMonitor(settings);
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("Vigimon %s\n", kQuillonVersion);
     return 0;
   }
-  if (argc == 3 && std::strcmp(argv[1], "--export") == 0 && argv[2][0] != '\0') return RunExportCommand(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--export") == 0 && argv[2][0] != '\0')
+    return RunExportCommand(argv[2], settings);
   if (argc == 1) {
-    if (DisplayAvailable()) return RunWindowedMonitor(argc, argv);
+    if (DisplayAvailable()) return RunWindowedMonitor(argc, argv, settings);
     std::fputs(
         "Vigimon: no display found (DISPLAY and WAYLAND_DISPLAY are not set); Vigimon --headless runs without one\n",
         stderr);

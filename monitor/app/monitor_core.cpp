@@ -6,14 +6,15 @@
 #include "platform/clock/clock.h"
 #include "platform/com/apartment.h"
 
-MonitorCore::MonitorCore() : settings(MonitorSettings::Instance()) {
+MonitorCore::MonitorCore(MonitorSettings& monitorSettings) : settings(monitorSettings) {
   com::CoInitialize();
   broadcast_components::RegisterBroadcastComponents();
 }
 
 std::unique_ptr<MonitorCore> MonitorCore::Start(
-    std::function<void(const std::string&, const std::string&, bool)> reportSms, std::string& error) {
-  std::unique_ptr<MonitorCore> core(new MonitorCore);
+    MonitorSettings& settings, std::function<void(const std::string&, const std::string&, bool)> reportSms,
+    std::string& error) {
+  std::unique_ptr<MonitorCore> core(new MonitorCore(settings));
   loadSettings(core->settings);
   try {
     core->agent = std::make_unique<KestrumAgent>(AGENT_MODE_SEND);

@@ -17,7 +17,10 @@ class MonitorCore {
  public:
   // `reportSms` hears every SMS handed to the agent (peer, GBK text,
   // accepted). On failure nothing is returned and `error` (UTF-8) says why.
-  static std::unique_ptr<MonitorCore> Start(std::function<void(const std::string&, const std::string&, bool)> reportSms,
+  // `settings` (the process's, from main) is loaded here and must outlive
+  // the core.
+  static std::unique_ptr<MonitorCore> Start(MonitorSettings& settings,
+                                            std::function<void(const std::string&, const std::string&, bool)> reportSms,
                                             std::string& error);
   // Joins the agent's worker, then leaves the component model.
   ~MonitorCore();
@@ -32,5 +35,5 @@ class MonitorCore {
   std::unique_ptr<AcquisitionLookup> lookup;
 
  private:
-  MonitorCore();
+  explicit MonitorCore(MonitorSettings& settings);
 };

@@ -3,10 +3,12 @@
 #include "platform/com/apartment.h"
 #include "platform/ui/qt/qt_apartment.h"
 
-std::unique_ptr<MonitorWindowApp> MonitorWindowApp::Start(MonitorDialogs& dialogs, ServerAreaSource& areas,
+std::unique_ptr<MonitorWindowApp> MonitorWindowApp::Start(MonitorSettings& settings, ui::MessageBoxPort& messages,
+                                                          MonitorDialogs& dialogs, ServerAreaSource& areas,
                                                           ExportTable exportTable, std::string& error) {
   std::unique_ptr<MonitorWindowApp> app(new MonitorWindowApp);
-  app->core_ = MonitorCore::Start([](const std::string&, const std::string&, bool) {}, error);
+  app->core_ = MonitorCore::Start(
+      settings, [](const std::string&, const std::string&, bool) {}, error);
   if (!app->core_) return nullptr;
   MonitorCore& core = *app->core_;
   app->list_ = std::make_unique<TerminalListView>(TerminalSnapshot::Of(*core.acquisition), core.settings);
@@ -18,7 +20,7 @@ std::unique_ptr<MonitorWindowApp> MonitorWindowApp::Start(MonitorDialogs& dialog
       [self, apartment = com::Apartment::Current()] { apartment->Post([self] { self->logic_->ReportDue(); }); });
   app->logic_ =
       std::make_unique<VigimonWindowLogic>(core.settings, *core.acquisition, *app->list_, core.agentControl.get(),
-                                           *core.lookup, *core.sender, *app->reportClock_);
+                                           *core.lookup, *core.sender, *app->reportClock_, messages);
   app->window_ = std::make_unique<VigimonMainWindow>(
       *app->logic_, *app->list_, core.settings, dialogs, areas,
       [self, exportTable = std::move(exportTable)] { exportTable(self->window_.get(), *self->core_->acquisition); });

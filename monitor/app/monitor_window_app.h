@@ -24,7 +24,9 @@ class MonitorWindowApp {
   // Needs a QApplication. The agent is made but not connected: the operator
   // chooses "连接". On failure nothing is returned and `error` (UTF-8) says
   // why. The dialogs and the area source must outlive the app.
-  static std::unique_ptr<MonitorWindowApp> Start(MonitorDialogs& dialogs, ServerAreaSource& areas,
+  // `messages` must outlive the app.
+  static std::unique_ptr<MonitorWindowApp> Start(MonitorSettings& settings, ui::MessageBoxPort& messages,
+                                                 MonitorDialogs& dialogs, ServerAreaSource& areas,
                                                  ExportTable exportTable, std::string& error);
   // Stops the report clock, then takes the window down before the core.
   ~MonitorWindowApp();

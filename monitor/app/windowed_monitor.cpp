@@ -33,7 +33,7 @@ void ExportWithSaveAs(QWidget* parent, const TerminalAcquisition& acquisition) {
 
 }  // namespace
 
-int RunWindowedMonitor(int argc, char** argv) {
+int RunWindowedMonitor(int argc, char** argv, MonitorSettings& settings) {
   stop_signals::Block();  // before Qt, the agent and the clocks start their threads
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the window hides to the tray
@@ -46,7 +46,8 @@ int RunWindowedMonitor(int argc, char** argv) {
   QtMonitorDialogs dialogs(nullptr);
   PlatformAreaSource areas;
   std::string error;
-  std::unique_ptr<MonitorWindowApp> monitor = MonitorWindowApp::Start(dialogs, areas, ExportWithSaveAs, error);
+  std::unique_ptr<MonitorWindowApp> monitor =
+      MonitorWindowApp::Start(settings, messageBox, dialogs, areas, ExportWithSaveAs, error);
   if (!monitor) {
     messageBox.Show(codepage::Utf8ToGbk(error), "Vigimon", ui::MessageIcon::Warning, ui::MB_OK);
     ui::SetMessageBox(nullptr);

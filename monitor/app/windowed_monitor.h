@@ -2,5 +2,7 @@
 // window "终端故障监控" behind it.
 #pragma once
 
+#include "monitor/settings/monitor_settings.h"
+
 // Runs until the window closes; returns the exit status.
-int RunWindowedMonitor(int argc, char** argv);
+int RunWindowedMonitor(int argc, char** argv, MonitorSettings& settings);

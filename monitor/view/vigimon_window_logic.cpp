@@ -7,14 +7,15 @@
 
 VigimonWindowLogic::VigimonWindowLogic(MonitorSettings& settings, TerminalAcquisition& acquisition,
                                        TerminalListView& list, ModemAgentControl* agent, const TerminalLookup& lookup,
-                                       AlertSender& sender, ReportClock& reportClock)
+                                       AlertSender& sender, ReportClock& reportClock, ui::MessageBoxPort& messages)
     : settings_(settings),
       acquisition_(acquisition),
       list_(list),
       agent_(agent),
       lookup_(lookup),
       sender_(sender),
-      reportClock_(reportClock) {}
+      reportClock_(reportClock),
+      messages_(messages) {}
 
 bool VigimonWindowLogic::AfterRefresh(bool succeeded) {
   UpdateStatus();
@@ -38,8 +39,8 @@ bool VigimonWindowLogic::Refresh() {
   bool ok = RunRefreshSequence(acquisition_, [this] { list_.RefillAreaChoices(); });
   AfterRefresh(ok);
   if (!ok)
-    ui::MessageBox().Show(codepage::Utf8ToGbk("连接服务器失败！请检查服务器后重试！"), codepage::Utf8ToGbk("刷新"),
-                          ui::MessageIcon::Error, ui::MB_OK);
+    messages_.Show(codepage::Utf8ToGbk("连接服务器失败！请检查服务器后重试！"), codepage::Utf8ToGbk("刷新"),
+                   ui::MessageIcon::Error, ui::MB_OK);
   return ok;
 }
 

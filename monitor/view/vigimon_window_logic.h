@@ -14,6 +14,7 @@
 #include "monitor/alerts/report_clock.h"
 #include "monitor/view/status_texts.h"
 #include "monitor/view/terminal_list_view.h"
+#include "platform/ui/message_box.h"
 
 // The status bar's three texts (GBK) and the icons of its first two parts,
 // and which tray icon shows.
@@ -27,9 +28,10 @@ struct MonitorStatus {
 class VigimonWindowLogic {
  public:
   // All must outlive this object; `agent` may be null (none could be made).
+  // `messages` tells the operator of a failed refresh.
   VigimonWindowLogic(MonitorSettings& settings, TerminalAcquisition& acquisition, TerminalListView& list,
                      ModemAgentControl* agent, const TerminalLookup& lookup, AlertSender& sender,
-                     ReportClock& reportClock);
+                     ReportClock& reportClock, ui::MessageBoxPort& messages);
 
   // Each of these answers whether the list must be rebuilt and shown anew.
 
@@ -73,6 +75,7 @@ class VigimonWindowLogic {
   const TerminalLookup& lookup_;
   AlertSender& sender_;
   ReportClock& reportClock_;
+  ui::MessageBoxPort& messages_;
   StatusTexts statusTexts_;
   MonitorStatus status_;
 };

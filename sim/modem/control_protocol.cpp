@@ -9,69 +9,17 @@
 #include <type_traits>
 #include <vector>
 
+#include "sim/common/json_fields.h"
 #include "sim/modem/deliver_encoder.h"
 
 namespace modemsim {
 namespace {
 
 using nlohmann::json;
-
-// A request the client got wrong; its text becomes the error reply.
-struct BadRequest : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-template <typename T>
-struct IsList : std::false_type {};
-template <typename T>
-struct IsList<std::vector<T>> : std::true_type {};
-
-// One value, checked before it is converted: nlohmann converts between
-// number kinds, truncates and wraps, and a float beyond an integer's range
-// is undefined behaviour. 1e10 or 4294967596 as a delay must be refused, not
-// read as something else. `what` names the value in the error.
-template <typename T>
-T Value(const json& value, const std::string& what) {
-  if constexpr (std::is_same_v<T, bool>) {
-    if (!value.is_boolean()) throw BadRequest(what + " must be true or false");
-  } else if constexpr (std::is_integral_v<T>) {
-    if (!value.is_number_integer()) throw BadRequest(what + " must be an integer");
-    if (value.is_number_unsigned() ? value.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max())
-                                   : value.get<int64_t>() < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
-                                         value.get<int64_t>() > static_cast<int64_t>(std::numeric_limits<T>::max()))
-      throw BadRequest(what + " is out of range");
-  } else if constexpr (std::is_same_v<T, std::string>) {
-    if (!value.is_string()) throw BadRequest(what + " must be a string");
-  } else if constexpr (IsList<T>::value) {
-    if (!value.is_array()) throw BadRequest(what + " must be a list");
-    T items;
-    for (const json& item : value) items.push_back(Value<typename T::value_type>(item, what + " entry"));
-    return items;
-  }
-  try {
-    return value.get<T>();
-  } catch (const json::exception&) {
-    throw BadRequest(what + " has the wrong type");
-  }
-}
-
-template <typename T>
-T Field(const json& request, const char* name) {
-  auto it = request.find(name);
-  if (it == request.end()) throw BadRequest(std::string("missing \"") + name + "\"");
-  return Value<T>(*it, std::string("\"") + name + "\"");
-}
-
-template <typename T>
-T Field(const json& request, const char* name, T fallback) {
-  return request.contains(name) ? Field<T>(request, name) : fallback;
-}
+using namespace simjson;
 
 int Count(const json& request, const char* name, int fallback, int low, int high) {
-  int value = Field<int>(request, name, fallback);
-  if (value < low || value > high)
-    throw BadRequest(std::string("\"") + name + "\" must be " + std::to_string(low) + ".." + std::to_string(high));
-  return value;
+  return Ranged(request, name, fallback, low, high);
 }
 
 SlotStatus StatusField(const json& request) {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/codepage/codepage.h"
+#include "sim/common/gbk_table.h"
 #include "sim/modem/gsm_alphabet.h"
 
 namespace modemsim {
@@ -67,7 +67,7 @@ std::string Describe(char16_t unit) {
 
 std::string ToSymbols(const DeliverMessage& message, std::vector<Symbol>& symbols) {
   if (message.coding == SmsCoding::EightBit) {
-    auto gbk = codepage::Utf8ToGbkStrict(message.text);
+    auto gbk = simtext::Utf8ToGbk(message.text);
     if (!gbk) return "text has characters outside GBK";
     for (size_t i = 0; i < gbk->size(); ++i) {
       auto lead = static_cast<uint8_t>((*gbk)[i]);
@@ -76,7 +76,9 @@ std::string ToSymbols(const DeliverMessage& message, std::vector<Symbol>& symbol
     }
     return {};
   }
-  std::u16string units = codepage::Utf8ToUtf16(message.text);
+  std::optional<std::u16string> text = simtext::Utf8ToUtf16(message.text);
+  if (!text) return "text is not UTF-8";
+  const std::u16string& units = *text;
   for (size_t i = 0; i < units.size(); ++i) {
     char16_t unit = units[i];
     if (message.coding == SmsCoding::Gsm7) {
@@ -140,7 +142,7 @@ std::string AddressField(const std::string& originator, std::string& error) {
     return OctetHex(static_cast<int>(digits.size())) + OctetHex(kInternational) + SwappedDigits(digits);
   }
   std::vector<uint8_t> septets;
-  for (char16_t unit : codepage::Utf8ToUtf16(originator)) {
+  for (char16_t unit : simtext::Utf8ToUtf16(originator).value_or(u"")) {
     Symbol s = GsmSeptetsOf(unit);
     if (s.empty()) error = "originator character " + Describe(unit) + " has no GSM 7-bit form";
     septets.insert(septets.end(), s.begin(), s.end());

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "smsservice/modem/pdu_codec.h"
+
 // "OK" anywhere in the reply (the start-up dialogue's test).
 bool HasOk(std::string_view reply);
 // "READY" anywhere: the SIM needs no PIN.
@@ -35,6 +37,11 @@ bool HasPrompt(std::string_view collected);
 size_t TakeOutIndications(char* text, size_t length, size_t from, std::vector<int>& slots);
 // Whether an unfinished last line may become an indication.
 bool MayBeIndication(std::string_view unfinishedLine);
+
+// The "AT+CMGL=0" listing: every "+CMGL:" entry decoded, in reply order.
+std::vector<DecodedSms> ParseListing(std::string_view reply);
+// The "+CMGL:" entries of a reply.
+int CountListingEntries(std::string_view reply);
 
 enum ReplyVerdict { REPLY_NONE = 0, REPLY_OK = 1, REPLY_ERROR = -1 };
 // The final result of a command reply collected so far: OK (checked first),

@@ -369,38 +369,3 @@ int DecodeDeliverPdu(std::string_view text, ModemSms& record, std::optional<Conc
                                   concatenation.sequence};
   return textLength;
 }
-
-namespace {
-constexpr std::string_view kEntry = "+CMGL:";
-}
-
-int CountListingEntries(std::string_view reply) {
-  int count = 0;
-  for (size_t at = reply.find(kEntry); at != std::string_view::npos; at = reply.find(kEntry, at + kEntry.size()))
-    ++count;
-  return count;
-}
-
-std::vector<DecodedSms> ParseListing(std::string_view reply) {
-  std::vector<DecodedSms> entries;
-  size_t pos = 0;
-  while (true) {
-    size_t entry = reply.find(kEntry, pos);
-    if (entry == std::string_view::npos) break;
-    size_t cursor = entry + kEntry.size();
-    while (cursor < reply.size() && reply[cursor] == ' ') ++cursor;
-    int index = 0;
-    bool negative = cursor < reply.size() && reply[cursor] == '-';
-    if (negative) ++cursor;
-    for (; cursor < reply.size() && reply[cursor] >= '0' && reply[cursor] <= '9'; ++cursor)
-      index = std::min(index * 10 + (reply[cursor] - '0'), 0x7FFF);
-    size_t lineEnd = reply.find('\r', cursor);
-    if (lineEnd == std::string_view::npos) break;
-    size_t pduStart = std::min(lineEnd + 2, reply.size());
-    DecodedSms& decoded = entries.emplace_back();
-    decoded.record.index = static_cast<int16_t>(negative ? -index : index);
-    DecodeDeliverPdu(reply.substr(pduStart), decoded.record, &decoded.concatenation);
-    pos = pduStart;
-  }
-  return entries;
-}

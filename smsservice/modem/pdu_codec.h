@@ -77,7 +77,3 @@ struct DecodedSms {
 // record.part, and its header in `concatenation` when given.
 int DecodeDeliverPdu(std::string_view pdu, ModemSms& record,
                      std::optional<ConcatenationHeader>* concatenation = nullptr);
-// Decodes every "+CMGL:" entry of an "AT+CMGL=0" reply, in reply order.
-std::vector<DecodedSms> ParseListing(std::string_view reply);
-// The "+CMGL:" entries of a reply: the capacity that leaves none of them out.
-int CountListingEntries(std::string_view reply);

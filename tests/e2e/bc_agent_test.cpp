@@ -31,7 +31,7 @@ class BroadcastAgent : public ::testing::Test {
 };
 
 TEST_F(BroadcastAgent, LongCommandsGoInPiecesOfAtMost1024Bytes) {
-  BCAgent agent;
+  BCAgent agent(capture->server);
   ASSERT_TRUE(agent.LoginServer());
   auto buffer = NewCommandBuffer();
   std::string whole = "session new " + std::string(1024 - 12 - 13, 'a') + "\t65794\t500\t10";
@@ -56,7 +56,7 @@ TEST_F(BroadcastAgent, LongCommandsGoInPiecesOfAtMost1024Bytes) {
 TEST_F(BroadcastAgent, TerminalsAreAddedInBatchesOfAHundredEachEndingWithAComma) {
   std::vector<int> terminals;
   for (int id = 1; id <= 250; ++id) terminals.push_back(id);
-  BCAgent agent;
+  BCAgent agent(capture->server);
   int number = agent.createSession("batch", SESSION_KIND, 500, 10, terminals);
   ASSERT_EQ(number, 1);
   std::vector<std::string> adds;
@@ -75,11 +75,11 @@ TEST_F(BroadcastAgent, TerminalsAreAddedInBatchesOfAHundredEachEndingWithAComma)
 
 TEST_F(BroadcastAgent, NoTerminalsMeansNoAddAndTheNumberIsRead) {
   for (int i = 1; i <= 56; ++i) {
-    BCAgent agent;
+    BCAgent agent(capture->server);
     ASSERT_EQ(agent.createSession("s", SESSION_KIND, 500, 10, {}), i);
   }
   {
-    BCAgent agent;
+    BCAgent agent(capture->server);
     EXPECT_EQ(agent.createSession("s57", SESSION_KIND, 500, 10, {}), 57);
   }
   WaitUntil([&] { return sim->Commands().back() == "quit"; }, 2);
@@ -91,7 +91,7 @@ TEST_F(BroadcastAgent, NoTerminalsMeansNoAddAndTheNumberIsRead) {
 
 TEST_F(BroadcastAgent, RefusedSessionGivesMinusOneAndOneLogLine) {
   sim->Call({{"cmd", "fail"}, {"command", "session new"}, {"code", "401"}});
-  BCAgent agent;
+  BCAgent agent(capture->server);
   EXPECT_EQ(agent.createSession("nope", SESSION_KIND, 500, 10, {1}), -1);
   EXPECT_FALSE(agent.connected());
   ASSERT_EQ(logged().size(), 1u);
@@ -103,11 +103,11 @@ TEST_F(BroadcastAgent, AnUnansweredCommandIsLoggedWithItsText) {
   sim->Call({{"cmd", "stall"}, {"command", "session new"}});
   sim->Call({{"cmd", "stall"}, {"command", "session rm"}});
   {
-    BCAgent agent;
+    BCAgent agent(capture->server);
     EXPECT_EQ(agent.createSession("nope", SESSION_KIND, 500, 10, {1}), -1);
   }
   {
-    BCAgent agent;
+    BCAgent agent(capture->server);
     agent.removeSession(7);
   }
   EXPECT_EQ(logged(), (std::vector<std::string>{"创建会话失败,(session new nope\t65794\t500\t10)",
@@ -116,7 +116,7 @@ TEST_F(BroadcastAgent, AnUnansweredCommandIsLoggedWithItsText) {
 
 TEST_F(BroadcastAgent, RefusedTerminalsThrowAndLeaveNoSessionAtTheServer) {
   sim->Call({{"cmd", "fail"}, {"command", "session add_term"}});
-  BCAgent agent;
+  BCAgent agent(capture->server);
   try {
     agent.createSession("x", SESSION_KIND, 500, 10, {1, 2});
     FAIL() << "no exception";
@@ -133,12 +133,12 @@ TEST_F(BroadcastAgent, RefusedTerminalsThrowAndLeaveNoSessionAtTheServer) {
 TEST_F(BroadcastAgent, RefusedLogonClosesWithoutQuitAndAGoodOneAlwaysQuits) {
   sim->Call({{"cmd", "fail"}, {"command", "logon"}});
   {
-    BCAgent agent;
+    BCAgent agent(capture->server);
     EXPECT_FALSE(agent.LoginServer());
     EXPECT_FALSE(agent.connected());
   }
   {
-    BCAgent agent;
+    BCAgent agent(capture->server);
     EXPECT_TRUE(agent.LoginServer());
   }
   WaitUntil([&] { return sim->Commands().size() == 3; }, 2);
@@ -147,7 +147,7 @@ TEST_F(BroadcastAgent, RefusedLogonClosesWithoutQuitAndAGoodOneAlwaysQuits) {
 
 TEST_F(BroadcastAgent, RemovingSessionMinusOneOpensNoConnection) {
   {
-    BCAgent agent;
+    BCAgent agent(capture->server);
     agent.removeSession(-1);
     EXPECT_TRUE(sim->LogEntries("connect").empty());
     agent.removeSession(7);
@@ -162,7 +162,7 @@ TEST_F(BroadcastAgent, TermListSurvivesSegmentsAndSkipsShortLines) {
   sim->Call({{"cmd", "term_list_extra"},
              {"lines", {"000 99\tsix\t1.2.3.4\t0\t1\t0\n", "000 98\t\t\tseven\t9.9.9.9\t4\t1\t0\tx\n"}},
              {"at", 3}});
-  BCAgent agent;
+  BCAgent agent(capture->server);
   std::vector<TermInfo> list{{5, "stale", "", 0}};
   agent.getTermList(list);
   ASSERT_EQ(list.size(), 13u);  // twelve terminals and the seven-field extra line
@@ -178,7 +178,7 @@ TEST_F(BroadcastAgent, TermListSurvivesSegmentsAndSkipsShortLines) {
 
 TEST_F(BroadcastAgent, ServerClosingDuringTheListLeavesThePartialList) {
   sim->Call({{"cmd", "term_list_close"}, {"after", 5}});
-  BCAgent agent;
+  BCAgent agent(capture->server);
   std::vector<TermInfo> list;
   agent.getTermList(list);
   EXPECT_EQ(list.size(), 5u);
@@ -187,7 +187,7 @@ TEST_F(BroadcastAgent, ServerClosingDuringTheListLeavesThePartialList) {
 
 TEST_F(BroadcastAgent, RefusedListIsEmpty) {
   sim->Call({{"cmd", "fail"}, {"command", "term list"}});
-  BCAgent agent;
+  BCAgent agent(capture->server);
   std::vector<TermInfo> list;
   agent.getTermList(list);
   EXPECT_TRUE(list.empty());
@@ -195,8 +195,8 @@ TEST_F(BroadcastAgent, RefusedListIsEmpty) {
 }
 
 TEST_F(BroadcastAgent, UnreachableServerFailsTheLogon) {
-  BroadcastServerSettings::Instance().cmdPort = FreeLoopbackPort();
-  BCAgent agent;
+  capture->server.cmdPort = FreeLoopbackPort();
+  BCAgent agent(capture->server);
   EXPECT_FALSE(agent.LoginServer());
   EXPECT_EQ(agent.createSession("x", SESSION_KIND, 1, 1, {1}), -1);
 }

@@ -50,9 +50,9 @@ class BroadcastSessions : public ::testing::Test {
   void SetUp() override {
     sim = std::make_unique<BcSim>(nlohmann::json{{"generate", {{"terminals", 6}, {"areas", 2}}}}, 15001);
     sim->Call({{"cmd", "framing"}, {"quiet_ms", 5}});
-    auto& settings = BroadcastServerSettings::Instance();
-    settings.serverAddress = "127.0.0.1";
-    settings.cmdPort = sim->cmdPort();
+    server.serverAddress = "127.0.0.1";
+    server.cmdPort = sim->cmdPort();
+    SessionMgr::Instance().UseEnvironment({server, messages});
     setenv("QUILLON_INFO_PORT", std::to_string(sim->infoPort()).c_str(), 1);
     com::CoInitialize();
     broadcast_components::RegisterBroadcastComponents();
@@ -90,6 +90,7 @@ class BroadcastSessions : public ::testing::Test {
   static inline fs::path media;
   std::unique_ptr<BcSim> sim;
   RecordingMessageBox messages;
+  BroadcastServerSettings server;
 };
 
 TEST_F(BroadcastSessions, APlayListReachesTheServerInOrderAndTheSessionGoesAfterItsLastFile) {
@@ -188,7 +189,8 @@ TEST_F(BroadcastSessions, ANumberTheServerGivesOutAgainBelongsToTheNewSession) {
 }
 
 TEST_F(BroadcastSessions, ASecondStartAfterAStopSubscribesAgain) {
-  bcSessSource source(Files({"a.mp3", "b.mp3"}));
+  BroadcastEnvironment environment{server, messages};
+  bcSessSource source(Files({"a.mp3", "b.mp3"}), environment, nullptr);
   source.start(41);
   EXPECT_EQ(source.state(), SOURCE_PLAYING);
   EXPECT_TRUE(source.subscribed());

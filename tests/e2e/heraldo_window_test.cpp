@@ -55,7 +55,7 @@ class WindowedGateway : public ::testing::Test {
     settings.pat = {{kSender, "3,7"}};
     installation = std::make_unique<GatewayInstallation>(settings);
     GatewayStartFailure failure;
-    app = GatewayWindowApp::Start(dialogs, text, failure);
+    app = GatewayWindowApp::Start(TakeGatewayProcess(), ui::MessageBox(), dialogs, text, failure);
     ASSERT_TRUE(app) << GatewayStartFailureText(failure);
     window().show();
     window().Start();

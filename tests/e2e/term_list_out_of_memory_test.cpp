@@ -64,7 +64,7 @@ class TermListOutOfMemory : public ::testing::Test {
 TEST_F(TermListOutOfMemory, TheAgentThrowsItsExceptionAndTheCallersSeeNoTerminals) {
   {
     Armed failing;
-    BCAgent agent;
+    BCAgent agent(capture->server);
     std::vector<TermInfo> list;
     try {
       agent.getTermList(list);
@@ -77,14 +77,16 @@ TEST_F(TermListOutOfMemory, TheAgentThrowsItsExceptionAndTheCallersSeeNoTerminal
   }
   {
     Armed failing;
-    EXPECT_TRUE(ServerTermListSource().TermList().empty());   // the entry dialog
-    EXPECT_TRUE(ServerBroadcast().AllTerminalIds().empty());  // a broadcast to every terminal
+    EXPECT_TRUE(ServerTermListSource(capture->server).TermList().empty());  // the entry dialog
+    EXPECT_TRUE(ServerBroadcast(SessionMgr::Instance(), capture->server)
+                    .AllTerminalIds()
+                    .empty());  // a broadcast to every terminal
   }
   ASSERT_EQ(logged().size(), 1u);
   EXPECT_EQ(logged()[0].rfind("内存分配失败", 0), 0u) << logged()[0];
 
   // With the memory there, the same reply gives every terminal.
-  EXPECT_EQ(ServerBroadcast().AllTerminalIds(), (std::vector<int>{1, 77, 2, 3}));
+  EXPECT_EQ(ServerBroadcast(SessionMgr::Instance(), capture->server).AllTerminalIds(), (std::vector<int>{1, 77, 2, 3}));
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ class WindowedMonitor : public ::testing::Test {
     installation = std::make_unique<MonitorInstallation>(InstallationSettings());
     std::string error;
     app = MonitorWindowApp::Start(
-        dialogs, areas,
+        MonitorSettings::Instance(), ui::MessageBox(), dialogs, areas,
         [this](QWidget*, const TerminalAcquisition& acquisition) {
           ExportTerminalTableTo(acquisition, (installation->home() / "window.xls").u16string());
         },

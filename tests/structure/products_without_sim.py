@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """Fails when a production program links a target declared under sim/, or
-when any object of what it links was compiled from or with a file under sim/.
+when any object of what it links was compiled from or with a file under sim/;
+and when a simulator includes the products' own code (their encodings, their
+protocol), rather than only process plumbing such as the stop signals.
 
 The simulators stand for the outside world in tests; a product that shares
-their code would be tested against itself."""
+their code, or a simulator that shares the products', would be tested
+against itself."""
 import glob
 import os
+import re
 import sys
 
 source_dir = os.path.realpath(os.environ["QUILLON_SOURCE_DIR"])
@@ -29,6 +33,23 @@ def object_dependencies(target, target_binary_dir):
                 yield depfile, dep
 
 
+# What a simulator may take from the products: nothing that encodes.
+SIM_MAY_INCLUDE = ("platform/signals/",)
+PRODUCT_FOLDERS = ("common/", "platform/", "smsservice/", "gateway/", "monitor/")
+
+
+def simulator_includes():
+    for path in glob.glob(os.path.join(sim_dir, "**", "*.[ch]*"), recursive=True):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for number, line in enumerate(f, 1):
+                match = re.match(r'\s*#\s*include\s+"([^"]+)"', line)
+                if not match:
+                    continue
+                included = match.group(1)
+                if included.startswith(PRODUCT_FOLDERS) and not included.startswith(SIM_MAY_INCLUDE):
+                    yield f"{os.path.relpath(path, source_dir)}:{number} includes the products' {included}"
+
+
 def main():
     listing = os.path.join(binary_dir, "production_targets.tsv")
     rows = [line.split("\t") for line in open(listing, encoding="utf-8").read().splitlines() if line]
@@ -42,6 +63,7 @@ def main():
             objects_seen += 1
             if under_sim(dep if os.path.isabs(dep) else os.path.join(target_binary, dep)):
                 faults.append(f"{program}: {target} was compiled with {dep} ({depfile})")
+    faults.extend(simulator_includes())
     for fault in sorted(set(faults)):
         print(fault)
     if objects_seen == 0:

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "tools/quillonctl/command_line.h"

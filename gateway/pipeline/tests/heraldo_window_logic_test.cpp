@@ -92,7 +92,7 @@ class WindowCommands : public ::testing::Test {
     settingsPath = (dir / "SMS.ini").string();
     serverPath = (dir / "SMServer.ini").string();
     view.emplace(settings, settingsPath, dir.string(), PipelinePorts{&messages, &broadcast, &audio, &text, &clock});
-    logic.emplace(settings, settingsPath, serverPath, *view, &agent, dialogs);
+    logic.emplace(settings, settingsPath, serverPath, server, *view, &agent, dialogs);
     ui::SetMessageBox(&box);
   }
   void TearDown() override {
@@ -114,6 +114,7 @@ class WindowCommands : public ::testing::Test {
   fs::path dir;
   std::string settingsPath, serverPath;
   GatewaySettings settings;
+  BroadcastServerSettings server;
   NoMessages messages;
   NoBroadcast broadcast;
   NoAudio audio;
@@ -141,7 +142,7 @@ TEST_F(WindowCommands, CommSettingsWhileShownConnectedSaveAndOnlyHint) {
   EXPECT_EQ(saved.rate, 9600);
   EXPECT_EQ(saved.delay, 3);
   EXPECT_EQ(profile::GetPrivateProfileString("Config", "ZarnSvrAddr", "", 64, serverPath), "10.0.0.9");
-  EXPECT_EQ(BroadcastServerSettings::Instance().serverAddress, "10.0.0.9");
+  EXPECT_EQ(server.serverAddress, "10.0.0.9");
   ASSERT_EQ(box.texts, std::vector<std::string>{"请断开重新连接以使设置生效"});
   EXPECT_EQ(box.captions[0], "Heraldo");
   EXPECT_EQ(box.icons[0], ui::MessageIcon::None);
@@ -191,7 +192,7 @@ TEST_F(WindowCommands, ConnectAndDisconnectAreEnabledByTheRequest) {
   EXPECT_TRUE(logic->CanConnect());
   EXPECT_EQ(codepage::GbkToUtf8(logic->StatusText()), "短信猫未连接");
 
-  HeraldoWindowLogic noAgent(settings, settingsPath, serverPath, *view, nullptr, dialogs);
+  HeraldoWindowLogic noAgent(settings, settingsPath, serverPath, server, *view, nullptr, dialogs);
   EXPECT_FALSE(noAgent.CanConnect());
   EXPECT_FALSE(noAgent.CanDisconnect());
   noAgent.Connect();  // nothing to ask: the status stays idle

@@ -68,7 +68,8 @@ class MainWindow : public ::testing::Test {
     fs::create_directories(dir);
     view.emplace(settings, (dir / "SMS.ini").string(), dir.string(),
                  PipelinePorts{&nothing, &nothing, &nothing, &nothing, &clock});
-    logic.emplace(settings, (dir / "SMS.ini").string(), (dir / "SMServer.ini").string(), *view, &agent, dialogs);
+    logic.emplace(settings, (dir / "SMS.ini").string(), (dir / "SMServer.ini").string(), server, *view, &agent,
+                  dialogs);
     window.emplace(
         *view, *logic, [] {}, [] {});
     window->show();
@@ -108,6 +109,7 @@ class MainWindow : public ::testing::Test {
 
   fs::path dir;
   GatewaySettings settings;
+  BroadcastServerSettings server;
   Nothing nothing;
   ManualClock clock{1765000000};
   Agent agent;

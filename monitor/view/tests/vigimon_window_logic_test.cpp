@@ -70,8 +70,8 @@ class MonitorWindow : public ::testing::Test {
     acquisition = std::make_unique<TerminalAcquisition>(settings, clock);
     lookup = std::make_unique<AcquisitionLookup>(*acquisition);
     list = std::make_unique<TerminalListView>(TerminalSnapshot::Of(*acquisition), settings);
-    logic =
-        std::make_unique<VigimonWindowLogic>(settings, *acquisition, *list, withAgent, *lookup, outbox, reportClock);
+    logic = std::make_unique<VigimonWindowLogic>(settings, *acquisition, *list, withAgent, *lookup, outbox, reportClock,
+                                                 boxes);
     return *logic;
   }
   std::string Text(int part) { return codepage::GbkToUtf8(logic->status().texts[part]); }

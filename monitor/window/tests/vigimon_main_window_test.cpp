@@ -57,7 +57,7 @@ TEST(MonitorMainWindow, StatusTrayMenuAndPollTimerWithTheServerOutOfReach) {
     TerminalListView list(TerminalSnapshot::Of(acquisition), settings);
     Outbox outbox;
     ReportClock reportClock{[] {}};
-    VigimonWindowLogic logic(settings, acquisition, list, nullptr, lookup, outbox, reportClock);
+    VigimonWindowLogic logic(settings, acquisition, list, nullptr, lookup, outbox, reportClock, boxes);
     Dialogs dialogs;
     NoAreas areas;
     VigimonMainWindow window(logic, list, settings, dialogs, areas, [] {});

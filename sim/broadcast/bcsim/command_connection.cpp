@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/codepage/codepage.h"
 #include "sim/broadcast/bcsim/command_interpreter.h"
+#include "sim/common/gbk_table.h"
 
 namespace bcsim {
 namespace {
@@ -105,7 +105,7 @@ void CommandConnection::HandleCommand(const std::string& text, int64_t firstByte
   if (pieces > 0) extra["pieces"] = pieces;
   switch (outcome.kind) {
     case CommandOutcome::Kind::kReply:
-      extra["reply"] = codepage::GbkToUtf8(outcome.reply);
+      extra["reply"] = simtext::GbkToUtf8Lossy(outcome.reply);
       out.Push(outcome.reply, nowMs);
       break;
     case CommandOutcome::Kind::kNoAnswer: extra["stalled"] = true; break;
@@ -138,9 +138,9 @@ void CommandConnection::HandleCommand(const std::string& text, int64_t firstByte
 void CommandConnection::Log(const char* kind, std::string_view text, int64_t t, json extra) {
   json entry = {{"t", t}, {"conn", id_}, {"kind", kind}};
   if (!text.empty() || std::string_view(kind) == "command") {
-    entry["line"] = codepage::GbkToUtf8(text);
+    entry["line"] = simtext::GbkToUtf8Lossy(text);
     // The bytes themselves when they are not clean GBK text.
-    if (!codepage::GbkToUtf16Strict(text)) {
+    if (!simtext::GbkToUtf8(text)) {
       static const char kHex[] = "0123456789abcdef";
       std::string hex;
       for (unsigned char c : text) hex += {kHex[c >> 4], kHex[c & 15]};

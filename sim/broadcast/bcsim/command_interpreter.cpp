@@ -3,8 +3,8 @@
 #include <charconv>
 #include <optional>
 
-#include "platform/codepage/codepage.h"
 #include "sim/broadcast/bcsim/term_list_text.h"
+#include "sim/common/gbk_table.h"
 
 namespace bcsim {
 namespace {
@@ -60,7 +60,7 @@ CommandOutcome Reply(std::string text) {
 CommandOutcome Logon(std::string_view arguments, bool& loggedOn, const PlatformState& state) {
   std::vector<std::string_view> fields = SplitTabs(arguments);
   if (fields.size() != 3 || !Integer(fields[0])) return Reply(kBadArguments);
-  loggedOn = fields[1] == codepage::Utf8ToGbk(state.user) && fields[2] == codepage::Utf8ToGbk(state.password);
+  loggedOn = fields[1] == simtext::Utf8ToGbkLossy(state.user) && fields[2] == simtext::Utf8ToGbkLossy(state.password);
   return Reply(loggedOn ? "000 OK" : "201 logon refused");
 }
 
@@ -71,7 +71,7 @@ CommandOutcome NewSession(std::string_view arguments, PlatformState& state, int6
   auto kind = Integer(fields[1]), sessionPriority = Integer(fields[2]), userPriority = Integer(fields[3]);
   if (!kind || !sessionPriority || !userPriority) return Reply(kBadArguments);
   SessionRecord& session =
-      state.sessions.Create(codepage::GbkToUtf8(fields[0]), *kind, *sessionPriority, *userPriority, nowMs);
+      state.sessions.Create(simtext::GbkToUtf8Lossy(fields[0]), *kind, *sessionPriority, *userPriority, nowMs);
   return Reply("000 " + std::to_string(session.number));
 }
 

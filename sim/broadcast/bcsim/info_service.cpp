@@ -4,9 +4,11 @@
 #include <optional>
 #include <vector>
 
-#include "sim/broadcast/bcsim/json_fields.h"
+#include "sim/common/json_fields.h"
 
 namespace bcsim {
+
+using namespace simjson;
 namespace {
 
 using nlohmann::json;

@@ -21,9 +21,9 @@
 #include "sim/broadcast/bcsim/data_connection.h"
 #include "sim/broadcast/bcsim/event_loop.h"
 #include "sim/broadcast/bcsim/info_service.h"
-#include "sim/broadcast/bcsim/json_fields.h"
 #include "sim/broadcast/bcsim/line_connection.h"
 #include "sim/broadcast/bcsim/platform_state.h"
+#include "sim/common/json_fields.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   if (!options->scenario.empty()) {
     try {
       bcsim::LoadScenarioFile(options->scenario, state.loaded);
-    } catch (const bcsim::BadRequest& e) {
+    } catch (const simjson::BadRequest& e) {
       return Fail(std::string("scenario: ") + e.what());
     }
     state.live = state.loaded;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "sim/broadcast/bcsim/json_fields.h"
+#include "sim/common/json_fields.h"
 
 namespace bcsim {
+
+using namespace simjson;
 namespace {
 
 using nlohmann::json;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "common/tp_packet.h"
+#include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/pdu_codec.h"
 

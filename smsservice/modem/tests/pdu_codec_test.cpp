@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock/manual_clock.h"
+#include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/partial_table.h"
 
 namespace {

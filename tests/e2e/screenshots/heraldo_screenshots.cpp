@@ -63,13 +63,14 @@ int Shoot() {
   settings.pat = {{kPlayer, "3,7"}, {kRefused, "1,2,5"}, {"13500000001", "9,10,11,12"}};
   GatewayInstallation installation(settings, "1");  // sound plays in real time: rows stay playing
 
-  ServerTermListSource terminals;
+  GatewayProcess process = TakeGatewayProcess();
+  ServerTermListSource terminals(process.server);
   QtGatewayDialogs dialogs(nullptr, terminals);
   OneText text;
   QtMessageBox messageBox;
   ui::SetMessageBox(&messageBox);
   GatewayStartFailure failure;
-  auto app = GatewayWindowApp::Start(dialogs, text, failure);
+  auto app = GatewayWindowApp::Start(process, messageBox, dialogs, text, failure);
   if (!app) return std::fprintf(stderr, "start failed: %s\n", GatewayStartFailureText(failure).c_str()), 1;
   HeraldoMainWindow& window = app->window();
   window.resize(1100, 420);

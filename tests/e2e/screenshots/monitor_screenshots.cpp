@@ -109,7 +109,7 @@ int Shoot() {
   ui::SetMessageBox(&messageBox);
   std::string error;
   auto app = MonitorWindowApp::Start(
-      dialogs, areas, [](QWidget*, const TerminalAcquisition&) {}, error);
+      MonitorSettings::Instance(), messageBox, dialogs, areas, [](QWidget*, const TerminalAcquisition&) {}, error);
   if (!app) return std::fprintf(stderr, "start failed: %s\n", error.c_str()), 1;
   VigimonMainWindow& window = app->window();
   window.Start();  // no notification area here: the window shows itself

@@ -1,5 +1,5 @@
-// Points the gateway's broadcast settings at a bcsim and keeps, in UTF-8,
-// every line the broadcast agent logs while this object lives.
+// Broadcast settings that point at a bcsim, and, in UTF-8, every line the
+// broadcast agent logs while this object lives.
 #pragma once
 
 #include <string>
@@ -13,9 +13,8 @@
 class BroadcastLogCapture {
  public:
   explicit BroadcastLogCapture(const BcSim& sim) {
-    auto& settings = BroadcastServerSettings::Instance();
-    settings.serverAddress = "127.0.0.1";
-    settings.cmdPort = sim.cmdPort();
+    server.serverAddress = "127.0.0.1";
+    server.cmdPort = sim.cmdPort();
     RegisterLogger(BROADCAST_LOG_CATEGORY, LogLevel::Debug);
     AddLogSink(BROADCAST_LOG_CATEGORY,
                [this](const char*, const std::string& line) { lines.push_back(codepage::GbkToUtf8(line)); });
@@ -24,5 +23,6 @@ class BroadcastLogCapture {
   BroadcastLogCapture(const BroadcastLogCapture&) = delete;
   BroadcastLogCapture& operator=(const BroadcastLogCapture&) = delete;
 
+  BroadcastServerSettings server;
   std::vector<std::string> lines;
 };

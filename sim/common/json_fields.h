@@ -1,7 +1,7 @@
-// Reading fields of JSON requests and scenario entries with one kind of
-// error: a BadRequest whose text tells the client what to fix. The control
-// port turns it into {"ok":false,"error":...}, the scenario loader into a
-// start-up message.
+// Reading fields of the simulators' JSON requests and scenario entries with
+// one kind of error: a BadRequest whose text tells the client what to fix.
+// Each control port turns it into {"ok":false,"error":...}, bcsim's scenario
+// loader into a start-up message.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace bcsim {
+namespace simjson {
 
 struct BadRequest : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -73,4 +73,4 @@ inline int Ranged(const nlohmann::json& object, const char* name, int fallback, 
   return value;
 }
 
-}  // namespace bcsim
+}  // namespace simjson
