@@ -7,7 +7,8 @@ Authorisation Authorise(const GatewaySettings& settings, const std::string& numb
   if (result.listed) result.ids = entry->second;
   // A hand-edited Regular (neither 0 nor 1) refuses unlisted senders at
   // arrival, yet plays listed ones to every terminal.
-  result.allowed = result.listed || (step == AuthorisationStep::Arrival ? settings.regular == 1 : settings.regular != 0);
+  result.allowed =
+      result.listed || (step == AuthorisationStep::Arrival ? settings.regular == 1 : settings.regular != 0);
   result.allTerminals = settings.regular != 0 || !result.listed;
   if (!result.allTerminals) result.terminals = SplitTerminalIds(result.ids);
   return result;
