@@ -182,14 +182,14 @@ bool KestrumAgent::EnsureModemOpen() {
   TpBuffer request;
   request.MakeModemOpen(static_cast<uint8_t>(port), static_cast<uint32_t>(rate));
   if (!Exchange(request)) return false;
-  if (!reply_.modemState) {
+  if (!reply_.modemState()) {
     PauseSeconds(kPauseS);
     return false;
   }
-  if (!TakeState(*reply_.modemState)) return false;
+  if (!TakeState(*reply_.modemState())) return false;
   ACE_Guard<ACE_Thread_Mutex> guard(settingsLock_);
-  port_ = reply_.modemState->port;
-  rate_ = static_cast<int>(reply_.modemState->baud);
+  port_ = reply_.modemState()->port;
+  rate_ = static_cast<int>(reply_.modemState()->baud);
   return true;
 }
 
@@ -197,8 +197,8 @@ bool KestrumAgent::PollOnce() {
   TpBuffer request;
   request.MakeSmsFetch(0, 0);
   if (!Exchange(request)) return false;
-  if (reply_.modemState) return TakeState(*reply_.modemState);
-  if (const auto& deliver = reply_.smsDeliver) {
+  if (reply_.modemState()) return TakeState(*reply_.modemState());
+  if (const auto& deliver = reply_.smsDeliver()) {
     SmsRecord record{};
     std::memcpy(record.peer, deliver->sender, sizeof record.peer - 1);
     std::memcpy(record.stamp, deliver->timestamp, sizeof record.stamp - 1);
@@ -245,8 +245,8 @@ bool KestrumAgent::SendOnce() {
     Tell(record, SendOutcome::Lost);
     return false;
   }
-  if (reply_.modemState) {
-    if (reply_.modemState->state != MODEM_READY) {
+  if (reply_.modemState()) {
+    if (reply_.modemState()->state != MODEM_READY) {
       // Turned away only because the modem is not ready (it stopped, or was
       // unplugged): the message waits at the head of the queue while the
       // agent opens the modem again, rather than being dropped unannounced.
@@ -256,7 +256,7 @@ bool KestrumAgent::SendOnce() {
       ++unacknowledged_;
       Tell(record, SendOutcome::Refused);
     }
-    return TakeState(*reply_.modemState);
+    return TakeState(*reply_.modemState());
   }
   ++acknowledged_;
   Tell(record, SendOutcome::Accepted);

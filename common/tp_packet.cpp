@@ -109,25 +109,25 @@ void SP_PacketMaker::Make() {
 void TpBuffer::MakeModemOpen(uint8_t port, uint32_t baud) {
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, TP_MODEM_OPEN);
-  p[0] = port;
-  PutU32(p + 1, baud);
+  p[tp_layout::kParamPort] = port;
+  PutU32(p + tp_layout::kParamBaud, baud);
   Finish(*this, packet, TP_MODEM_PARAM_SIZE);
 }
 
 void TpBuffer::MakeModemState(const TpModemStatus& status, bool query) {
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, query ? TP_MODEM_QUERY_ACK : TP_MODEM_STATE);
-  p[0] = status.port;
-  PutU32(p + 1, status.baud);
-  p[5] = status.state;
+  p[tp_layout::kStatusPort] = status.port;
+  PutU32(p + tp_layout::kStatusBaud, status.baud);
+  p[tp_layout::kStatusState] = status.state;
   Finish(*this, packet, TP_MODEM_STATUS_SIZE);
 }
 
 void TpBuffer::MakeSmsFetch(uint8_t reserved1, uint8_t reserved2) {
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, TP_SMS_FETCH);
-  p[0] = reserved1;
-  p[1] = reserved2;
+  p[tp_layout::kFetchReserved1] = reserved1;
+  p[tp_layout::kFetchReserved2] = reserved2;
   Finish(*this, packet, TP_SMS_FETCH_SIZE);
 }
 
@@ -137,12 +137,12 @@ bool TpBuffer::MakeSmsDeliver(const TpSmsDeliver& record) {
     return false;
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, TP_SMS_DELIVER);
-  p[0] = record.reserved1;
-  p[1] = record.reserved2;
-  std::memcpy(p + 2, record.sender, TP_NUMBER_FIELD);
-  std::memcpy(p + 18, record.timestamp, TP_NUMBER_FIELD);
-  PutU16(p + 34, static_cast<uint16_t>(record.textLength));
-  std::memcpy(p + 36, record.text, record.textLength);
+  p[tp_layout::kDeliverReserved1] = record.reserved1;
+  p[tp_layout::kDeliverReserved2] = record.reserved2;
+  std::memcpy(p + tp_layout::kDeliverSender, record.sender, TP_NUMBER_FIELD);
+  std::memcpy(p + tp_layout::kDeliverTimestamp, record.timestamp, TP_NUMBER_FIELD);
+  PutU16(p + tp_layout::kDeliverTextLength, static_cast<uint16_t>(record.textLength));
+  std::memcpy(p + tp_layout::kDeliverText, record.text, record.textLength);
   Finish(*this, packet, TP_SMS_DELIVER_FIXED + record.textLength);
   return true;
 }
@@ -153,11 +153,11 @@ bool TpBuffer::MakeSmsSubmit(const TpSmsSubmit& record) {
     return false;
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, TP_SMS_SUBMIT);
-  std::memcpy(p, record.smsc, TP_NUMBER_FIELD);
-  std::memcpy(p + 16, record.destination, TP_NUMBER_FIELD);
-  p[32] = record.coding;
-  PutU16(p + 33, static_cast<uint16_t>(record.textLength));
-  std::memcpy(p + 35, record.text, record.textLength);
+  std::memcpy(p + tp_layout::kSubmitSmsc, record.smsc, TP_NUMBER_FIELD);
+  std::memcpy(p + tp_layout::kSubmitDestination, record.destination, TP_NUMBER_FIELD);
+  p[tp_layout::kSubmitCoding] = record.coding;
+  PutU16(p + tp_layout::kSubmitTextLength, static_cast<uint16_t>(record.textLength));
+  std::memcpy(p + tp_layout::kSubmitText, record.text, record.textLength);
   Finish(*this, packet, TP_SMS_SUBMIT_FIXED + record.textLength);
   return true;
 }
@@ -165,64 +165,73 @@ bool TpBuffer::MakeSmsSubmit(const TpSmsSubmit& record) {
 void TpBuffer::MakeSubmitAck(uint8_t result) {
   SP_Packet packet;
   uint8_t* p = Begin(*this, packet, TP_SMS_SUBMIT_ACK);
-  p[0] = result;
+  p[tp_layout::kAckResult] = result;
   Finish(*this, packet, TP_SUBMIT_ACK_SIZE);
 }
 
+namespace {
+
+using namespace tp_layout;
+
+TpModemParam ParseParam(const SP_Packet& packet) {
+  RequirePayload(packet, TP_MODEM_PARAM_SIZE);
+  const uint8_t* p = packet.payload();
+  TpModemParam param;
+  param.port = p[kParamPort];
+  param.baud = GetU32(p + kParamBaud);
+  return param;
+}
+
+TpModemStatus ParseStatus(const SP_Packet& packet) {
+  RequirePayload(packet, TP_MODEM_STATUS_SIZE);
+  const uint8_t* p = packet.payload();
+  TpModemStatus status;
+  status.port = p[kStatusPort];
+  status.baud = GetU32(p + kStatusBaud);
+  status.state = p[kStatusState];
+  return status;
+}
+
+void ParseDeliver(const SP_Packet& packet, TpSmsDeliver& deliver) {
+  RequirePayload(packet, TP_SMS_DELIVER_FIXED);
+  const uint8_t* p = packet.payload();
+  deliver.reserved1 = p[kDeliverReserved1];
+  deliver.reserved2 = p[kDeliverReserved2];
+  GetNumberField(p + kDeliverSender, deliver.sender);
+  GetNumberField(p + kDeliverTimestamp, deliver.timestamp);
+  deliver.textLength = GetU16(p + kDeliverTextLength);
+  RequirePayload(packet, TP_SMS_DELIVER_FIXED + deliver.textLength);
+  std::memcpy(deliver.text, p + kDeliverText, deliver.textLength);
+}
+
+void ParseSubmit(const SP_Packet& packet, TpSmsSubmit& submit) {
+  RequirePayload(packet, TP_SMS_SUBMIT_FIXED);
+  const uint8_t* p = packet.payload();
+  GetNumberField(p + kSubmitSmsc, submit.smsc);
+  GetNumberField(p + kSubmitDestination, submit.destination);
+  submit.coding = p[kSubmitCoding];
+  submit.textLength = GetU16(p + kSubmitTextLength);
+  RequirePayload(packet, TP_SMS_SUBMIT_FIXED + submit.textLength);
+  std::memcpy(submit.text, p + kSubmitText, submit.textLength);
+}
+
+}  // namespace
+
 void TpMessage::Parse(const SP_Packet& packet) {
   command = packet.command();
-  const uint8_t* p = packet.payload();
+  record = std::monostate{};
   switch (command) {
-    case TP_MODEM_OPEN:
-      RequirePayload(packet, TP_MODEM_PARAM_SIZE);
-      modemOpen = std::make_unique<TpModemParam>();
-      modemOpen->port = p[0];
-      modemOpen->baud = GetU32(p + 1);
-      break;
+    case TP_MODEM_OPEN: record = ParseParam(packet); break;
     case TP_MODEM_STATE:
-    case TP_MODEM_QUERY_ACK: {
-      RequirePayload(packet, TP_MODEM_STATUS_SIZE);
-      auto status = std::make_unique<TpModemStatus>();
-      status->port = p[0];
-      status->baud = GetU32(p + 1);
-      status->state = p[5];
-      (command == TP_MODEM_STATE ? modemState : modemQueryAck) = std::move(status);
-      break;
-    }
-    case TP_MODEM_QUERY:
-      // The query's payload carries nothing the service reads.
-      modemQuery = std::make_unique<TpModemParam>();
-      break;
-    case TP_SMS_FETCH: smsFetch = std::make_unique<TpSmsFetch>(); break;
-    case TP_SMS_DELIVER: {
-      RequirePayload(packet, TP_SMS_DELIVER_FIXED);
-      auto deliver = std::make_unique<TpSmsDeliver>();
-      deliver->reserved1 = p[0];
-      deliver->reserved2 = p[1];
-      GetNumberField(p + 2, deliver->sender);
-      GetNumberField(p + 18, deliver->timestamp);
-      deliver->textLength = GetU16(p + 34);
-      RequirePayload(packet, TP_SMS_DELIVER_FIXED + deliver->textLength);
-      std::memcpy(deliver->text, p + 36, deliver->textLength);
-      smsDeliver = std::move(deliver);
-      break;
-    }
-    case TP_SMS_SUBMIT: {
-      RequirePayload(packet, TP_SMS_SUBMIT_FIXED);
-      auto submit = std::make_unique<TpSmsSubmit>();
-      GetNumberField(p, submit->smsc);
-      GetNumberField(p + 16, submit->destination);
-      submit->coding = p[32];
-      submit->textLength = GetU16(p + 33);
-      RequirePayload(packet, TP_SMS_SUBMIT_FIXED + submit->textLength);
-      std::memcpy(submit->text, p + 35, submit->textLength);
-      smsSubmit = std::move(submit);
-      break;
-    }
+    case TP_MODEM_QUERY_ACK: record = ParseStatus(packet); break;
+    // The query's payload carries nothing the service reads.
+    case TP_MODEM_QUERY: record = TpModemParam{}; break;
+    case TP_SMS_FETCH: record = TpSmsFetch{}; break;
+    case TP_SMS_DELIVER: ParseDeliver(packet, record.emplace<TpSmsDeliver>()); break;
+    case TP_SMS_SUBMIT: ParseSubmit(packet, record.emplace<TpSmsSubmit>()); break;
     case TP_SMS_SUBMIT_ACK:
       RequirePayload(packet, TP_SUBMIT_ACK_SIZE);
-      submitAck = std::make_unique<TpSubmitAck>();
-      submitAck->result = p[0];
+      record = TpSubmitAck{packet.payload()[kAckResult]};
       break;
     default: break;
   }

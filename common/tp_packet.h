@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <variant>
 
 // The SMS service listens for these packets on this TCP port.
 inline constexpr unsigned short SMS_SERVICE_PORT = 8200;
@@ -48,6 +49,25 @@ inline constexpr size_t TP_SMS_FETCH_SIZE = 2;
 inline constexpr size_t TP_SMS_DELIVER_FIXED = 36;
 inline constexpr size_t TP_SMS_SUBMIT_FIXED = 35;
 inline constexpr size_t TP_SUBMIT_ACK_SIZE = 1;
+
+// Where each field lies in its record's payload (bytes from the payload's
+// start; numbers little-endian, number fields NUL-padded to 16 bytes).
+namespace tp_layout {
+// TP_MODEM_OPEN, TP_MODEM_QUERY: port (1), baud (4)
+inline constexpr size_t kParamPort = 0, kParamBaud = 1;
+// TP_MODEM_STATE, TP_MODEM_QUERY_ACK: port (1), baud (4), state (1)
+inline constexpr size_t kStatusPort = 0, kStatusBaud = 1, kStatusState = 5;
+// TP_SMS_FETCH: two reserved bytes
+inline constexpr size_t kFetchReserved1 = 0, kFetchReserved2 = 1;
+// TP_SMS_DELIVER: two reserved bytes, sender (16), time stamp (16), text length (2), text
+inline constexpr size_t kDeliverReserved1 = 0, kDeliverReserved2 = 1, kDeliverSender = 2, kDeliverTimestamp = 18,
+                        kDeliverTextLength = 34, kDeliverText = 36;
+// TP_SMS_SUBMIT: service centre (16), destination (16), coding (1), text length (2), text
+inline constexpr size_t kSubmitSmsc = 0, kSubmitDestination = 16, kSubmitCoding = 32, kSubmitTextLength = 33,
+                        kSubmitText = 35;
+// TP_SMS_SUBMIT_ACK: result (1)
+inline constexpr size_t kAckResult = 0;
+}  // namespace tp_layout
 
 // Name of a command code ("TP_SMS_FETCH"), or nullptr for an unknown code.
 const char* TpCommandName(uint8_t command);
@@ -161,19 +181,29 @@ struct TpBuffer {
 // The result of parsing: the command code and the record of that command.
 struct TpMessage {
   uint8_t command = 0;
-  std::unique_ptr<TpModemParam> modemOpen;
-  std::unique_ptr<TpModemStatus> modemState;
-  std::unique_ptr<TpModemParam> modemQuery;
-  std::unique_ptr<TpModemStatus> modemQueryAck;
-  std::unique_ptr<TpSmsFetch> smsFetch;
-  std::unique_ptr<TpSmsDeliver> smsDeliver;
-  std::unique_ptr<TpSmsSubmit> smsSubmit;
-  std::unique_ptr<TpSubmitAck> submitAck;
+  // The record of the packet's command, empty for an unknown command.
+  std::variant<std::monostate, TpModemParam, TpModemStatus, TpSmsFetch, TpSmsDeliver, TpSmsSubmit, TpSubmitAck> record;
 
-  // Fills the record of the packet's command; an unknown command leaves every
-  // record empty. Throws TpPacketError when the payload is shorter than its
+  // The record when the packet is of that command, else null.
+  const TpModemParam* modemOpen() const { return RecordOf<TpModemParam>(TP_MODEM_OPEN); }
+  const TpModemStatus* modemState() const { return RecordOf<TpModemStatus>(TP_MODEM_STATE); }
+  const TpModemParam* modemQuery() const { return RecordOf<TpModemParam>(TP_MODEM_QUERY); }
+  const TpModemStatus* modemQueryAck() const { return RecordOf<TpModemStatus>(TP_MODEM_QUERY_ACK); }
+  const TpSmsFetch* smsFetch() const { return RecordOf<TpSmsFetch>(TP_SMS_FETCH); }
+  const TpSmsDeliver* smsDeliver() const { return RecordOf<TpSmsDeliver>(TP_SMS_DELIVER); }
+  const TpSmsSubmit* smsSubmit() const { return RecordOf<TpSmsSubmit>(TP_SMS_SUBMIT); }
+  const TpSubmitAck* submitAck() const { return RecordOf<TpSubmitAck>(TP_SMS_SUBMIT_ACK); }
+
+  // Fills the record of the packet's command; an unknown command leaves it
+  // empty. Throws TpPacketError when the payload is shorter than its
   // record, a text runs past the payload, or a number field lacks its NUL.
   void Parse(const SP_Packet& packet);
+
+ private:
+  template <typename T>
+  const T* RecordOf(uint8_t forCommand) const {
+    return command == forCommand ? std::get_if<T>(&record) : nullptr;
+  }
 };
 
 // What a receiver does with one read: checks the marker, wraps and verifies

@@ -179,7 +179,7 @@ TEST(KestrumAgent, BadChecksumReplyDropsTheConnection) {
 TEST(KestrumAgent, SendModeHandsOverQueuedMessagesAndCountsAcks) {
   ScriptedService service([&](const TpMessage& request) {
     if (request.command == TP_MODEM_OPEN) return State(MODEM_READY);
-    if (request.smsSubmit && std::string(request.smsSubmit->text) == "refuse") return State(MODEM_READY);
+    if (request.smsSubmit() && std::string(request.smsSubmit()->text) == "refuse") return State(MODEM_READY);
     TpBuffer b;
     b.MakeSubmitAck(0);
     return Bytes(b);
@@ -207,18 +207,19 @@ TEST(KestrumAgent, SendModeHandsOverQueuedMessagesAndCountsAcks) {
                                                                       {"refuse", SendOutcome::Refused}}));
   }
   auto submits = service.requests();
-  std::erase_if(submits, [](const TpMessage& m) { return !m.smsSubmit; });
+  std::erase_if(submits, [](const TpMessage& m) { return !m.smsSubmit(); });
   ASSERT_EQ(submits.size(), 2u);
-  EXPECT_STREQ(submits[0].smsSubmit->smsc, "8613800100500");
-  EXPECT_STREQ(submits[0].smsSubmit->destination, "13912345678");
-  EXPECT_EQ(submits[0].smsSubmit->coding, 8);
-  EXPECT_EQ(submits[0].smsSubmit->textLength, 4u);
+  EXPECT_STREQ(submits[0].smsSubmit()->smsc, "8613800100500");
+  EXPECT_STREQ(submits[0].smsSubmit()->destination, "13912345678");
+  EXPECT_EQ(submits[0].smsSubmit()->coding, 8);
+  EXPECT_EQ(submits[0].smsSubmit()->textLength, 4u);
   EXPECT_EQ(service.RequestCount(TP_SMS_FETCH), 0u);
 }
 
 TEST(KestrumAgent, ConnectWithNewSettingsReconnectsWithThem) {
   ScriptedService service([&](const TpMessage& request) {
-    if (request.command == TP_MODEM_OPEN) return State(MODEM_READY, request.modemOpen->port, request.modemOpen->baud);
+    if (request.command == TP_MODEM_OPEN)
+      return State(MODEM_READY, request.modemOpen()->port, request.modemOpen()->baud);
     return State(MODEM_READY);
   });
   auto agent = ConnectedAgent(AGENT_MODE_POLL, service);

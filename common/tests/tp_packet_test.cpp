@@ -63,11 +63,11 @@ TEST(TpPacketRoundTrip, SubmitKeepsWireOrderAndText) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer.data + 6)), "8613800100500");  // centre first on the wire
 
   TpMessage message = Decode(Bytes(buffer));
-  ASSERT_TRUE(message.smsSubmit);
-  EXPECT_STREQ(message.smsSubmit->smsc, "8613800100500");
-  EXPECT_STREQ(message.smsSubmit->destination, "13912345678");
-  EXPECT_EQ(message.smsSubmit->coding, 8);
-  EXPECT_EQ(std::string(message.smsSubmit->text, message.smsSubmit->textLength), text);
+  ASSERT_TRUE(message.smsSubmit());
+  EXPECT_STREQ(message.smsSubmit()->smsc, "8613800100500");
+  EXPECT_STREQ(message.smsSubmit()->destination, "13912345678");
+  EXPECT_EQ(message.smsSubmit()->coding, 8);
+  EXPECT_EQ(std::string(message.smsSubmit()->text, message.smsSubmit()->textLength), text);
 }
 
 TEST(TpPacketRoundTrip, EmptySubmitAndDeliver) {
@@ -77,7 +77,7 @@ TEST(TpPacketRoundTrip, EmptySubmitAndDeliver) {
   TpBuffer buffer;
   ASSERT_TRUE(buffer.MakeSmsSubmit(submit));
   EXPECT_EQ(buffer.data[4], 35);
-  EXPECT_EQ(Decode(Bytes(buffer)).smsSubmit->textLength, 0u);
+  EXPECT_EQ(Decode(Bytes(buffer)).smsSubmit()->textLength, 0u);
 
   TpSmsDeliver deliver;
   std::strcpy(deliver.sender, "8613912345678");
@@ -86,30 +86,30 @@ TEST(TpPacketRoundTrip, EmptySubmitAndDeliver) {
   std::memcpy(deliver.text, "ok", 2);
   ASSERT_TRUE(buffer.MakeSmsDeliver(deliver));
   TpMessage message = Decode(Bytes(buffer));
-  ASSERT_TRUE(message.smsDeliver);
-  EXPECT_STREQ(message.smsDeliver->sender, "8613912345678");
-  EXPECT_STREQ(message.smsDeliver->timestamp, "24120713450032");
-  EXPECT_STREQ(message.smsDeliver->text, "ok");
+  ASSERT_TRUE(message.smsDeliver());
+  EXPECT_STREQ(message.smsDeliver()->sender, "8613912345678");
+  EXPECT_STREQ(message.smsDeliver()->timestamp, "24120713450032");
+  EXPECT_STREQ(message.smsDeliver()->text, "ok");
 }
 
 TEST(TpPacketRoundTrip, StateAtUnalignedOffsets) {
   TpBuffer buffer;
   buffer.MakeModemState(TpModemStatus{7, 0x0001C200, MODEM_OPENING}, false);
   TpMessage message = Decode(Bytes(buffer));
-  ASSERT_TRUE(message.modemState);
-  EXPECT_EQ(message.modemState->port, 7);
-  EXPECT_EQ(message.modemState->baud, 115200u);
-  EXPECT_EQ(message.modemState->state, MODEM_OPENING);
-  EXPECT_FALSE(message.modemOpen);
+  ASSERT_TRUE(message.modemState());
+  EXPECT_EQ(message.modemState()->port, 7);
+  EXPECT_EQ(message.modemState()->baud, 115200u);
+  EXPECT_EQ(message.modemState()->state, MODEM_OPENING);
+  EXPECT_FALSE(message.modemOpen());
 }
 
 TEST(TpPacketRoundTrip, QueryPayloadIsNotRead) {
   std::vector<uint8_t> query{0xFD, 0x00, TP_MODEM_QUERY, 0, 0x05, 0x00, 9, 1, 2, 3, 4};
   query[3] = TpChecksum(TP_MODEM_QUERY, query.data() + 6, 5);
   TpMessage message = Decode(query);
-  ASSERT_TRUE(message.modemQuery);
-  EXPECT_EQ(message.modemQuery->port, 1);
-  EXPECT_EQ(message.modemQuery->baud, 19200u);
+  ASSERT_TRUE(message.modemQuery());
+  EXPECT_EQ(message.modemQuery()->port, 1);
+  EXPECT_EQ(message.modemQuery()->baud, 19200u);
 }
 
 TEST(TpPacketVerify, ReservedByteDoesNotMatterButChecksumDoes) {
@@ -126,8 +126,8 @@ TEST(TpPacketVerify, UnknownCommandParsesEmpty) {
   std::vector<uint8_t> bytes{0xFD, 0x00, 0x33, 0x33, 0x00, 0x00};
   TpMessage message = Decode(bytes);
   EXPECT_EQ(message.command, 0x33);
-  EXPECT_FALSE(message.modemOpen || message.modemState || message.smsFetch || message.smsDeliver || message.smsSubmit ||
-               message.submitAck || message.modemQuery || message.modemQueryAck);
+  EXPECT_FALSE(message.modemOpen() || message.modemState() || message.smsFetch() || message.smsDeliver() ||
+               message.smsSubmit() || message.submitAck() || message.modemQuery() || message.modemQueryAck());
 }
 
 TEST(TpPacketVerify, RejectsBytesThatDoNotHoldTheirPacket) {

@@ -61,7 +61,7 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
     case TP_MODEM_OPEN: {
       TpMessage message;
       message.Parse(packet);
-      length = OpenModem(*message.modemOpen, rule, modem, now, buffer);
+      length = OpenModem(*message.modemOpen(), rule, modem, now, buffer);
       break;
     }
     case TP_MODEM_QUERY: {
@@ -77,7 +77,7 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
     case TP_SMS_SUBMIT: {
       TpMessage message;
       message.Parse(packet);
-      length = Submit(*message.smsSubmit, modem, buffer);
+      length = Submit(*message.smsSubmit(), modem, buffer);
       break;
     }
     default: return 0;

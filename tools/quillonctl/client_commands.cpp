@@ -104,8 +104,8 @@ int RunOpenCommand(const std::vector<std::string>& args) {
   auto start = Clock::now();
   for (;;) {
     TpMessage reply = AskOpen(s);
-    if (!reply.modemState) throw RejectedInput("the SMS service answered with something other than a state");
-    const TpModemStatus& status = *reply.modemState;
+    if (!reply.modemState()) throw RejectedInput("the SMS service answered with something other than a state");
+    const TpModemStatus& status = *reply.modemState();
     std::cout << "state=" << int(status.state) << " port=" << int(status.port) << " baud=" << status.baud << std::endl;
     if (status.state == MODEM_READY) return 0;
     if (SecondsSince(start) >= wait) return 1;

@@ -79,21 +79,21 @@ void PrintMessage(const TpMessage& message) {
   auto printStatus = [](const TpModemStatus& s) {
     std::cout << "com=" << int(s.port) << "\nbaud=" << s.baud << "\nstate=" << int(s.state) << "\n";
   };
-  if (message.modemOpen)
-    std::cout << "com=" << int(message.modemOpen->port) << "\nbaud=" << message.modemOpen->baud << "\n";
-  if (message.modemQuery)
-    std::cout << "com=" << int(message.modemQuery->port) << "\nbaud=" << message.modemQuery->baud << "\n";
-  if (message.modemState) printStatus(*message.modemState);
-  if (message.modemQueryAck) printStatus(*message.modemQueryAck);
-  if (const auto& d = message.smsDeliver) {
+  if (message.modemOpen())
+    std::cout << "com=" << int(message.modemOpen()->port) << "\nbaud=" << message.modemOpen()->baud << "\n";
+  if (message.modemQuery())
+    std::cout << "com=" << int(message.modemQuery()->port) << "\nbaud=" << message.modemQuery()->baud << "\n";
+  if (message.modemState()) printStatus(*message.modemState());
+  if (message.modemQueryAck()) printStatus(*message.modemQueryAck());
+  if (const auto& d = message.smsDeliver()) {
     std::cout << "sender=" << d->sender << "\ntimestamp=" << d->timestamp << "\nlength=" << d->textLength
               << "\ntext=" << GbkToTerminalLine({d->text, d->textLength}) << "\n";
   }
-  if (const auto& s = message.smsSubmit) {
+  if (const auto& s = message.smsSubmit()) {
     std::cout << "smsc=" << s->smsc << "\nto=" << s->destination << "\ndcs=" << int(s->coding)
               << "\nlength=" << s->textLength << "\ntext=" << GbkToTerminalLine({s->text, s->textLength}) << "\n";
   }
-  if (message.submitAck) std::cout << "result=" << int(message.submitAck->result) << "\n";
+  if (message.submitAck()) std::cout << "result=" << int(message.submitAck()->result) << "\n";
 }
 
 int Decode(const CommandLine& options) {

@@ -37,11 +37,11 @@ void FeedPacket(std::string_view bytes) {
   ExactBlock block(bytes);
   try {
     TpMessage message = DecodeTpPacket(block.bytes(), block.size());
-    if (message.smsDeliver) {
-      ASSERT_LE(message.smsDeliver->textLength, TP_MAX_PAYLOAD);
+    if (message.smsDeliver()) {
+      ASSERT_LE(message.smsDeliver()->textLength, TP_MAX_PAYLOAD);
     }
-    if (message.smsSubmit) {
-      ASSERT_LE(message.smsSubmit->textLength, TP_MAX_PAYLOAD);
+    if (message.smsSubmit()) {
+      ASSERT_LE(message.smsSubmit()->textLength, TP_MAX_PAYLOAD);
     }
   } catch (const TpPacketError&) {
   }

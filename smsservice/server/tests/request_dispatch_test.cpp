@@ -73,13 +73,13 @@ TEST_F(Dispatch, RepeatedOpenReachesTheDriverOncePerSixSecondsPerConnection) {
   connection.lastOpenTime.set(1000.0);
   TpMessage reply = Ask(OpenRequest(), connection, 1000.0);
   EXPECT_EQ(modem.opens, 1);
-  ASSERT_TRUE(reply.modemState);
-  EXPECT_EQ(reply.modemState->state, MODEM_OPENING);
-  EXPECT_EQ(reply.modemState->port, 3);
-  EXPECT_EQ(reply.modemState->baud, 9600u);
+  ASSERT_TRUE(reply.modemState());
+  EXPECT_EQ(reply.modemState()->state, MODEM_OPENING);
+  EXPECT_EQ(reply.modemState()->port, 3);
+  EXPECT_EQ(reply.modemState()->baud, 9600u);
 
   modem.state = MODEM_READY;
-  EXPECT_EQ(Ask(OpenRequest(), connection, 1005.9).modemState->state, MODEM_READY);  // told, not opened
+  EXPECT_EQ(Ask(OpenRequest(), connection, 1005.9).modemState()->state, MODEM_READY);  // told, not opened
   EXPECT_EQ(modem.opens, 1);
   Ask(OpenRequest(), connection, 1006.0);
   EXPECT_EQ(modem.opens, 2);
@@ -97,16 +97,16 @@ TEST_F(Dispatch, FetchAnswersAMessageOrTheState) {
   modem.state = MODEM_READY;
   TpMessage reply = Ask(FetchRequest(), connection, 1, &length);
   EXPECT_EQ(length, 12u);
-  ASSERT_TRUE(reply.modemState);
-  EXPECT_EQ(reply.modemState->state, MODEM_READY);
+  ASSERT_TRUE(reply.modemState());
+  EXPECT_EQ(reply.modemState()->state, MODEM_READY);
 
   modem.inbox.push_back("\xD6\xD0\xCE\xC4");
   reply = Ask(FetchRequest(), connection, 1);
-  ASSERT_TRUE(reply.smsDeliver);
-  EXPECT_STREQ(reply.smsDeliver->sender, "8613900000000");
-  EXPECT_STREQ(reply.smsDeliver->timestamp, "24071216304232");
-  EXPECT_EQ(reply.smsDeliver->textLength, 4u);
-  EXPECT_STREQ(reply.smsDeliver->text, "\xD6\xD0\xCE\xC4");
+  ASSERT_TRUE(reply.smsDeliver());
+  EXPECT_STREQ(reply.smsDeliver()->sender, "8613900000000");
+  EXPECT_STREQ(reply.smsDeliver()->timestamp, "24071216304232");
+  EXPECT_EQ(reply.smsDeliver()->textLength, 4u);
+  EXPECT_STREQ(reply.smsDeliver()->text, "\xD6\xD0\xCE\xC4");
 }
 
 TEST_F(Dispatch, SubmitIsAcknowledgedOrAnsweredWithTheState) {
@@ -119,24 +119,24 @@ TEST_F(Dispatch, SubmitIsAcknowledgedOrAnsweredWithTheState) {
   request.MakeSmsSubmit(submit);
 
   TpMessage reply = Ask(Bytes(request), connection, 1);
-  ASSERT_TRUE(reply.submitAck);
-  EXPECT_EQ(reply.submitAck->result, 0);
+  ASSERT_TRUE(reply.submitAck());
+  EXPECT_EQ(reply.submitAck()->result, 0);
   EXPECT_EQ(modem.submitted.front(), "13912345678/8613800100500");
 
   modem.acceptSubmit = false;
   modem.state = MODEM_OPENING;
   reply = Ask(Bytes(request), connection, 1);
-  ASSERT_TRUE(reply.modemState);
-  EXPECT_EQ(reply.modemState->state, MODEM_OPENING);
+  ASSERT_TRUE(reply.modemState());
+  EXPECT_EQ(reply.modemState()->state, MODEM_OPENING);
 }
 
 TEST_F(Dispatch, QueryIsAnsweredWithStateZero) {
   std::vector<uint8_t> query{0xFD, 0, TP_MODEM_QUERY, TP_MODEM_QUERY, 0, 0};
   modem.state = MODEM_CLOSED;
   TpMessage reply = Ask(query, connection, 1);
-  ASSERT_TRUE(reply.modemQueryAck);
-  EXPECT_EQ(reply.modemQueryAck->state, MODEM_READY);
-  EXPECT_EQ(reply.modemQueryAck->port, 3);
+  ASSERT_TRUE(reply.modemQueryAck());
+  EXPECT_EQ(reply.modemQueryAck()->state, MODEM_READY);
+  EXPECT_EQ(reply.modemQueryAck()->port, 3);
 }
 
 TEST_F(Dispatch, MalformedInputGetsNoReply) {
@@ -166,7 +166,7 @@ TEST_F(Dispatch, OnlyTheFirstOfTwoPacketsInOneReadIsAnswered) {
   both.insert(both.end(), fetch.begin(), fetch.end());
   modem.inbox.push_back("kept");
   TpMessage reply = Ask(both, connection, 100);
-  EXPECT_TRUE(reply.modemState);
+  EXPECT_TRUE(reply.modemState());
   EXPECT_EQ(modem.opens, 1);
   EXPECT_EQ(modem.inbox.size(), 1u);  // the fetch was never seen
 }
