@@ -6,16 +6,43 @@
 #include <memory>
 #include <syslog.h>
 
-#include "monitor/acquisition/acquisition_sequences.h"
-#include "monitor/alerts/offline_alerts.h"
 #include "monitor/alerts/report_clock.h"
 #include "monitor/app/monitor_core.h"
-#include "monitor/view/status_texts.h"
+#include "monitor/view/monitoring_logic.h"
 #include "platform/codepage/codepage.h"
 #include "platform/com/apartment.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/ui/event_timers.h"
 #include "platform/ui/headless_run.h"
+
+namespace {
+
+// A queued SMS can still be refused by the service (its queue full) or lost
+// with the connection: the operator hears its end, not only its start.
+void ReportSendOutcomes(KestrumAgent& agent) {
+  agent.SetSendObserver([](const SmsRecord& sms, SendOutcome outcome) {
+    static constexpr const char* kEnds[] = {"sms accepted by the service: ", "sms refused by the service: ",
+                                            "sms lost with the connection to the service: "};
+    ReportLine(kEnds[static_cast<int>(outcome)] + std::string(sms.peer, strnlen(sms.peer, sizeof sms.peer)) + " " +
+               codepage::GbkToUtf8(std::string(sms.text, strnlen(sms.text, sizeof sms.text))));
+  });
+}
+
+// What the window's status bar would show, one line per change.
+class StatusLog {
+ public:
+  void Report(const MonitorStatus& status) {
+    for (size_t part = 0; part < status.texts.size(); ++part)
+      if (status.texts[part] != shown_[part])
+        ReportLine("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(status.texts[part]));
+    shown_ = status.texts;
+  }
+
+ private:
+  std::array<std::string, 3> shown_;
+};
+
+}  // namespace
 
 int RunHeadlessMonitor(MonitorSettings& settings) {
   openlog("Vigimon", LOG_PID, LOG_DAEMON);
@@ -32,60 +59,42 @@ int RunHeadlessMonitor(MonitorSettings& settings) {
     ReportLine(error);
     return 1;
   }
-  // A queued SMS can still be refused by the service (its queue full) or lost
-  // with the connection: the operator hears its end, not only its start.
-  core->agent->SetSendObserver([](const SmsRecord& sms, SendOutcome outcome) {
-    static constexpr const char* kEnds[] = {"sms accepted by the service: ", "sms refused by the service: ",
-                                            "sms lost with the connection to the service: "};
-    ReportLine(kEnds[static_cast<int>(outcome)] + std::string(sms.peer, strnlen(sms.peer, sizeof sms.peer)) + " " +
-               codepage::GbkToUtf8(std::string(sms.text, strnlen(sms.text, sizeof sms.text))));
+  ReportSendOutcomes(*core->agent);
+  auto apartment = com::Apartment::Current();
+  MonitoringLogic* shared = nullptr;
+  ReportClock reportClock([apartment, &shared] {
+    apartment->Post([&shared] {
+      ReportLine("report due");
+      shared->ReportDue([] {});
+    });
   });
-  TerminalAcquisition& acquisition = *core->acquisition;
-  AcquisitionLookup& lookup = *core->lookup;
-  ReportingSender& sender = *core->sender;
+  MonitoringLogic monitoring(settings, *core->acquisition, core->agentControl.get(), *core->lookup, *core->sender,
+                             reportClock);
+  shared = &monitoring;
 
-  StatusTexts status;
-  std::array<std::string, 3> shown;
-  auto updateStatus = [&] {
-    auto texts = status.Update(core->agentControl.get(), acquisition.systemOk(), acquisition.offlineCount(), settings);
-    for (size_t part = 0; part < texts.size(); ++part)
-      if (texts[part] != shown[part])
-        ReportLine("status " + std::to_string(part) + ": " + codepage::GbkToUtf8(texts[part]));
-    shown = texts;
-  };
+  StatusLog statusLog;
+  auto logStatus = [&] { statusLog.Report(monitoring.UpdateStatus()); };
 
   // No menu to ask for the connection: it is requested at once.
-  core->agent->Connect(settings.comPort, settings.baudRate, "127.0.0.1");
+  monitoring.Connect();
   ReportLine("Vigimon headless: settings " + settings.iniPath + ", poll every " +
              std::to_string(settings.pollInterval) + " s, " + std::to_string(settings.reportTimes.size()) +
              " report times");
-
-  auto apartment = com::Apartment::Current();
-  ReportClock reportClock([apartment, &settings, &acquisition, &lookup, &sender] {
-    apartment->Post([&] {
-      ReportLine("report due");
-      sendScheduledReport(
-          settings, acquisition.systemOk(), [&] { return RunReportReloadSequence(acquisition, [] {}); }, lookup,
-          &sender);
-    });
-  });
   reportClock.SetSchedule(settings.reportTimes);
-
-  if (RunStartUpSequence(acquisition, [] {})) checkOfflineAlerts(settings, lookup, &sender);
-  updateStatus();
+  monitoring.StartUp([] {});
+  logStatus();
   reportClock.Start();
 
   EventTimers timers;
-  timers.Add(std::chrono::seconds(settings.pollInterval), [&] {
-    if (RunPollSequence(acquisition)) checkOfflineAlerts(settings, lookup, &sender);
-    updateStatus();
+  timers.Add(std::chrono::milliseconds(monitoring.PollPeriodMs()), [&] {
+    monitoring.Poll();
+    logStatus();
   });
-  timers.Add(std::chrono::seconds(1), updateStatus);  // the modem's state changes between polls too
+  timers.Add(std::chrono::seconds(1), logStatus);  // the modem's state changes between polls too
   timers.Run(stop_signals::Arrived);
 
   ReportLine("Vigimon stopping");
-  reportClock.Stop();
-  saveSettings(settings);
+  monitoring.Close();
   core.reset();
   closelog();
   return 0;

@@ -8,14 +8,7 @@
 VigimonWindowLogic::VigimonWindowLogic(MonitorSettings& settings, TerminalAcquisition& acquisition,
                                        TerminalListView& list, ModemAgentControl* agent, const TerminalLookup& lookup,
                                        AlertSender& sender, ReportClock& reportClock, ui::MessageBoxPort& messages)
-    : settings_(settings),
-      acquisition_(acquisition),
-      list_(list),
-      agent_(agent),
-      lookup_(lookup),
-      sender_(sender),
-      reportClock_(reportClock),
-      messages_(messages) {}
+    : monitoring_(settings, acquisition, agent, lookup, sender, reportClock), list_(list), messages_(messages) {}
 
 bool VigimonWindowLogic::AfterRefresh(bool succeeded) {
   UpdateStatus();
@@ -24,19 +17,13 @@ bool VigimonWindowLogic::AfterRefresh(bool succeeded) {
 }
 
 bool VigimonWindowLogic::StartUp() {
-  bool ok = RunStartUpSequence(acquisition_, [this] { list_.RefillAreaChoices(); });
-  if (ok) checkOfflineAlerts(settings_, lookup_, &sender_);
-  return AfterRefresh(ok);
+  return AfterRefresh(monitoring_.StartUp([this] { list_.RefillAreaChoices(); }));
 }
 
-bool VigimonWindowLogic::Poll() {
-  bool ok = RunPollSequence(acquisition_);
-  if (ok) checkOfflineAlerts(settings_, lookup_, &sender_);
-  return AfterRefresh(ok);
-}
+bool VigimonWindowLogic::Poll() { return AfterRefresh(monitoring_.Poll()); }
 
 bool VigimonWindowLogic::Refresh() {
-  bool ok = RunRefreshSequence(acquisition_, [this] { list_.RefillAreaChoices(); });
+  bool ok = RunRefreshSequence(monitoring_.acquisition(), [this] { list_.RefillAreaChoices(); });
   AfterRefresh(ok);
   if (!ok)
     messages_.Show(codepage::Utf8ToGbk("连接服务器失败！请检查服务器后重试！"), codepage::Utf8ToGbk("刷新"),
@@ -57,40 +44,14 @@ bool VigimonWindowLogic::ChooseState(int index) {
 }
 
 bool VigimonWindowLogic::PhoneNumbersConfirmed() {
-  return AfterRefresh(RunAreaDialogSequence(acquisition_, [this] { list_.RefillAreaChoices(); }));
+  return AfterRefresh(RunAreaDialogSequence(monitoring_.acquisition(), [this] { list_.RefillAreaChoices(); }));
 }
 
 int VigimonWindowLogic::SystemSettingsConfirmed() {
-  reportClock_.SetSchedule(settings_.reportTimes);
+  monitoring_.reportClock().SetSchedule(monitoring_.settings().reportTimes);
   return PollPeriodMs();
 }
 
-void VigimonWindowLogic::Connect() {
-  if (agent_) agent_->Connect(settings_.comPort, settings_.baudRate, "127.0.0.1");
-  UpdateStatus();
-}
-
-void VigimonWindowLogic::Disconnect() {
-  if (agent_) agent_->Disconnect();
-  UpdateStatus();
-}
-
 void VigimonWindowLogic::ReportDue() {
-  sendScheduledReport(
-      settings_, acquisition_.systemOk(),
-      [this] { return RunReportReloadSequence(acquisition_, [this] { list_.RefillAreaChoices(); }); }, lookup_,
-      &sender_);
-}
-
-const MonitorStatus& VigimonWindowLogic::UpdateStatus() {
-  status_.texts = statusTexts_.Update(agent_, acquisition_.systemOk(), acquisition_.offlineCount(), settings_);
-  status_.modemGood = statusTexts_.modemConnected();
-  status_.systemGood = acquisition_.systemOk();
-  status_.trayGood = status_.modemGood && status_.systemGood;
-  return status_;
-}
-
-void VigimonWindowLogic::Close() {
-  reportClock_.Stop();
-  saveSettings(settings_);
+  monitoring_.ReportDue([this] { list_.RefillAreaChoices(); });
 }

@@ -1,8 +1,8 @@
-// What the monitor's window does besides drawing the list: the poll and the
-// refresh button, the two filters, the modem commands, the status bar and
-// the tray icon's choice, and what follows the two settings dialogs. No
-// widget header: the window shows this class's state and forwards its
-// timers, buttons and menu commands here.
+// What the monitor's window does besides drawing the list: the monitoring
+// itself (monitoring_logic.h, shared with the headless host), the refresh
+// button, the two filters, the status bar and the tray icon's choice, and
+// what follows the two settings dialogs. No widget header: the window shows
+// this class's state and forwards its timers, buttons and menu commands here.
 #pragma once
 
 #include <array>
@@ -12,18 +12,10 @@
 #include "monitor/acquisition/terminal_acquisition.h"
 #include "monitor/alerts/alert_inputs.h"
 #include "monitor/alerts/report_clock.h"
+#include "monitor/view/monitoring_logic.h"
 #include "monitor/view/status_texts.h"
 #include "monitor/view/terminal_list_view.h"
 #include "platform/ui/message_box.h"
-
-// The status bar's three texts (GBK) and the icons of its first two parts,
-// and which tray icon shows.
-struct MonitorStatus {
-  std::array<std::string, 3> texts;
-  bool modemGood = false;
-  bool systemGood = false;
-  bool trayGood = false;  // everything fine: the normal icon
-};
 
 class VigimonWindowLogic {
  public:
@@ -50,32 +42,25 @@ class VigimonWindowLogic {
   // After "系统参数" was confirmed: the report times are taken over; the
   // poll timer's new period in milliseconds.
   int SystemSettingsConfirmed();
-  int PollPeriodMs() const { return settings_.pollInterval * 1000; }
+  int PollPeriodMs() const { return monitoring_.PollPeriodMs(); }
 
-  bool CanConnect() const { return !agent_ || !agent_->ConnectRequested(); }
-  bool CanDisconnect() const { return agent_ && agent_->ConnectRequested(); }
-  void Connect();
-  void Disconnect();
+  bool CanConnect() const { return monitoring_.CanConnect(); }
+  bool CanDisconnect() const { return monitoring_.CanDisconnect(); }
+  void Connect() { monitoring_.Connect(); }
+  void Disconnect() { monitoring_.Disconnect(); }
 
   // A report time came, or the hidden "测试" button.
   void ReportDue();
   // Reads the agent and the last refresh into the status bar and the tray.
-  const MonitorStatus& UpdateStatus();
-  const MonitorStatus& status() const { return status_; }
+  const MonitorStatus& UpdateStatus() { return monitoring_.UpdateStatus(); }
+  const MonitorStatus& status() const { return monitoring_.status(); }
   // The window closes: the report clock stops and the settings are saved.
-  void Close();
+  void Close() { monitoring_.Close(); }
 
  private:
   bool AfterRefresh(bool succeeded);
 
-  MonitorSettings& settings_;
-  TerminalAcquisition& acquisition_;
+  MonitoringLogic monitoring_;
   TerminalListView& list_;
-  ModemAgentControl* agent_;
-  const TerminalLookup& lookup_;
-  AlertSender& sender_;
-  ReportClock& reportClock_;
   ui::MessageBoxPort& messages_;
-  StatusTexts statusTexts_;
-  MonitorStatus status_;
 };
