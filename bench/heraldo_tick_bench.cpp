@@ -55,12 +55,6 @@ struct NoText : TextBroadcastDialog {
   std::optional<TextBroadcastRequest> Ask(const PatTable&) override { return std::nullopt; }
 };
 
-struct NoDialogs : GatewayDialogs {
-  std::optional<CommSettingsValues> AskCommSettings(const CommSettingsValues&) override { return std::nullopt; }
-  std::optional<AuthorisationValues> AskAuthorisation(const AuthorisationValues&) override { return std::nullopt; }
-  std::optional<CleanupValues> AskCleanup(const CleanupValues&) override { return std::nullopt; }
-};
-
 double Percentile(std::vector<double> values, double share) {
   std::sort(values.begin(), values.end());
   return values[std::min(values.size() - 1, static_cast<size_t>(share * values.size()))];
@@ -79,7 +73,7 @@ int main(int argc, char** argv) {
   InstantServer server;
   SilentAudio audio;
   NoText text;
-  NoDialogs dialogs;
+  NoGatewayDialogs dialogs;
   ManualClock clock(1765000000);
   HeraldoViewLogic view(settings, (dir / "SMS.ini").string(), dir.string(),
                         PipelinePorts{&inbox, &server, &audio, &text, &clock});

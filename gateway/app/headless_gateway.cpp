@@ -8,7 +8,9 @@
 #include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
+#include "gateway/dialogs/gateway_dialogs.h"
 #include "gateway/pipeline/heraldo_view_logic.h"
+#include "gateway/pipeline/heraldo_window_logic.h"
 #include "platform/codepage/codepage.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/ui/event_timers.h"
@@ -42,37 +44,35 @@ int RunHeadlessGateway() {
   RegisterLogger(BROADCAST_LOG_CATEGORY, LogLevel::Error);
   AddLogSink(BROADCAST_LOG_CATEGORY,
              [](const char*, const std::string& line) { ReportLine("broadcast: " + codepage::GbkToUtf8(line)); });
-  HeraldoViewLogic& logic = *core->view;
-  auto& rows = logic.rows();
+  HeraldoViewLogic& view = *core->view;
+  auto& rows = view.rows();
   rows.SetObserver({[&](size_t row) { ReportLine(RowLine("row added", rows[row])); }, nullptr,
                     [&](size_t row) { ReportLine(RowLine("row state", rows[row])); }});
 
-  ModemStatus status(core->settings, core->settingsPath);
+  // The window's own logic and timers, with no dialog ever confirmed.
+  NoGatewayDialogs noDialogs;
+  HeraldoWindowLogic logic(core->settings, core->settingsPath, core->serverSettingsPath, core->serverSettings, view,
+                           core->agentPort.get(), noDialogs);
   std::string shownStatus;
-  auto updateStatus = [&] {
-    const std::string& text = status.Update(core->agentPort.get());
+  auto logStatus = [&] {
+    const std::string& text = logic.StatusText();
     if (text != shownStatus) ReportLine("modem: " + codepage::GbkToUtf8(text));
     shownStatus = text;
   };
 
   // No menu to ask for the connection: it is requested at once.
-  core->agent->Connect(core->settings.port, core->settings.rate, "127.0.0.1");
-  updateStatus();
+  logic.Connect();
+  logStatus();
   ReportLine("Heraldo headless: program directory " + core->programDirectory + ", broadcast server " +
              core->serverSettings.serverAddress + ":" + std::to_string(core->serverSettings.cmdPort));
 
   EventTimers timers;
-  timers.Add(std::chrono::milliseconds(1000), [&] {
-    logic.ReceiveMessage();
-    updateStatus();
-  });
-  timers.Add(std::chrono::milliseconds(1000), [&] { logic.SchedulePlayback(); });
-  timers.Add(std::chrono::milliseconds(60000), [&] { logic.CheckCleanup(); });
-  timers.Add(std::chrono::milliseconds(1000), [&] { core->sessions.ProcessFinished(); });
+  for (GatewayTimer& timer : logic.Timers(logStatus, [&] { core->sessions.ProcessFinished(); }))
+    timers.Add(timer.period, std::move(timer.tick));
   timers.Run(stop_signals::Arrived);
 
   ReportLine("Heraldo stopping");
-  logic.LogAllRows();
+  view.LogAllRows();
   core.reset();  // sessions removed, agent joined
   RemoveLogger(BROADCAST_LOG_CATEGORY);
   closelog();

@@ -38,3 +38,11 @@ class GatewayDialogs {
   virtual std::optional<AuthorisationValues> AskAuthorisation(const AuthorisationValues& current) = 0;
   virtual std::optional<CleanupValues> AskCleanup(const CleanupValues& current) = 0;
 };
+
+// No operator at hand (the headless gateway): every dialog is cancelled.
+class NoGatewayDialogs final : public GatewayDialogs {
+ public:
+  std::optional<CommSettingsValues> AskCommSettings(const CommSettingsValues&) override { return std::nullopt; }
+  std::optional<AuthorisationValues> AskAuthorisation(const AuthorisationValues&) override { return std::nullopt; }
+  std::optional<CleanupValues> AskCleanup(const CleanupValues&) override { return std::nullopt; }
+};

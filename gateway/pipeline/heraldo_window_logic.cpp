@@ -40,6 +40,21 @@ void HeraldoWindowLogic::ReceiveTick() {
   UpdateModemStatus();
 }
 
+std::vector<GatewayTimer> HeraldoWindowLogic::Timers(std::function<void()> afterReceive,
+                                                     std::function<void()> sessionsTick) {
+  using std::chrono::milliseconds;
+  return {
+      {milliseconds(1000),
+       [this, afterReceive = std::move(afterReceive)] {
+         ReceiveTick();
+         if (afterReceive) afterReceive();
+       }},
+      {milliseconds(1000), [this] { view_.SchedulePlayback(); }},
+      {milliseconds(60000), [this] { view_.CheckCleanup(); }},
+      {milliseconds(1000), std::move(sessionsTick)},
+  };
+}
+
 const std::string& HeraldoWindowLogic::UpdateModemStatus() { return status_.Update(agent_); }
 
 bool HeraldoWindowLogic::CanConnect() const { return agent_ && !agent_->ConnectRequested(); }

@@ -5,8 +5,11 @@
 // commands and timer ticks here, so all of it is tested without a display.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gateway/broadcast_server_settings.h"
 #include "gateway/dialogs/gateway_dialogs.h"
@@ -20,6 +23,12 @@ struct ContextMenuState {
   bool replayEnabled = false;
 };
 
+// One of the gateway's timers: its period and what each tick does.
+struct GatewayTimer {
+  std::chrono::milliseconds period;
+  std::function<void()> tick;
+};
+
 class HeraldoWindowLogic {
  public:
   // `agent` may be null (no agent could be made); `serverSettingsPath` is
@@ -31,6 +40,11 @@ class HeraldoWindowLogic {
 
   // Timer 1: one received message, then the modem status.
   void ReceiveTick();
+  // The four timers both faces run, by their numbers: 1 the next received
+  // SMS and the modem status (1 s), then `afterReceive` (which shows or logs
+  // it); 2 the scheduler (1 s); 3 the clean-up check (60 s); 4
+  // `sessionsTick`, the removal of finished sessions (1 s).
+  std::vector<GatewayTimer> Timers(std::function<void()> afterReceive, std::function<void()> sessionsTick);
   // Sets and returns the status bar's first pane (GBK); the first time the
   // modem is seen ready, the confirmed port and rate are saved.
   const std::string& UpdateModemStatus();

@@ -151,14 +151,12 @@ void HeraldoMainWindow::WatchRows() {
 void HeraldoMainWindow::Start() {
   logic_.UpdateModemStatus();
   ShowStatus();
-  connect(&receiveTimer_, &QTimer::timeout, this, &HeraldoMainWindow::ReceiveTick);
-  connect(&scheduleTimer_, &QTimer::timeout, this, &HeraldoMainWindow::ScheduleTick);
-  connect(&cleanupTimer_, &QTimer::timeout, this, [this] { view_.CheckCleanup(); });
-  connect(&sessionsTimer_, &QTimer::timeout, this, [this] { sessionsTick_(); });
-  receiveTimer_.start(1000);
-  scheduleTimer_.start(1000);
-  cleanupTimer_.start(60000);
-  sessionsTimer_.start(1000);
+  for (GatewayTimer& timer : logic_.Timers([this] { ShowStatus(); }, sessionsTick_)) {
+    auto* qtTimer = new QTimer(this);
+    connect(qtTimer, &QTimer::timeout, this, std::move(timer.tick));
+    qtTimer->start(static_cast<int>(timer.period.count()));
+    timers_.push_back(qtTimer);
+  }
 }
 
 void HeraldoMainWindow::ReceiveTick() {
@@ -223,10 +221,7 @@ void HeraldoMainWindow::BringForward() {
 void HeraldoMainWindow::closeEvent(QCloseEvent* event) {
   if (!shutDownDone_) {
     shutDownDone_ = true;
-    receiveTimer_.stop();
-    scheduleTimer_.stop();
-    cleanupTimer_.stop();
-    sessionsTimer_.stop();
+    for (QTimer* timer : timers_) timer->stop();
     view_.LogAllRows();
     if (shutDown_) shutDown_();
   }
