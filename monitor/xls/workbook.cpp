@@ -156,53 +156,65 @@ bool Workbook::Put(uint32_t row, uint32_t column, bool isText, int32_t value) {
   return true;
 }
 
-std::vector<uint8_t> Workbook::Serialize() const {
-  // The cells in row and column order, the last setting of each.
-  std::vector<Cell> cells = cells_;
-  std::sort(cells.begin(), cells.end(),
-            [](const Cell& a, const Cell& b) { return a.key != b.key ? a.key < b.key : a.sequence > b.sequence; });
-  cells.erase(std::unique(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) { return a.key == b.key; }),
+namespace {
+
+// The cells in row and column order, the last setting of each.
+std::vector<WorkbookCell> LastSettings(std::vector<WorkbookCell> cells) {
+  std::sort(cells.begin(), cells.end(), [](const WorkbookCell& a, const WorkbookCell& b) {
+    return a.key != b.key ? a.key < b.key : a.sequence > b.sequence;
+  });
+  cells.erase(std::unique(cells.begin(), cells.end(),
+                          [](const WorkbookCell& a, const WorkbookCell& b) { return a.key == b.key; }),
               cells.end());
+  return cells;
+}
 
-  // Equal texts share one entry of the string table.
-  std::vector<std::u16string_view> sst;
-  std::vector<uint32_t> sstIndex(strings_.size());
-  std::unordered_map<std::u16string_view, uint32_t> indexOf;
+// Equal texts share one entry of the string table.
+struct StringTable {
+  std::vector<std::u16string_view> entries;
+  std::vector<uint32_t> indexOfText;  // by the workbook's text index
   uint32_t textCells = 0;
-  for (const Cell& cell : cells) {
+};
+
+StringTable BuildStringTable(const std::vector<WorkbookCell>& cells, const std::vector<std::u16string>& texts) {
+  StringTable table;
+  table.indexOfText.resize(texts.size());
+  std::unordered_map<std::u16string_view, uint32_t> indexOf;
+  for (const WorkbookCell& cell : cells) {
     if (!cell.isText) continue;
-    ++textCells;
-    std::u16string_view text = strings_[static_cast<size_t>(cell.numberOrString)];
-    auto [it, added] = indexOf.try_emplace(text, static_cast<uint32_t>(sst.size()));
-    if (added) sst.push_back(text);
-    sstIndex[static_cast<size_t>(cell.numberOrString)] = it->second;
+    ++table.textCells;
+    std::u16string_view text = texts[static_cast<size_t>(cell.numberOrString)];
+    auto [it, added] = indexOf.try_emplace(text, static_cast<uint32_t>(table.entries.size()));
+    if (added) table.entries.push_back(text);
+    table.indexOfText[static_cast<size_t>(cell.numberOrString)] = it->second;
   }
+  return table;
+}
 
-  RecordWriter out;
-  Globals globals = WriteGlobals(out, sheetName_, sst, textCells);
-  out.PatchU32(globals.sheetOffsetField, static_cast<uint32_t>(out.size()));
-
-  WriteBof(out, biff::kBofWorksheet);
-  Body body;
+void WriteDimensions(RecordWriter& out, const std::vector<WorkbookCell>& cells) {
   uint32_t lastRow = 0, lastColumn = 0;
-  for (const Cell& cell : cells) {
+  for (const WorkbookCell& cell : cells) {
     lastRow = std::max(lastRow, cell.key >> 8);
     lastColumn = std::max(lastColumn, cell.key & 0xFF);
   }
+  Body body;
   PutU32(body, 0);  // first row
   PutU32(body, cells.empty() ? 0 : lastRow + 1);
   PutU16(body, 0);  // first column
   PutU16(body, static_cast<uint16_t>(cells.empty() ? 0 : lastColumn + 1));
   PutU16(body, 0);
   out.Write(biff::kDimensions, body);
+}
 
-  for (const Cell& cell : cells) {
+void WriteCells(RecordWriter& out, const std::vector<WorkbookCell>& cells, const StringTable& strings) {
+  Body body;
+  for (const WorkbookCell& cell : cells) {
     body.clear();
     PutU16(body, static_cast<uint16_t>(cell.key >> 8));
     PutU16(body, static_cast<uint16_t>(cell.key & 0xFF));
     PutU16(body, biff::kCellXf);
     if (cell.isText) {
-      PutU32(body, sstIndex[static_cast<size_t>(cell.numberOrString)]);
+      PutU32(body, strings.indexOfText[static_cast<size_t>(cell.numberOrString)]);
       out.Write(biff::kLabelSst, body);
     } else if (FitsRk(cell.numberOrString)) {
       PutU32(body, static_cast<uint32_t>(cell.numberOrString) << 2 | 0x02);
@@ -212,8 +224,10 @@ std::vector<uint8_t> Workbook::Serialize() const {
       out.Write(biff::kNumber, body);
     }
   }
+}
 
-  body.clear();
+void WriteWindow2(RecordWriter& out) {
+  Body body;
   PutU16(body, 0x06B6);  // grid, headers, zeros, outline shown; the sheet selected and shown
   PutU16(body, 0);       // top row and left column shown
   PutU16(body, 0);
@@ -222,6 +236,22 @@ std::vector<uint8_t> Workbook::Serialize() const {
   PutU16(body, 0);
   PutU32(body, 0);
   out.Write(biff::kWindow2, body);
+}
+
+}  // namespace
+
+std::vector<uint8_t> Workbook::Serialize() const {
+  std::vector<Cell> cells = LastSettings(cells_);
+  StringTable strings = BuildStringTable(cells, strings_);
+
+  RecordWriter out;
+  Globals globals = WriteGlobals(out, sheetName_, strings.entries, strings.textCells);
+  out.PatchU32(globals.sheetOffsetField, static_cast<uint32_t>(out.size()));
+
+  WriteBof(out, biff::kBofWorksheet);
+  WriteDimensions(out, cells);
+  WriteCells(out, cells, strings);
+  WriteWindow2(out);
   out.Write(biff::kEof, {});
   return out.Release();
 }

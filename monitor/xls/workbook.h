@@ -12,6 +12,14 @@
 
 namespace xls {
 
+// One setting of a cell, as the workbook keeps it until it is written.
+struct WorkbookCell {
+  uint32_t key;       // row << 8 | column, the order cells are written in
+  uint32_t sequence;  // later settings of a cell win
+  bool isText;
+  int32_t numberOrString;  // the value, or the index into the workbook's texts
+};
+
 class Workbook {
  public:
   static constexpr uint32_t kMaxRows = 65536;
@@ -35,12 +43,7 @@ class Workbook {
   SaveStatus Save(std::u16string_view path) const;
 
  private:
-  struct Cell {
-    uint32_t key;       // row << 8 | column, the order cells are written in
-    uint32_t sequence;  // later settings of a cell win
-    bool isText;
-    int32_t numberOrString;  // the value, or the index into strings_
-  };
+  using Cell = WorkbookCell;
 
   bool Put(uint32_t row, uint32_t column, bool isText, int32_t value);
 
