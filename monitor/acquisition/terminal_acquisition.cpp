@@ -104,6 +104,50 @@ void TerminalAcquisition::MergeListedTerminals() {
   listedAddresses_.clear();
 }
 
+// Name, tag, state and fault, each read only while the ones before it
+// succeeded; the first failure's result is returned.
+HRESULT TerminalAcquisition::ReadTerminal(com::ITerminalItem& item, TerminalRecord& record) {
+  HRESULT hr;
+  {
+    com::BSTR text = nullptr;
+    hr = item.GetName(&text);
+    com::UniqueBstr name(text);
+    if (com::SUCCEEDED(hr)) AssignGbk(name.get(), &gbkText_, &record.name);
+  }
+  if (com::SUCCEEDED(hr)) {
+    com::BSTR text = nullptr;
+    hr = item.GetTag(&text);
+    com::UniqueBstr tag(text);
+    if (com::SUCCEEDED(hr)) AssignGbk(tag.get(), &gbkText_, &record.tag);
+  }
+  if (com::SUCCEEDED(hr)) {
+    int32_t state = 0;
+    hr = item.GetState(&state);
+    if (com::SUCCEEDED(hr)) {
+      bool online = state >= 0;
+      if (online != record.online) {
+        record.online = online;
+        record.lastChange = ToLocalTimestamp(clock_.WallNow());
+      }
+      // Counted before the fault query, so a terminal that disappears
+      // during it still counts, as it was offline when last seen.
+      if (!record.online) ++offlineCount_;
+    }
+  }
+  if (com::SUCCEEDED(hr)) {
+    int32_t fault = 0;
+    hr = item.GetFaultCode(&fault);
+    if (com::SUCCEEDED(hr)) {
+      int32_t code = fault & 0x7F;
+      if (code != record.faultCode) {
+        record.faultCode = code;
+        record.lastChange = ToLocalTimestamp(clock_.WallNow());
+      }
+    }
+  }
+  return hr;
+}
+
 bool TerminalAcquisition::RefreshTerminalStates() {
   // Held for the whole step: the step's hold on the server, as the item
   // queries run.
@@ -119,44 +163,7 @@ bool TerminalAcquisition::RefreshTerminalStates() {
     if (com::FAILED(CreateItem(&item))) return false;
     item->SetId(record.id);  // a bad id shows in the getters
 
-    HRESULT hr;
-    {
-      com::BSTR text = nullptr;
-      hr = item->GetName(&text);
-      com::UniqueBstr name(text);
-      if (com::SUCCEEDED(hr)) AssignGbk(name.get(), &gbkText_, &record.name);
-    }
-    if (com::SUCCEEDED(hr)) {
-      com::BSTR text = nullptr;
-      hr = item->GetTag(&text);
-      com::UniqueBstr tag(text);
-      if (com::SUCCEEDED(hr)) AssignGbk(tag.get(), &gbkText_, &record.tag);
-    }
-    if (com::SUCCEEDED(hr)) {
-      int32_t state = 0;
-      hr = item->GetState(&state);
-      if (com::SUCCEEDED(hr)) {
-        bool online = state >= 0;
-        if (online != record.online) {
-          record.online = online;
-          record.lastChange = ToLocalTimestamp(clock_.WallNow());
-        }
-        // Counted before the fault query, so a terminal that disappears
-        // during it still counts, as it was offline when last seen.
-        if (!record.online) ++offlineCount_;
-      }
-    }
-    if (com::SUCCEEDED(hr)) {
-      int32_t fault = 0;
-      hr = item->GetFaultCode(&fault);
-      if (com::SUCCEEDED(hr)) {
-        int32_t code = fault & 0x7F;
-        if (code != record.faultCode) {
-          record.faultCode = code;
-          record.lastChange = ToLocalTimestamp(clock_.WallNow());
-        }
-      }
-    }
+    HRESULT hr = ReadTerminal(*item.Get(), record);
     item.Reset();
 
     if (IsTerminalGone(hr)) {

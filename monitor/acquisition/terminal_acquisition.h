@@ -19,6 +19,7 @@
 #include "monitor/acquisition/terminal_record.h"
 #include "monitor/settings/monitor_settings.h"
 #include "platform/clock/clock.h"
+#include "platform/com/terminal_interfaces.h"
 
 struct ServerArea {
   int32_t id = 0;
@@ -58,6 +59,7 @@ class TerminalAcquisition {
   bool systemOk() const { return systemOk_; }
 
  private:
+  com::HRESULT ReadTerminal(com::ITerminalItem& item, TerminalRecord& record);
   bool LoadTerminalIds();
   bool RefreshTerminalStates();
   bool SyncAreas();
