@@ -209,6 +209,21 @@ bool KestrumAgent::PollOnce() {
   return true;
 }
 
+namespace {
+
+TpSmsSubmit SubmitOf(const SmsRecord& record) {
+  TpSmsSubmit submit;
+  std::memcpy(submit.smsc, record.centre, sizeof submit.smsc);
+  std::memcpy(submit.destination, record.peer, sizeof submit.destination);
+  submit.coding = record.dcs;
+  // The record's text holds at most 2047 bytes; a packet carries 2007 of them.
+  submit.textLength = static_cast<uint32_t>(strnlen(record.text, TP_MAX_PAYLOAD - TP_SMS_SUBMIT_FIXED));
+  std::memcpy(submit.text, record.text, submit.textLength);
+  return submit;
+}
+
+}  // namespace
+
 bool KestrumAgent::SendOnce() {
   SmsRecord record;
   {
@@ -231,15 +246,8 @@ bool KestrumAgent::SendOnce() {
     ACE_Guard<ACE_Thread_Mutex> guard(sendLock_);
     toSend_.pop_front();  // only this thread takes from the queue
   }
-  TpSmsSubmit submit;
-  std::memcpy(submit.smsc, record.centre, sizeof submit.smsc);
-  std::memcpy(submit.destination, record.peer, sizeof submit.destination);
-  submit.coding = record.dcs;
-  // The record's text holds at most 2047 bytes; a packet carries 2007 of them.
-  submit.textLength = static_cast<uint32_t>(strnlen(record.text, TP_MAX_PAYLOAD - TP_SMS_SUBMIT_FIXED));
-  std::memcpy(submit.text, record.text, submit.textLength);
   TpBuffer request;
-  request.MakeSmsSubmit(submit);
+  request.MakeSmsSubmit(SubmitOf(record));
   if (!Exchange(request)) {
     ++unacknowledged_;  // the message is not put back
     Tell(record, SendOutcome::Lost);

@@ -42,12 +42,9 @@ class StatusLog {
   std::array<std::string, 3> shown_;
 };
 
-}  // namespace
-
-int RunHeadlessMonitor(MonitorSettings& settings) {
-  openlog("Vigimon", LOG_PID, LOG_DAEMON);
-  stop_signals::Block();  // before the agent and the clocks start their threads
-
+// The core, with every SMS it hands on told from its queueing to its end;
+// nothing, with the reason told, when it cannot start.
+std::unique_ptr<MonitorCore> StartCore(MonitorSettings& settings) {
   std::string error;
   std::unique_ptr<MonitorCore> core = MonitorCore::Start(
       settings,
@@ -57,9 +54,20 @@ int RunHeadlessMonitor(MonitorSettings& settings) {
       error);
   if (!core) {
     ReportLine(error);
-    return 1;
+    return nullptr;
   }
   ReportSendOutcomes(*core->agent);
+  return core;
+}
+
+}  // namespace
+
+int RunHeadlessMonitor(MonitorSettings& settings) {
+  openlog("Vigimon", LOG_PID, LOG_DAEMON);
+  stop_signals::Block();  // before the agent and the clocks start their threads
+
+  std::unique_ptr<MonitorCore> core = StartCore(settings);
+  if (!core) return 1;
   auto apartment = com::Apartment::Current();
   MonitoringLogic* shared = nullptr;
   ReportClock reportClock([apartment, &shared] {

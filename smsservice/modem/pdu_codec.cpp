@@ -311,6 +311,32 @@ int SubmitPduCommandLength(const char* pduHex, int hexLength) {
   return hexLength / 2 - (smscLength + 1);
 }
 
+namespace {
+
+// The service centre, the first octet and the originator; false when the
+// PDU ends inside them.
+bool ReadAddresses(HexReader& pdu, ModemSms& record, uint8_t& firstOctet) {
+  if (!pdu.Has(2)) return false;
+  int smscOctets = pdu.Octet();
+  if (!pdu.Has(2 * smscOctets)) return false;
+  if (smscOctets > 1) {
+    pdu.Skip(2);  // type of address
+    ReadNumber(pdu.Chars(2 * (smscOctets - 1)), record.smsc);
+  } else {
+    pdu.Skip(2 * smscOctets);
+  }
+  if (!pdu.Has(4)) return false;
+  firstOctet = pdu.Octet();
+  int digits = pdu.Octet();
+  digits += digits % 2;
+  if (!pdu.Has(2 + digits)) return false;
+  pdu.Skip(2);  // type of address, not examined
+  ReadNumber(pdu.Chars(digits), record.number);
+  return true;
+}
+
+}  // namespace
+
 int DecodeDeliverPdu(std::string_view text, ModemSms& record, std::optional<ConcatenationHeader>* header) {
   size_t end = 0;
   while (end < text.size() && IsUpperHex(text[end])) ++end;
@@ -321,25 +347,8 @@ int DecodeDeliverPdu(std::string_view text, ModemSms& record, std::optional<Conc
   record.index = index;
   record.part = SMS_PART_COMPLETE;
   record.parts = 1;
-  if (!pdu.Has(2)) return MarkUndecodable(record);
-  int smscOctets = pdu.Octet();
-  if (!pdu.Has(2 * smscOctets)) return MarkUndecodable(record);
-  if (smscOctets > 1) {
-    pdu.Skip(2);  // type of address
-    ReadNumber(pdu.Chars(2 * (smscOctets - 1)), record.smsc);
-  } else {
-    pdu.Skip(2 * smscOctets);
-  }
-
-  if (!pdu.Has(4)) return MarkUndecodable(record);
-  uint8_t firstOctet = pdu.Octet();
-  int digits = pdu.Octet();
-  digits += digits % 2;
-  if (!pdu.Has(2 + digits)) return MarkUndecodable(record);
-  pdu.Skip(2);  // type of address, not examined
-  ReadNumber(pdu.Chars(digits), record.number);
-
-  if (!pdu.Has(4 + 14 + 2)) return MarkUndecodable(record);
+  uint8_t firstOctet = 0;
+  if (!ReadAddresses(pdu, record, firstOctet) || !pdu.Has(4 + 14 + 2)) return MarkUndecodable(record);
   record.pid = pdu.Octet();
   record.dcs = pdu.Octet();
   char stamp[16];
