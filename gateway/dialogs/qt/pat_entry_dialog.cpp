@@ -54,10 +54,24 @@ CNewMofifyPATDlg::CNewMofifyPATDlg(QWidget* parent, PatEntryLogic logic, TermLis
   for (QPushButton* button : {moveRight, moveAllRight, moveLeft, moveAllLeft}) arrows->addWidget(button);
   arrows->addStretch();
 
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(numberRow);
+  layout->addLayout(ListsLayout(search, arrows));
+  auto [ok, cancel] = AddOkCancel(*layout, this);
+
+  WireUp(search, {moveRight, moveAllRight, moveLeft, moveAllLeft}, ok, cancel);
+
+  logic_.Open(terminals);
+  number_->setText(FromGbk(logic_.number()));
+  number_->setEnabled(logic_.isNew());
+  FillLeft();
+  for (const TermInfo& t : logic_.rightRows()) AppendTerminalRow(*right_, t);
+}
+
+QGridLayout* CNewMofifyPATDlg::ListsLayout(QLineEdit* search, QLayout* arrows) {
   auto* searchRow = new QHBoxLayout;
   searchRow->addWidget(new QLabel(QStringLiteral("搜索:"), this));
   searchRow->addWidget(search, 1);
-
   auto* lists = new QGridLayout;
   lists->addWidget(new QLabel(QStringLiteral("可选终端列表:"), this), 0, 0);
   lists->addWidget(new QLabel(QStringLiteral("已选终端列表:"), this), 0, 2);
@@ -65,17 +79,17 @@ CNewMofifyPATDlg::CNewMofifyPATDlg(QWidget* parent, PatEntryLogic logic, TermLis
   lists->addLayout(arrows, 1, 1);
   lists->addWidget(right_, 1, 2);
   lists->addLayout(searchRow, 2, 0);
+  return lists;
+}
 
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(numberRow);
-  layout->addLayout(lists);
-  auto [ok, cancel] = AddOkCancel(*layout, this);
-
+void CNewMofifyPATDlg::WireUp(QLineEdit* search, std::array<QPushButton*, 4> arrows, QPushButton* ok,
+                              QPushButton* cancel) {
   connect(number_, &QLineEdit::textEdited, this, [this](const QString& text) { logic_.SetNumber(ToGbk(text)); });
   connect(search, &QLineEdit::textChanged, this, [this](const QString& text) {
     logic_.SetSearch(ToGbk(text));
     FillLeft();
   });
+  auto [moveRight, moveAllRight, moveLeft, moveAllLeft] = arrows;
   connect(moveRight, &QPushButton::clicked, this, &CNewMofifyPATDlg::MoveRight);
   connect(moveAllRight, &QPushButton::clicked, this, &CNewMofifyPATDlg::MoveAllRight);
   connect(moveLeft, &QPushButton::clicked, this, &CNewMofifyPATDlg::MoveLeft);
@@ -84,12 +98,6 @@ CNewMofifyPATDlg::CNewMofifyPATDlg(QWidget* parent, PatEntryLogic logic, TermLis
   connect(right_, &QTreeWidget::itemDoubleClicked, this, &CNewMofifyPATDlg::MoveLeft);
   connect(ok, &QPushButton::clicked, this, &CNewMofifyPATDlg::Confirm);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-  logic_.Open(terminals);
-  number_->setText(FromGbk(logic_.number()));
-  number_->setEnabled(logic_.isNew());
-  FillLeft();
-  for (const TermInfo& t : logic_.rightRows()) AppendTerminalRow(*right_, t);
 }
 
 void CNewMofifyPATDlg::FillLeft() {

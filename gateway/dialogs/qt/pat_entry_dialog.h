@@ -2,12 +2,17 @@
 // PatEntryLogic holds and forwards every edit, move and click to it.
 #pragma once
 
+#include <array>
+
 #include <QDialog>
 
 #include "gateway/dialogs/pat_dialog_logic.h"
 #include "gateway/dialogs/pat_entry_logic.h"
 
+class QGridLayout;
+class QLayout;
 class QLineEdit;
+class QPushButton;
 class QTreeWidget;
 
 class CNewMofifyPATDlg : public QDialog {
@@ -19,6 +24,10 @@ class CNewMofifyPATDlg : public QDialog {
   const PatEntryLogic& logic() const { return logic_; }
 
  private:
+  // The two lists side by side with the arrows between, the search below.
+  QGridLayout* ListsLayout(QLineEdit* search, QLayout* arrows);
+  // The arrows are, in order: move right, all right, left, all left.
+  void WireUp(QLineEdit* search, std::array<QPushButton*, 4> arrows, QPushButton* ok, QPushButton* cancel);
   void FillLeft();
   void MoveRight();
   void MoveAllRight();

@@ -44,38 +44,14 @@ CSysCfgDlg::CSysCfgDlg(QWidget* parent, MonitorSettings& settings, TimePointEdit
     : QDialog(parent), settings_(settings), logic_(settings, timePoints) {
   setWindowTitle(QStringLiteral("参数设置"));
 
-  port_ = DropDownList(this, QStringLiteral("port"), SysCfgLogic::Ports(), logic_.portIndex());
-  rate_ = DropDownList(this, QStringLiteral("rate"), SysCfgLogic::Rates(), logic_.rateIndex());
-  smsCentre_ = new QLineEdit(FromGbk(logic_.smsCentre()), this);
-  smsCentre_->setObjectName(QStringLiteral("smsCentre"));
-  auto* modem = new QGroupBox(QStringLiteral("短信猫设置"), this);
-  auto* modemFields = new QFormLayout(modem);
-  modemFields->addRow(QStringLiteral("串口："), port_);
-  modemFields->addRow(QStringLiteral("波特率："), rate_);
-  modemFields->addRow(QStringLiteral("短信中心号码："), smsCentre_);
-
+  QGroupBox* modem = ModemGroup();
   interval_ = DigitsEdit(this, QStringLiteral("interval"), logic_.intervalText());
   auto* intervalRow = new QFormLayout;
   intervalRow->addRow(QStringLiteral("自动监控终端状态时间间隔(>=10)："),
                       WithUnit(interval_, QStringLiteral("秒"), this));
 
-  timePoints_ = NewReportList(this, QStringLiteral("timePoints"),
-                              {{QStringLiteral("名称"), 200}, {QStringLiteral("时间点"), 100}});
-  auto* add = CommandButton(this, QStringLiteral("add"), QStringLiteral("添加"));
-  modify_ = CommandButton(this, QStringLiteral("modify"), QStringLiteral("修改"));
-  delete_ = CommandButton(this, QStringLiteral("delete"), QStringLiteral("删除"));
-  // Kept for the settings file; the option is not offered to the operator.
-  sendWhenAllNormal_ = new QCheckBox(QStringLiteral("所有终端正常时发送短信"), this);
-  sendWhenAllNormal_->setObjectName(QStringLiteral("sendWhenAllNormal"));
-  sendWhenAllNormal_->setChecked(logic_.sendWhenAllNormal());
-  sendWhenAllNormal_->setVisible(false);
-  auto* report = new QGroupBox(QStringLiteral("定点短信通知设置"), this);
-  auto* reportButtons = new QVBoxLayout;
-  for (QPushButton* button : {add, modify_, delete_}) reportButtons->addWidget(button);
-  reportButtons->addStretch();
-  auto* reportLayout = new QHBoxLayout(report);
-  reportLayout->addWidget(timePoints_, 1);
-  reportLayout->addLayout(reportButtons);
+  QPushButton* add = nullptr;
+  QGroupBox* report = ReportGroup(add);
 
   threshold_ = DigitsEdit(this, QStringLiteral("threshold"), logic_.thresholdText());
   auto* offline = new QGroupBox(QStringLiteral("终端大面积离线提醒条件"), this);
@@ -97,6 +73,40 @@ CSysCfgDlg::CSysCfgDlg(QWidget* parent, MonitorSettings& settings, TimePointEdit
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
   FillTimePoints();
+}
+
+QGroupBox* CSysCfgDlg::ModemGroup() {
+  port_ = DropDownList(this, QStringLiteral("port"), SysCfgLogic::Ports(), logic_.portIndex());
+  rate_ = DropDownList(this, QStringLiteral("rate"), SysCfgLogic::Rates(), logic_.rateIndex());
+  smsCentre_ = new QLineEdit(FromGbk(logic_.smsCentre()), this);
+  smsCentre_->setObjectName(QStringLiteral("smsCentre"));
+  auto* modem = new QGroupBox(QStringLiteral("短信猫设置"), this);
+  auto* modemFields = new QFormLayout(modem);
+  modemFields->addRow(QStringLiteral("串口："), port_);
+  modemFields->addRow(QStringLiteral("波特率："), rate_);
+  modemFields->addRow(QStringLiteral("短信中心号码："), smsCentre_);
+  return modem;
+}
+
+QGroupBox* CSysCfgDlg::ReportGroup(QPushButton*& add) {
+  timePoints_ = NewReportList(this, QStringLiteral("timePoints"),
+                              {{QStringLiteral("名称"), 200}, {QStringLiteral("时间点"), 100}});
+  add = CommandButton(this, QStringLiteral("add"), QStringLiteral("添加"));
+  modify_ = CommandButton(this, QStringLiteral("modify"), QStringLiteral("修改"));
+  delete_ = CommandButton(this, QStringLiteral("delete"), QStringLiteral("删除"));
+  // Kept for the settings file; the option is not offered to the operator.
+  sendWhenAllNormal_ = new QCheckBox(QStringLiteral("所有终端正常时发送短信"), this);
+  sendWhenAllNormal_->setObjectName(QStringLiteral("sendWhenAllNormal"));
+  sendWhenAllNormal_->setChecked(logic_.sendWhenAllNormal());
+  sendWhenAllNormal_->setVisible(false);
+  auto* report = new QGroupBox(QStringLiteral("定点短信通知设置"), this);
+  auto* reportButtons = new QVBoxLayout;
+  for (QPushButton* button : {add, modify_, delete_}) reportButtons->addWidget(button);
+  reportButtons->addStretch();
+  auto* reportLayout = new QHBoxLayout(report);
+  reportLayout->addWidget(timePoints_, 1);
+  reportLayout->addLayout(reportButtons);
+  return report;
 }
 
 void CSysCfgDlg::FillTimePoints() {

@@ -7,6 +7,7 @@
 #include "monitor/dialogs/sys_cfg_logic.h"
 
 class QCheckBox;
+class QGroupBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -19,6 +20,9 @@ class CSysCfgDlg : public QDialog {
   const SysCfgLogic& logic() const { return logic_; }
 
  private:
+  QGroupBox* ModemGroup();
+  // `add` is the group's "添加" button.
+  QGroupBox* ReportGroup(QPushButton*& add);
   void FillTimePoints();
   void SelectionChanged();
   void UpdateButtons();
