@@ -32,7 +32,7 @@ CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_M
 CGsmMorden::CGsmMorden() : CGsmMorden(serial::MakeTermiosPort(), SystemClock()) {}
 
 CGsmMorden::CGsmMorden(std::unique_ptr<serial::SerialPort> port, const Clock& clock)
-    : line_(std::move(port)), partials_(clock) {}
+    : line_(std::move(port)), partials_(clock), clock_(clock) {}
 
 CGsmMorden::~CGsmMorden() { ReleaseSession(); }
 
@@ -134,7 +134,7 @@ void CGsmMorden::Shutdown() {
 
 void CGsmMorden::StartEngine(std::vector<ModemSms> kept, bool indications) {
   engine_ = new CSmsTraffic(
-      line_, rings_, partials_, [this] { SetModemState(MODEM_CLOSED); }, std::move(kept), indications);
+      Link(), [this] { SetModemState(MODEM_CLOSED); }, std::move(kept), indications);
 }
 
 void CGsmMorden::SetModemState(int state) {
@@ -147,8 +147,7 @@ ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
   auto* modem = static_cast<CGsmMorden*>(self);
   std::vector<ModemSms> kept;
   bool indications = modem->useIndications_;
-  if (RunStartupDialogue(modem->line_, modem->partials_, modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr,
-                         &indications)) {
+  if (RunStartupDialogue(modem->Link(), modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr, &indications)) {
     modem->DeleteEngine();
     modem->StartEngine(std::move(kept), indications);
     modem->SetModemState(MODEM_READY);

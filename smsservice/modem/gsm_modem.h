@@ -13,6 +13,7 @@
 
 #include "common/tp_packet.h"
 #include "platform/clock/clock.h"
+#include "smsservice/modem/modem_link.h"
 #include "smsservice/modem/modem_sms.h"
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/serial_line.h"
@@ -84,6 +85,8 @@ class CGsmMorden {
   SmsRings rings_;
   SerialLine line_;
   PartialTable partials_;
+  const Clock& clock_;
+  ModemLink Link() { return {line_, rings_, partials_, clock_}; }
   std::atomic<bool> shuttingDown_{false};
   std::atomic<bool> keepStored_{false};
   std::atomic<bool> useIndications_{false};

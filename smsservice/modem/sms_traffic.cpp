@@ -8,15 +8,11 @@
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/sms_traffic_machine.h"
 
-CSmsTraffic::CSmsTraffic(SerialLine& line, SmsRings& rings, PartialTable& partials, std::function<void()> onStopped,
-                         std::vector<ModemSms> kept, bool indications)
-    : onStopped_(std::move(onStopped)),
-      line_(line),
-      rings_(rings),
-      partials_(partials),
-      kept_(std::move(kept)),
-      indications_(indications),
-      thread_([this] { EngineThread(); }) {}
+CSmsTraffic::CSmsTraffic(const ModemLink& link, std::function<void()> onStopped, std::vector<ModemSms> kept,
+                         bool indications)
+    : onStopped_(std::move(onStopped)), link_(link), kept_(std::move(kept)), indications_(indications), thread_([this] {
+        EngineThread();
+      }) {}
 
 CSmsTraffic::~CSmsTraffic() {
   stopEvent_.Set();
@@ -25,7 +21,7 @@ CSmsTraffic::~CSmsTraffic() {
 }
 
 void CSmsTraffic::EngineThread() {
-  SmsTrafficMachine machine(line_, rings_, partials_, std::move(kept_), indications_);
+  SmsTrafficMachine machine(link_, std::move(kept_), indications_);
   bool answering = true;
   while (answering) {
     answering = machine.Step();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "smsservice/modem/manual_reset_event.h"
+#include "smsservice/modem/modem_link.h"
 #include "smsservice/modem/modem_sms.h"
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/serial_line.h"
@@ -20,11 +21,11 @@ class CSmsTraffic {
   // Starts the engine thread at once. `onStopped` runs on that thread when
   // the engine stops, whether the modem fell silent or the engine was told
   // to stop, before the destructor may return.
-  // `line`, `rings` and `partials` must outlive the engine. `kept` go to
-  // clients before anything the engine lists. `indications`: the modem
-  // sends new-message indications.
-  CSmsTraffic(SerialLine& line, SmsRings& rings, PartialTable& partials, std::function<void()> onStopped,
-              std::vector<ModemSms> kept = {}, bool indications = false);
+  // The link's parts must outlive the engine. `kept` go to clients before
+  // anything the engine lists. `indications`: the modem sends new-message
+  // indications.
+  CSmsTraffic(const ModemLink& link, std::function<void()> onStopped, std::vector<ModemSms> kept = {},
+              bool indications = false);
   // Tells the thread to stop and waits until it has ended: at most one step.
   virtual ~CSmsTraffic();
   CSmsTraffic(const CSmsTraffic&) = delete;
@@ -34,9 +35,7 @@ class CSmsTraffic {
   void EngineThread();
 
   std::function<void()> onStopped_;
-  SerialLine& line_;
-  SmsRings& rings_;
-  PartialTable& partials_;
+  ModemLink link_;
   std::vector<ModemSms> kept_;
   bool indications_;
   ManualResetEvent stopEvent_;

@@ -30,13 +30,13 @@ int MessageReference(std::string_view reply) {
 
 }  // namespace
 
-SmsTrafficMachine::SmsTrafficMachine(SerialLine& line, SmsRings& rings, PartialTable& partials,
-                                     std::vector<ModemSms> kept, bool indications)
-    : line_(line),
-      rings_(rings),
-      partials_(partials),
+SmsTrafficMachine::SmsTrafficMachine(const ModemLink& link, std::vector<ModemSms> kept, bool indications)
+    : line_(link.line),
+      rings_(link.rings),
+      partials_(link.partials),
+      clock_(link.clock),
       indications_(indications),
-      start_(timescale::Now()),
+      start_(clock_.MonotonicNow()),
       reply_(std::make_unique<ReplyBuffer>()) {
   int taken = rings_.PushIncoming(kept.data(), static_cast<int>(kept.size()));
   for (int i = 0; i < static_cast<int>(kept.size()); ++i)
@@ -70,7 +70,7 @@ bool SmsTrafficMachine::Step() {
 
 SmsTrafficMachine::State SmsTrafficMachine::StartIdle() {
   retries_ = 0;
-  start_ = timescale::Now();
+  start_ = clock_.MonotonicNow();
   return kWaitForWork;
 }
 
@@ -210,7 +210,7 @@ void SmsTrafficMachine::ReportUnsent() const {
 
 void SmsTrafficMachine::BeginAwait() {
   reply_->Clear();
-  start_ = timescale::Now();
+  start_ = clock_.MonotonicNow();
 }
 
 SmsTrafficMachine::Awaited SmsTrafficMachine::AwaitReply(long timeoutS) {
@@ -264,4 +264,4 @@ bool SmsTrafficMachine::ReleaseHeld() {
   return !deletions_.empty();
 }
 
-long SmsTrafficMachine::Elapsed() const { return timescale::ElapsedSeconds(start_, timescale::Now()); }
+long SmsTrafficMachine::Elapsed() const { return timescale::ElapsedSeconds(start_, clock_.MonotonicNow()); }

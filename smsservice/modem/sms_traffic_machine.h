@@ -15,6 +15,7 @@
 
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
+#include "smsservice/modem/modem_link.h"
 #include "smsservice/modem/modem_sms.h"
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/pdu_codec.h"
@@ -38,13 +39,12 @@ class SmsTrafficMachine {
     kStopped,  // the modem stopped answering; the machine stays here
   };
 
-  // Talks to the modem on `line`, takes messages to send from `rings`, puts
-  // received ones there and joins parts in `partials`; all three must
-  // outlive the machine.
+  // Talks to the modem on the link's line, takes messages to send from its
+  // rings, puts received ones there, joins parts in its table and measures
+  // its waits on its clock; the link's parts must outlive the machine.
   // `kept`: received messages no slot holds any more, for clients first.
   // `indications`: the modem was told to send "+CMTI" lines (startup_dialogue.h).
-  SmsTrafficMachine(SerialLine& line, SmsRings& rings, PartialTable& partials, std::vector<ModemSms> kept = {},
-                    bool indications = false);
+  explicit SmsTrafficMachine(const ModemLink& link, std::vector<ModemSms> kept = {}, bool indications = false);
   SmsTrafficMachine(const SmsTrafficMachine&) = delete;
   SmsTrafficMachine& operator=(const SmsTrafficMachine&) = delete;
 
@@ -91,6 +91,7 @@ class SmsTrafficMachine {
   SerialLine& line_;
   SmsRings& rings_;
   PartialTable& partials_;
+  const Clock& clock_;
   const bool indications_;
   // Slots named by indications that no listing has answered yet: each
   // listing answers those that came before its command, and those for the
@@ -98,7 +99,7 @@ class SmsTrafficMachine {
   std::vector<int> indicated_;
   State state_ = kStartIdle;
   int retries_ = 0;
-  timescale::Clock::time_point start_;
+  Clock::Monotonic::time_point start_;
   std::unique_ptr<ReplyBuffer> reply_;
   ModemSms outgoing_;     // the message being sent, kept for its retries
   bool sending_ = false;  // outgoing_ is taken and not yet confirmed or dropped

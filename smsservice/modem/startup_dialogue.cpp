@@ -101,13 +101,14 @@ bool EmptyStorage(SerialLine& line, int slots, char (&area)[kReplyArea + 1], con
 // "AT+CMGL=0" with the engine's reply reader, before the storage is emptied.
 // A listing that fails keeps nothing and the start-up goes on, as it would
 // without being asked to keep anything.
-void KeepUnread(SerialLine& line, PartialTable& partials, std::vector<ModemSms>& kept) {
+void KeepUnread(const ModemLink& link, std::vector<ModemSms>& kept) {
+  SerialLine& line = link.line;
   auto reply = std::make_unique<ReplyBuffer>();
   ListUnread(line);
   ReplyVerdict verdict = REPLY_NONE;
-  auto start = timescale::Now();
+  auto start = link.clock.MonotonicNow();
   while (verdict == REPLY_NONE && !line.Lost() &&
-         timescale::ElapsedSeconds(start, timescale::Now()) < kListingTimeoutS) {
+         timescale::ElapsedSeconds(start, link.clock.MonotonicNow()) < kListingTimeoutS) {
     timescale::Sleep(milliseconds(100));
     verdict = ReadReply(line, *reply);
   }
@@ -115,7 +116,7 @@ void KeepUnread(SerialLine& line, PartialTable& partials, std::vector<ModemSms>&
     activity_log::Log(LOG_WARNING, "the stored SMS could not be listed; they are discarded");
     return;
   }
-  for (ModemSms& sms : partials.Join(ParseListing(reply->Text())))
+  for (ModemSms& sms : link.partials.Join(ParseListing(reply->Text())))
     if (sms.part == SMS_PART_COMPLETE) kept.push_back(sms);
   // Slots are reused as they free up, so the service centre's time tells the order.
   std::stable_sort(kept.begin(), kept.end(),
@@ -145,8 +146,9 @@ bool EnableIndications(SerialLine& line, char (&area)[kReplyArea + 1]) {
 
 }  // namespace
 
-bool RunStartupDialogue(SerialLine& line, PartialTable& partials, const std::atomic<bool>& cancelled,
-                        std::vector<ModemSms>* kept, bool* indications) {
+bool RunStartupDialogue(const ModemLink& link, const std::atomic<bool>& cancelled, std::vector<ModemSms>* kept,
+                        bool* indications) {
+  SerialLine& line = link.line;
   char area[kReplyArea + 1];
   for (const auto& step : kChecks) {
     if (cancelled) return false;
@@ -156,7 +158,7 @@ bool RunStartupDialogue(SerialLine& line, PartialTable& partials, const std::ato
   int stored = 0;
   int slots = SelectStorage(line, area, stored);
   if (slots < 0) return false;
-  if (kept) KeepUnread(line, partials, *kept);
+  if (kept) KeepUnread(link, *kept);
   else if (stored > 0)  // what arrived while the service was away is gone: say so, and how to keep it
     activity_log::Log(LOG_WARNING, "%d SMS in the modem's storage discarded at start-up (--keep-stored keeps them)",
                       stored);

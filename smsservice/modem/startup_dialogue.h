@@ -5,9 +5,8 @@
 #include <atomic>
 #include <vector>
 
+#include "smsservice/modem/modem_link.h"
 #include "smsservice/modem/modem_sms.h"
-#include "smsservice/modem/partial_table.h"
-#include "smsservice/modem/serial_line.h"
 
 // Runs the whole dialogue on the open `line`; true when every step
 // passed. `cancelled` is looked at between steps: a service that is stopping
@@ -15,7 +14,8 @@
 // unread messages are listed before the storage is emptied, and the complete
 // ones land there in arrival order. With `indications` pointing at true, the
 // modem is asked for new-message indications instead of none; it is left
-// true only when the modem took the command. Parts of kept messages are
-// joined in `partials`.
-bool RunStartupDialogue(SerialLine& line, PartialTable& partials, const std::atomic<bool>& cancelled,
+// true only when the modem took the command. The dialogue talks on the
+// link's line, joins parts of kept messages in its table and measures the
+// listing's time-out on its clock.
+bool RunStartupDialogue(const ModemLink& link, const std::atomic<bool>& cancelled,
                         std::vector<ModemSms>* kept = nullptr, bool* indications = nullptr);

@@ -109,7 +109,7 @@ class SmsTraffic : public ::testing::Test {
     auto owned = std::make_unique<ScriptedModem>();
     modem = owned.get();
     line = std::make_unique<SerialLine>(std::move(owned));
-    machine = std::make_unique<SmsTrafficMachine>(*line, rings, partials);
+    machine = std::make_unique<SmsTrafficMachine>(ModemLink{*line, rings, partials, SystemClock()});
   }
 
   // Steps until the machine has reached `state`; false if it stops first or
@@ -203,7 +203,7 @@ TEST_F(SmsTraffic, SilenceAfterACutStopsTheEngineAfterTheSendTimeOutAndIsReporte
   std::atomic<int> reports{0};
   timescale::Clock::time_point stoppedAt;
   SmsRings engineRings;
-  auto engine = std::make_unique<CSmsTraffic>(cutLine, engineRings, partials, [&] {
+  auto engine = std::make_unique<CSmsTraffic>(ModemLink{cutLine, engineRings, partials, SystemClock()}, [&] {
     stoppedAt = timescale::Now();
     ++reports;
     stopped.Set();

@@ -1,0 +1,17 @@
+// What the modem hands the start-up dialogue and the traffic engine: its
+// serial line, the rings that meet the request server, the table of parts
+// and the clock every wait is measured on. The modem owns all four and
+// outlives both users.
+#pragma once
+
+#include "platform/clock/clock.h"
+#include "smsservice/modem/partial_table.h"
+#include "smsservice/modem/serial_line.h"
+#include "smsservice/modem/sms_rings.h"
+
+struct ModemLink {
+  SerialLine& line;
+  SmsRings& rings;
+  PartialTable& partials;
+  const Clock& clock;
+};
