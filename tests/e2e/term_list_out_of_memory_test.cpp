@@ -39,6 +39,12 @@ void* operator new(std::size_t size) {
   if (void* block = std::malloc(size ? size : 1)) return block;
   throw std::bad_alloc();
 }
+// The nothrow form too: a block ACE takes with it is freed by the delete
+// below, and must come from the same heap.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (Refused(size)) return nullptr;
+  return std::malloc(size ? size : 1);
+}
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
