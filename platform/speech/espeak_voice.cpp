@@ -51,8 +51,8 @@ class EspeakVoice : public Voice {
       resampler.Process(block, mono);
       return write();
     };
-    for (const auto& [text, settings] : Parts(utf8Text)) {
-      if (!espeak::Synthesize(text, settings, sink)) return false;
+    for (const Part& part : Parts(utf8Text)) {
+      if (!espeak::Synthesize(part.text, part.settings, sink)) return false;
     }
     resampler.Finish(mono);
     return write();
@@ -60,28 +60,32 @@ class EspeakVoice : public Voice {
 
   std::optional<std::string> Phonemes(std::string_view utf8Text) override {
     std::string phonemes;
-    bool mandarin = IsMandarinVoice(token_.engineVoice);
-    for (const auto& [text, settings] : Parts(utf8Text)) {
-      std::optional<std::string> part = espeak::Phonemes(text, settings);
-      if (!part) return std::nullopt;
+    for (const Part& part : Parts(utf8Text)) {
+      std::optional<std::string> said = espeak::Phonemes(part.text, part.settings);
+      if (!said) return std::nullopt;
+      while (!said->empty() && (said->back() == '\n' || said->back() == ' ')) said->pop_back();
       // Marked as the engine marks its own switches of language.
-      bool latin = mandarin && settings.engineVoice != MandarinEngineVoice(token_.engineVoice);
-      while (!part->empty() && (part->back() == '\n' || part->back() == ' ')) part->pop_back();
-      phonemes += (latin ? "(en)" + *part + "(cmn)" : *part) + "\n";
+      phonemes += (part.english ? "(en)" + *said + "(cmn)" : *said) + "\n";
     }
     return phonemes;
   }
 
  private:
+  struct Part {
+    std::string text;
+    espeak::SpeakSettings settings;
+    bool english = false;  // a Latin word inside a Mandarin text
+  };
+
   // A Mandarin voice speaks its Latin words with the English voice; any
   // other voice speaks the whole text itself.
-  std::vector<std::pair<std::string, espeak::SpeakSettings>> Parts(std::string_view utf8Text) const {
+  std::vector<Part> Parts(std::string_view utf8Text) const {
     espeak::SpeakSettings settings{token_.engineVoice, token_.rate, token_.pitch, volume_};
     if (!IsMandarinVoice(token_.engineVoice)) return {{std::string(utf8Text), settings}};
-    std::vector<std::pair<std::string, espeak::SpeakSettings>> parts;
+    std::vector<Part> parts;
     for (LanguageRun& run : SplitLanguageRuns(utf8Text)) {
       settings.engineVoice = run.latin ? LatinEngineVoice(token_.engineVoice) : MandarinEngineVoice(token_.engineVoice);
-      parts.emplace_back(std::move(run.text), settings);
+      parts.push_back({std::move(run.text), settings, run.latin});
     }
     return parts;
   }
