@@ -74,13 +74,14 @@ int main(int argc, char** argv) {
   SilentAudio audio;
   NoText text;
   NoGatewayDialogs dialogs;
+  ui::StderrMessageBox messages;
   ManualClock clock(1765000000);
   HeraldoViewLogic view(settings, (dir / "SMS.ini").string(), dir.string(),
                         PipelinePorts{&inbox, &server, &audio, &text, &clock});
   view.Initialise();
   BroadcastServerSettings serverSettings;
   HeraldoWindowLogic logic(settings, (dir / "SMS.ini").string(), (dir / "SMServer.ini").string(), serverSettings, view,
-                           nullptr, dialogs);
+                           nullptr, dialogs, messages);
   HeraldoMainWindow window(
       view, logic, [] {}, [] {});
   window.show();

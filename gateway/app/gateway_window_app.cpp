@@ -12,8 +12,9 @@ std::unique_ptr<GatewayWindowApp> GatewayWindowApp::Start(const GatewayProcess& 
   GatewayCore& core = *app->core_;
   // The agent is made in poll mode and left unconnected: the operator
   // chooses "连接".
-  app->logic_ = std::make_unique<HeraldoWindowLogic>(core.settings, core.settingsPath, core.serverSettingsPath,
-                                                     core.serverSettings, *core.view, core.agentPort.get(), dialogs);
+  app->logic_ =
+      std::make_unique<HeraldoWindowLogic>(core.settings, core.settingsPath, core.serverSettingsPath,
+                                           core.serverSettings, *core.view, core.agentPort.get(), dialogs, messages);
   app->window_ = std::make_unique<HeraldoMainWindow>(
       *core.view, *app->logic_, [&core] { core.sessions.ProcessFinished(); }, [&core] { core.sessions.RemoveAll(); });
   // The platform's file-end events arrive through the Qt event loop.

@@ -33,8 +33,9 @@ int RunHeadlessGateway() {
 
   NoTextDialog noDialog;
   GatewayStartFailure failure;
-  // No window to show boxes in: the default one writes them to standard error.
-  std::unique_ptr<GatewayCore> core = GatewayCore::Start(TakeGatewayProcess(), ui::MessageBox(), noDialog, failure);
+  // No window to show boxes in: they go to standard error.
+  ui::StderrMessageBox messages;
+  std::unique_ptr<GatewayCore> core = GatewayCore::Start(TakeGatewayProcess(), messages, noDialog, failure);
   if (!core) {
     ReportLine(GatewayStartFailureText(failure));
     return 1;
@@ -52,7 +53,7 @@ int RunHeadlessGateway() {
   // The window's own logic and timers, with no dialog ever confirmed.
   NoGatewayDialogs noDialogs;
   HeraldoWindowLogic logic(core->settings, core->settingsPath, core->serverSettingsPath, core->serverSettings, view,
-                           core->agentPort.get(), noDialogs);
+                           core->agentPort.get(), noDialogs, messages);
   std::string shownStatus;
   auto logStatus = [&] {
     const std::string& text = logic.StatusText();

@@ -25,18 +25,16 @@ int RunWindowedGateway(int argc, char** argv) {
   if (instance.AnotherIsRunning()) return 0;
 
   QtMessageBox messageBox;
-  ui::SetMessageBox(&messageBox);
   GatewayProcess process = TakeGatewayProcess();
   ServerTermListSource terminals(process.server);
-  QtGatewayDialogs dialogs(nullptr, terminals);
-  QtTextBroadcastDialog textDialog(nullptr);
+  QtGatewayDialogs dialogs(nullptr, terminals, messageBox);
+  QtTextBroadcastDialog textDialog(nullptr, messageBox);
   GatewayStartFailure failure;
   std::unique_ptr<GatewayWindowApp> gateway =
       GatewayWindowApp::Start(process, messageBox, dialogs, textDialog, failure);
   if (!gateway) {
     messageBox.Show(codepage::Utf8ToGbk(GatewayStartFailureText(failure)), HERALDO_TITLE, ui::MessageIcon::Warning,
                     ui::MB_OK);
-    ui::SetMessageBox(nullptr);
     return 1;
   }
   HeraldoMainWindow& window = gateway->window();
@@ -54,6 +52,5 @@ int RunWindowedGateway(int argc, char** argv) {
   int status = application.exec();
   textDialog.SetPreview(nullptr);
   gateway.reset();
-  ui::SetMessageBox(nullptr);
   return status;
 }

@@ -4,7 +4,8 @@
 
 #include "gateway/dialogs/dialog_checks.h"
 
-ClearFileLogic::ClearFileLogic(CleanupValues current) : values_(std::move(current)) {}
+ClearFileLogic::ClearFileLogic(CleanupValues current, ui::MessageBoxPort& messages)
+    : values_(std::move(current)), messages_(messages) {}
 
 bool ClearFileLogic::AcceptsDayText(const std::string& text) { return IsDigitsOnly(text); }
 
@@ -15,9 +16,9 @@ std::string ClearFileLogic::StepDays(const std::string& text, int steps) {
 }
 
 bool ClearFileLogic::Confirm(const std::string& interDayText, const std::string& deadLineDayText) {
-  auto interDay = ReadFieldInRange(interDayText, CLEANUP_MIN_DAYS, CLEANUP_MAX_DAYS);
+  auto interDay = ReadFieldInRange(interDayText, CLEANUP_MIN_DAYS, CLEANUP_MAX_DAYS, messages_);
   if (!interDay) return false;
-  auto deadLineDay = ReadFieldInRange(deadLineDayText, CLEANUP_MIN_DAYS, CLEANUP_MAX_DAYS);
+  auto deadLineDay = ReadFieldInRange(deadLineDayText, CLEANUP_MIN_DAYS, CLEANUP_MAX_DAYS, messages_);
   if (!deadLineDay) return false;
   values_.interDay = static_cast<uint32_t>(*interDay);
   values_.deadLineDay = static_cast<uint32_t>(*deadLineDay);

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "gateway/dialogs/gateway_dialogs.h"
+#include "platform/ui/message_box.h"
 
 inline constexpr int32_t CLEANUP_MIN_DAYS = 1;
 inline constexpr int32_t CLEANUP_MAX_DAYS = 999;
 
 class ClearFileLogic {
  public:
-  explicit ClearFileLogic(CleanupValues current);
+  ClearFileLogic(CleanupValues current, ui::MessageBoxPort& messages);
 
   const std::string& lastClearTime() const { return values_.lastClearTime; }
   std::string interDayText() const { return std::to_string(values_.interDay); }
@@ -34,4 +35,5 @@ class ClearFileLogic {
 
  private:
   CleanupValues values_;
+  ui::MessageBoxPort& messages_;
 };

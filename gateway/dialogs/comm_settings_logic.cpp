@@ -14,7 +14,8 @@ std::optional<size_t> IndexOf(const std::vector<std::string>& items, const std::
 
 }  // namespace
 
-CommSettingsLogic::CommSettingsLogic(CommSettingsValues current) : values_(std::move(current)) {}
+CommSettingsLogic::CommSettingsLogic(CommSettingsValues current, ui::MessageBoxPort& messages)
+    : values_(std::move(current)), messages_(messages) {}
 
 const std::vector<std::string>& CommSettingsLogic::Ports() {
   static const std::vector<std::string> ports = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"};
@@ -33,7 +34,7 @@ std::optional<size_t> CommSettingsLogic::rateIndex() const { return IndexOf(Rate
 bool CommSettingsLogic::AcceptsDelayText(const std::string& text) { return IsDigitsOnly(text); }
 
 bool CommSettingsLogic::Confirm(const CommSettingsEntry& entry) {
-  auto delay = ReadFieldInRange(entry.delayText, LEAD_TIME_MIN_SECONDS, LEAD_TIME_MAX_SECONDS);
+  auto delay = ReadFieldInRange(entry.delayText, LEAD_TIME_MIN_SECONDS, LEAD_TIME_MAX_SECONDS, messages_);
   if (!delay) return false;
   if (entry.portChoice && *entry.portChoice < Ports().size()) values_.port = Ports()[*entry.portChoice];
   if (entry.rateChoice && *entry.rateChoice < Rates().size()) values_.rate = Rates()[*entry.rateChoice];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gateway/dialogs/gateway_dialogs.h"
+#include "platform/ui/message_box.h"
 
 inline constexpr int32_t LEAD_TIME_MIN_SECONDS = 0;
 inline constexpr int32_t LEAD_TIME_MAX_SECONDS = 99999;
@@ -22,7 +23,7 @@ struct CommSettingsEntry {
 
 class CommSettingsLogic {
  public:
-  explicit CommSettingsLogic(CommSettingsValues current);
+  CommSettingsLogic(CommSettingsValues current, ui::MessageBoxPort& messages);
 
   // "COM1" .. "COM8".
   static const std::vector<std::string>& Ports();
@@ -47,4 +48,5 @@ class CommSettingsLogic {
 
  private:
   CommSettingsValues values_;
+  ui::MessageBoxPort& messages_;
 };

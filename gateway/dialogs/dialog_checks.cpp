@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "platform/codepage/codepage.h"
-#include "platform/ui/message_box.h"
 
 namespace {
 
@@ -43,10 +42,10 @@ std::string RangeMessage(int64_t min, int64_t max) {
   return codepage::Utf8ToGbk("请输入一个介于 " + std::to_string(min) + " 和 " + std::to_string(max) + " 之间的整数。");
 }
 
-std::optional<int64_t> ReadFieldInRange(std::string_view text, int64_t min, int64_t max) {
+std::optional<int64_t> ReadFieldInRange(std::string_view text, int64_t min, int64_t max, ui::MessageBoxPort& messages) {
   auto value = ParseFieldInteger(text);
   if (value && *value >= min && *value <= max) return value;
-  ui::MessageBox().Show(RangeMessage(min, max), HERALDO_TITLE, ui::MessageIcon::Warning, ui::MB_OK);
+  messages.Show(RangeMessage(min, max), HERALDO_TITLE, ui::MessageIcon::Warning, ui::MB_OK);
   return std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "gateway/heraldo_title.h"
+#include "platform/ui/message_box.h"
 
 // True when `text` holds nothing but the digits 0-9 (an empty box counts).
 bool IsDigitsOnly(std::string_view text);
@@ -23,7 +24,7 @@ std::string RangeMessage(int64_t min, int64_t max);
 
 // The field's value when it is an integer in [min, max]; otherwise shows
 // the range message (caption the application title) and answers nothing.
-std::optional<int64_t> ReadFieldInRange(std::string_view text, int64_t min, int64_t max);
+std::optional<int64_t> ReadFieldInRange(std::string_view text, int64_t min, int64_t max, ui::MessageBoxPort& messages);
 
 // GBK text search that only matches at character boundaries, so that a
 // letter never matches the second byte of a double-byte character.

@@ -5,8 +5,8 @@
 #include "platform/codepage/codepage.h"
 #include "platform/ui/message_box.h"
 
-PatDialogLogic::PatDialogLogic(AuthorisationValues current, PatEntryDialog& entries)
-    : values_(std::move(current)), entries_(entries) {}
+PatDialogLogic::PatDialogLogic(AuthorisationValues current, PatEntryDialog& entries, ui::MessageBoxPort& messages)
+    : values_(std::move(current)), entries_(entries), messages_(messages) {}
 
 std::vector<PatEntry> PatDialogLogic::Rows() const {
   std::vector<PatEntry> rows;
@@ -24,8 +24,7 @@ void PatDialogLogic::Add() {
   if (!entry) return;
   auto existing = values_.table.find(entry->number);
   if (existing != values_.table.end()) {
-    int answer =
-        ui::MessageBox().Show(codepage::Utf8ToGbk("号码已经存在,是否替换?"), "", ui::MessageIcon::None, ui::MB_YESNO);
+    int answer = messages_.Show(codepage::Utf8ToGbk("号码已经存在,是否替换?"), "", ui::MessageIcon::None, ui::MB_YESNO);
     if (answer != ui::IDYES) return;
   }
   values_.table[entry->number] = entry->ids;

@@ -9,6 +9,7 @@
 
 #include "gateway/dialogs/gateway_dialogs.h"
 #include "gateway/dialogs/pat_entry_logic.h"
+#include "platform/ui/message_box.h"
 
 // The entry dialog as "增加" and "修改" open it.
 class PatEntryDialog {
@@ -26,7 +27,7 @@ inline constexpr int32_t REGULAR_EVERY_NUMBER = 1;    // "所有号码授权"
 
 class PatDialogLogic {
  public:
-  PatDialogLogic(AuthorisationValues current, PatEntryDialog& entries);
+  PatDialogLogic(AuthorisationValues current, PatEntryDialog& entries, ui::MessageBoxPort& messages);
 
   // One row per entry, in the table's key order.
   std::vector<PatEntry> Rows() const;
@@ -49,4 +50,5 @@ class PatDialogLogic {
 
   AuthorisationValues values_;
   PatEntryDialog& entries_;
+  ui::MessageBoxPort& messages_;
 };

@@ -22,13 +22,15 @@ std::optional<TermInfo> Transfer(int32_t id, std::vector<TermInfo>& from, std::v
 
 }  // namespace
 
-PatEntryLogic::PatEntryLogic() : isNew_(true), caption_(codepage::Utf8ToGbk("新建")) {}
+PatEntryLogic::PatEntryLogic(ui::MessageBoxPort& messages)
+    : isNew_(true), caption_(codepage::Utf8ToGbk("新建")), messages_(messages) {}
 
-PatEntryLogic::PatEntryLogic(PatEntry existing)
+PatEntryLogic::PatEntryLogic(PatEntry existing, ui::MessageBoxPort& messages)
     : isNew_(false),
       caption_(codepage::Utf8ToGbk("修改")),
       number_(std::move(existing.number)),
-      ids_(std::move(existing.ids)) {}
+      ids_(std::move(existing.ids)),
+      messages_(messages) {}
 
 void PatEntryLogic::Open(TermListSource& terminals) {
   all_ = terminals.TermList();
@@ -99,7 +101,7 @@ std::vector<TermInfo> PatEntryLogic::MoveAllLeft() {
 
 bool PatEntryLogic::Confirm() {
   if (number_.empty()) {
-    ui::MessageBox().Show(codepage::Utf8ToGbk("号码为空,请输入电话号码!"), caption_, ui::MessageIcon::None, ui::MB_OK);
+    messages_.Show(codepage::Utf8ToGbk("号码为空,请输入电话号码!"), caption_, ui::MessageIcon::None, ui::MB_OK);
     return false;
   }
   ids_.clear();
@@ -108,7 +110,7 @@ bool PatEntryLogic::Confirm() {
     ids_ += std::to_string(t.id);
   }
   if (ids_.empty()) {
-    ui::MessageBox().Show(codepage::Utf8ToGbk("请选择授权终端"), HERALDO_TITLE, ui::MessageIcon::Warning, ui::MB_OK);
+    messages_.Show(codepage::Utf8ToGbk("请选择授权终端"), HERALDO_TITLE, ui::MessageIcon::Warning, ui::MB_OK);
     return false;
   }
   return true;

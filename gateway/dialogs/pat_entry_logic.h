@@ -10,6 +10,7 @@
 
 #include "gateway/broadcast/bc_agent.h"
 #include "gateway/dialogs/term_list_source.h"
+#include "platform/ui/message_box.h"
 
 // Number -> comma-separated terminal ids, as the table keeps them. GBK.
 struct PatEntry {
@@ -20,9 +21,9 @@ struct PatEntry {
 class PatEntryLogic {
  public:
   // A new entry: the number is typed, every terminal starts available.
-  PatEntryLogic();
+  explicit PatEntryLogic(ui::MessageBoxPort& messages);
   // Modifying `existing`: its number is fixed, its terminals start chosen.
-  explicit PatEntryLogic(PatEntry existing);
+  PatEntryLogic(PatEntry existing, ui::MessageBoxPort& messages);
 
   // Fetches the server's terminals and fills both lists. A terminal is
   // chosen when the entry's id list names it; ids the server no longer
@@ -67,4 +68,5 @@ class PatEntryLogic {
   std::vector<TermInfo> available_;
   std::vector<TermInfo> chosen_;  // also the right list's rows, in order
   std::vector<TermInfo> left_;
+  ui::MessageBoxPort& messages_;
 };

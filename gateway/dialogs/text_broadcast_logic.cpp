@@ -4,7 +4,6 @@
 
 #include "gateway/dialogs/dialog_checks.h"
 #include "platform/codepage/codepage.h"
-#include "platform/ui/message_box.h"
 
 namespace {
 
@@ -16,14 +15,15 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-void Refuse(const char* utf8Text) {
-  ui::MessageBox().Show(codepage::Utf8ToGbk(utf8Text), HERALDO_TITLE, ui::MessageIcon::Warning, ui::MB_OK);
-}
-
 }  // namespace
 
-TextBroadcastLogic::TextBroadcastLogic(std::vector<std::string> numbersOffered) : numbers_(std::move(numbersOffered)) {
+TextBroadcastLogic::TextBroadcastLogic(std::vector<std::string> numbersOffered, ui::MessageBoxPort& messages)
+    : numbers_(std::move(numbersOffered)), messages_(messages) {
   std::sort(numbers_.begin(), numbers_.end());
+}
+
+void TextBroadcastLogic::Refuse(const char* utf8Text) {
+  messages_.Show(codepage::Utf8ToGbk(utf8Text), HERALDO_TITLE, ui::MessageIcon::Warning, ui::MB_OK);
 }
 
 bool TextBroadcastLogic::AcceptsNumberText(const std::string& text) { return IsDigitsOnly(text); }

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "gateway/dialogs/message_preview.h"
+#include "platform/ui/message_box.h"
 
 class TextBroadcastLogic {
  public:
   // The numbers the drop-down list offers (the authorisation table's), GBK.
-  explicit TextBroadcastLogic(std::vector<std::string> numbersOffered);
+  TextBroadcastLogic(std::vector<std::string> numbersOffered, ui::MessageBoxPort& messages);
 
   // The drop-down list's items, sorted as text.
   const std::vector<std::string>& numbersOffered() const { return numbers_; }
@@ -30,7 +31,10 @@ class TextBroadcastLogic {
   const std::string& content() const { return content_; }
 
  private:
+  void Refuse(const char* utf8Text);
+
   std::vector<std::string> numbers_;
+  ui::MessageBoxPort& messages_;
   std::string number_;
   std::string content_;
 };

@@ -25,7 +25,8 @@ void ReadCommValues(const CommSettingsValues& values, GatewaySettings& settings)
 
 HeraldoWindowLogic::HeraldoWindowLogic(GatewaySettings& settings, std::string settingsPath,
                                        std::string serverSettingsPath, BroadcastServerSettings& server,
-                                       HeraldoViewLogic& view, ModemAgentControl* agent, GatewayDialogs& dialogs)
+                                       HeraldoViewLogic& view, ModemAgentControl* agent, GatewayDialogs& dialogs,
+                                       ui::MessageBoxPort& messages)
     : settings_(settings),
       settingsPath_(std::move(settingsPath)),
       serverSettingsPath_(std::move(serverSettingsPath)),
@@ -33,6 +34,7 @@ HeraldoWindowLogic::HeraldoWindowLogic(GatewaySettings& settings, std::string se
       view_(view),
       agent_(agent),
       dialogs_(dialogs),
+      messages_(messages),
       status_(settings, settingsPath_) {}
 
 void HeraldoWindowLogic::ReceiveTick() {
@@ -87,8 +89,7 @@ void HeraldoWindowLogic::CommSettings() {
   SaveGatewaySettings(settingsPath_, settings_, SAVE_MODEM);
   // The service keeps the port it opened until the connection is made anew.
   if (status_.ShownConnected()) {
-    ui::MessageBox().Show(codepage::Utf8ToGbk("请断开重新连接以使设置生效"), HERALDO_TITLE, ui::MessageIcon::None,
-                          ui::MB_OK);
+    messages_.Show(codepage::Utf8ToGbk("请断开重新连接以使设置生效"), HERALDO_TITLE, ui::MessageIcon::None, ui::MB_OK);
   } else {
     Connect();
   }

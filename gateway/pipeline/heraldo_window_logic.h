@@ -16,6 +16,7 @@
 #include "gateway/heraldo_title.h"
 #include "gateway/pipeline/heraldo_view_logic.h"
 #include "gateway/pipeline/modem_status.h"
+#include "platform/ui/message_box.h"
 
 // The context menu of the list for one right click.
 struct ContextMenuState {
@@ -36,7 +37,7 @@ class HeraldoWindowLogic {
   // `server` the settings the broadcast client reads from it.
   HeraldoWindowLogic(GatewaySettings& settings, std::string settingsPath, std::string serverSettingsPath,
                      BroadcastServerSettings& server, HeraldoViewLogic& view, ModemAgentControl* agent,
-                     GatewayDialogs& dialogs);
+                     GatewayDialogs& dialogs, ui::MessageBoxPort& messages);
 
   // Timer 1: one received message, then the modem status.
   void ReceiveTick();
@@ -75,5 +76,6 @@ class HeraldoWindowLogic {
   HeraldoViewLogic& view_;
   ModemAgentControl* agent_;
   GatewayDialogs& dialogs_;
+  ui::MessageBoxPort& messages_;
   ModemStatus status_;
 };

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "platform/codepage/codepage.h"
+#include "platform/ui/qt/report_lists.h"
 
 namespace {
 
@@ -178,14 +179,7 @@ std::optional<size_t> HeraldoMainWindow::RowAt(const QPoint& position) const {
   return static_cast<size_t>(list_->indexOfTopLevelItem(item));
 }
 
-std::optional<size_t> HeraldoMainWindow::FirstSelectedRow() const {
-  std::optional<size_t> first;
-  for (QTreeWidgetItem* item : list_->selectedItems()) {
-    auto row = static_cast<size_t>(list_->indexOfTopLevelItem(item));
-    if (!first || row < *first) first = row;
-  }
-  return first;
-}
+std::optional<size_t> HeraldoMainWindow::FirstSelectedRow() const { return ::FirstSelectedRow(*list_); }
 
 QMenu* HeraldoMainWindow::ContextMenuFor(std::optional<size_t> row) {
   ContextMenuState state = logic_.ContextMenuFor(row);

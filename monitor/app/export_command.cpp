@@ -39,9 +39,7 @@ int RunExportCommand(const std::string& path, MonitorSettings& settings) {
       std::fputs("Vigimon: the terminal information server did not answer; nothing was exported\n", stderr);
     } else {
       StdoutMessageBox box;
-      ui::SetMessageBox(&box);
-      status = ExportTerminalTableTo(acquisition, codepage::Utf8ToUtf16(path)).written ? 0 : 1;
-      ui::SetMessageBox(nullptr);
+      status = ExportTerminalTableTo(acquisition, codepage::Utf8ToUtf16(path), box).written ? 0 : 1;
     }
   }
   com::CoUninitialize();

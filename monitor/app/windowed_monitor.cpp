@@ -20,7 +20,7 @@ namespace {
 
 // "导出终端及故障表": the Save As dialog, then the export. Qt's dialog leaves
 // the process's current directory as it was.
-void ExportWithSaveAs(QWidget* parent, const TerminalAcquisition& acquisition) {
+void ExportWithSaveAs(QWidget* parent, const TerminalAcquisition& acquisition, ui::MessageBoxPort& messages) {
   QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   QString suggested = QString::fromStdU16String(DefaultExportPath(desktop.toStdU16String()));
   QFileDialog dialog(parent, QStringLiteral("导出对照表"), suggested, QStringLiteral("Exel文件(*.xls)"));
@@ -28,7 +28,7 @@ void ExportWithSaveAs(QWidget* parent, const TerminalAcquisition& acquisition) {
   dialog.setDefaultSuffix(QStringLiteral("xls"));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  ExportTerminalTableTo(acquisition, dialog.selectedFiles().first().toStdU16String());
+  ExportTerminalTableTo(acquisition, dialog.selectedFiles().first().toStdU16String(), messages);
 }
 
 }  // namespace
@@ -42,15 +42,17 @@ int RunWindowedMonitor(int argc, char** argv, MonitorSettings& settings) {
   if (instance.AnotherIsRunning()) return 0;
 
   QtMessageBox messageBox;
-  ui::SetMessageBox(&messageBox);
-  QtMonitorDialogs dialogs(nullptr);
+  QtMonitorDialogs dialogs(nullptr, messageBox);
   PlatformAreaSource areas;
   std::string error;
-  std::unique_ptr<MonitorWindowApp> monitor =
-      MonitorWindowApp::Start(settings, messageBox, dialogs, areas, ExportWithSaveAs, error);
+  std::unique_ptr<MonitorWindowApp> monitor = MonitorWindowApp::Start(
+      settings, messageBox, dialogs, areas,
+      [&messageBox](QWidget* parent, const TerminalAcquisition& acquisition) {
+        ExportWithSaveAs(parent, acquisition, messageBox);
+      },
+      error);
   if (!monitor) {
     messageBox.Show(codepage::Utf8ToGbk(error), "Vigimon", ui::MessageIcon::Warning, ui::MB_OK);
-    ui::SetMessageBox(nullptr);
     return 1;
   }
   VigimonMainWindow& window = monitor->window();
@@ -63,6 +65,5 @@ int RunWindowedMonitor(int argc, char** argv, MonitorSettings& settings) {
   window.Start();
   int status = application.exec();
   monitor.reset();
-  ui::SetMessageBox(nullptr);
   return status;
 }

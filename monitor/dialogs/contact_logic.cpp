@@ -5,8 +5,11 @@
 #include "monitor/dialogs/dialog_texts.h"
 #include "platform/codepage/codepage.h"
 
-ContactLogic::ContactLogic(bool isAdd, Contact contact)
-    : isAdd_(isAdd), caption_(codepage::Utf8ToGbk(isAdd ? "添加" : "编辑")), contact_(std::move(contact)) {}
+ContactLogic::ContactLogic(bool isAdd, Contact contact, ui::MessageBoxPort& messages)
+    : isAdd_(isAdd),
+      caption_(codepage::Utf8ToGbk(isAdd ? "添加" : "编辑")),
+      contact_(std::move(contact)),
+      messages_(messages) {}
 
 bool ContactLogic::AcceptsPhoneText(const std::string& text) { return IsDigitsOnly(text); }
 
@@ -19,15 +22,15 @@ bool ContactLogic::Confirm(const std::string& nameText, const std::string& phone
   std::string name = TrimBlanks(nameText);
   std::string phone = TrimBlanks(phoneText);
   if (name.empty()) {
-    ShowDialogError("名称为空，请重新输入！", "错误");
+    ShowDialogError(messages_, "名称为空，请重新输入！", "错误");
     return false;
   }
   if (phone.empty()) {
-    ShowDialogError("电话号码为空，请重新输入！", "错误");
+    ShowDialogError(messages_, "电话号码为空，请重新输入！", "错误");
     return false;
   }
   if (!IsMobileNumber(phone)) {
-    ShowDialogError("电话号码无效，请重新输入！", "错误");
+    ShowDialogError(messages_, "电话号码无效，请重新输入！", "错误");
     return false;
   }
   contact_ = Contact{std::move(name), std::move(phone)};

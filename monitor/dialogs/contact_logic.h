@@ -4,10 +4,11 @@
 #include <string>
 
 #include "monitor/settings/monitor_settings.h"
+#include "platform/ui/message_box.h"
 
 class ContactLogic {
  public:
-  ContactLogic(bool isAdd, Contact contact);
+  ContactLogic(bool isAdd, Contact contact, ui::MessageBoxPort& messages);
 
   bool isAdd() const { return isAdd_; }
   // "添加" or "编辑", GBK.
@@ -28,4 +29,5 @@ class ContactLogic {
   bool isAdd_;
   std::string caption_;
   Contact contact_;
+  ui::MessageBoxPort& messages_;
 };

@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "platform/codepage/codepage.h"
-#include "platform/ui/message_box.h"
 
 namespace {
 
@@ -25,7 +24,7 @@ bool IsDigitsOnly(std::string_view text) {
   return true;
 }
 
-std::optional<int32_t> ReadIntegerField(std::string_view text) {
+std::optional<int32_t> ReadIntegerField(std::string_view text, ui::MessageBoxPort& messages) {
   std::string trimmed = TrimBlanks(text);
   std::string_view digits = trimmed;
   bool negative = false;
@@ -40,18 +39,17 @@ std::optional<int32_t> ReadIntegerField(std::string_view text) {
     fits = value <= int64_t{std::numeric_limits<int32_t>::max()} + (negative ? 1 : 0);
   }
   if (!fits) {
-    ui::MessageBox().Show(codepage::Utf8ToGbk("请输入一个整数。"), "Vigimon", ui::MessageIcon::Warning, ui::MB_OK);
+    messages.Show(codepage::Utf8ToGbk("请输入一个整数。"), "Vigimon", ui::MessageIcon::Warning, ui::MB_OK);
     return std::nullopt;
   }
   return static_cast<int32_t>(negative ? -value : value);
 }
 
-void ShowDialogError(std::string_view textUtf8, std::string_view captionUtf8) {
-  ui::MessageBox().Show(codepage::Utf8ToGbk(textUtf8), codepage::Utf8ToGbk(captionUtf8), ui::MessageIcon::Error,
-                        ui::MB_OK);
+void ShowDialogError(ui::MessageBoxPort& messages, std::string_view textUtf8, std::string_view captionUtf8) {
+  messages.Show(codepage::Utf8ToGbk(textUtf8), codepage::Utf8ToGbk(captionUtf8), ui::MessageIcon::Error, ui::MB_OK);
 }
 
-bool ConfirmDelete(const std::string& nameGbk) {
+bool ConfirmDelete(ui::MessageBoxPort& messages, const std::string& nameGbk) {
   std::string text = codepage::Utf8ToGbk("确定要删除 “") + nameGbk + codepage::Utf8ToGbk("” 吗？");
-  return ui::MessageBox().Show(text, codepage::Utf8ToGbk("删除"), ui::MessageIcon::None, ui::MB_OKCANCEL) == ui::IDOK;
+  return messages.Show(text, codepage::Utf8ToGbk("删除"), ui::MessageIcon::None, ui::MB_OKCANCEL) == ui::IDOK;
 }

@@ -2,8 +2,9 @@
 
 #include "monitor/dialogs/dialog_texts.h"
 
-PhoneNumMgrLogic::PhoneNumMgrLogic(const MonitorSettings& settings, ServerAreaSource& areas, ContactEditor& editor)
-    : editor_(editor) {
+PhoneNumMgrLogic::PhoneNumMgrLogic(const MonitorSettings& settings, ServerAreaSource& areas, ContactEditor& editor,
+                                   ui::MessageBoxPort& messages)
+    : editor_(editor), messages_(messages) {
   auto serverAreas = areas.ReadAreas();
   editable_ = serverAreas.has_value();
   if (!editable_) {
@@ -66,7 +67,7 @@ bool PhoneNumMgrLogic::Modify() {
 bool PhoneNumMgrLogic::Delete() {
   if (!canModifyOrDelete()) return false;
   std::vector<Contact>& contacts = *SelectedContacts();
-  if (!ConfirmDelete(contacts[static_cast<size_t>(selectedContact_)].name)) return false;
+  if (!ConfirmDelete(messages_, contacts[static_cast<size_t>(selectedContact_)].name)) return false;
   contacts.erase(contacts.begin() + selectedContact_);
   selectedContact_ = -1;
   return true;

@@ -10,6 +10,7 @@
 
 #include "monitor/dialogs/monitor_dialogs.h"
 #include "monitor/settings/monitor_settings.h"
+#include "platform/ui/message_box.h"
 
 // CContactsAndPhone as "添加" and "修改" open it.
 class ContactEditor {
@@ -30,7 +31,8 @@ class PhoneNumMgrLogic {
  public:
   // Reads the platform's areas from `areas` once, here. When that fails
   // the rows are the settings' areas and the dialog is read-only.
-  PhoneNumMgrLogic(const MonitorSettings& settings, ServerAreaSource& areas, ContactEditor& editor);
+  PhoneNumMgrLogic(const MonitorSettings& settings, ServerAreaSource& areas, ContactEditor& editor,
+                   ui::MessageBoxPort& messages);
 
   bool editable() const { return editable_; }
   const std::vector<AreaRow>& areaRows() const { return rows_; }
@@ -62,6 +64,7 @@ class PhoneNumMgrLogic {
   std::vector<Contact>* SelectedContacts();
 
   ContactEditor& editor_;
+  ui::MessageBoxPort& messages_;
   bool editable_ = false;
   std::vector<AreaRow> rows_;
   int selectedArea_ = -1;

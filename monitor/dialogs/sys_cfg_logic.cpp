@@ -11,8 +11,9 @@ constexpr const char* kCaption = "参数设置";
 
 }  // namespace
 
-SysCfgLogic::SysCfgLogic(const MonitorSettings& settings, TimePointEditor& editor)
+SysCfgLogic::SysCfgLogic(const MonitorSettings& settings, TimePointEditor& editor, ui::MessageBoxPort& messages)
     : editor_(editor),
+      messages_(messages),
       portIndex_(settings.comPort >= 1 && settings.comPort <= 8 ? settings.comPort - 1 : 0),
       rateIndex_(kDefaultRateIndex),
       smsCentre_(settings.smsCentre),
@@ -72,32 +73,32 @@ bool SysCfgLogic::Modify() {
 
 bool SysCfgLogic::Delete() {
   if (!canModifyOrDelete()) return false;
-  if (!ConfirmDelete(rows_[static_cast<size_t>(selected_)].name)) return false;
+  if (!ConfirmDelete(messages_, rows_[static_cast<size_t>(selected_)].name)) return false;
   rows_.erase(rows_.begin() + selected_);
   selected_ = -1;
   return true;
 }
 
 bool SysCfgLogic::Confirm(const SysCfgEntry& entry, MonitorSettings& settings) {
-  auto interval = ReadIntegerField(entry.intervalText);
+  auto interval = ReadIntegerField(entry.intervalText, messages_);
   if (!interval) return false;
-  auto threshold = ReadIntegerField(entry.thresholdText);
+  auto threshold = ReadIntegerField(entry.thresholdText, messages_);
   if (!threshold) return false;
   std::string centre = TrimBlanks(entry.smsCentre);
   if (centre.empty()) {
-    ShowDialogError("请重新设置短信中心号码！", kCaption);
+    ShowDialogError(messages_, "请重新设置短信中心号码！", kCaption);
     return false;
   }
   if (centre.size() < 11 || centre.size() > 13) {
-    ShowDialogError("短信中心号码长度错误，请重新设置！", kCaption);
+    ShowDialogError(messages_, "短信中心号码长度错误，请重新设置！", kCaption);
     return false;
   }
   if (*interval <= 9) {
-    ShowDialogError("请重新设置自动监控终端状态时间间隔！", kCaption);
+    ShowDialogError(messages_, "请重新设置自动监控终端状态时间间隔！", kCaption);
     return false;
   }
   if (*threshold < 1 || *threshold > 100) {
-    ShowDialogError("请重新设置离线和出现故障的终端所占百分比阀值！", kCaption);
+    ShowDialogError(messages_, "请重新设置离线和出现故障的终端所占百分比阀值！", kCaption);
     return false;
   }
 

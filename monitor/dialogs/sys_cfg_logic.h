@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "monitor/settings/monitor_settings.h"
+#include "platform/ui/message_box.h"
 
 // CTimePointDlg as "添加" and "修改" open it.
 class TimePointEditor {
@@ -38,7 +39,7 @@ struct SysCfgEntry {
 
 class SysCfgLogic {
  public:
-  SysCfgLogic(const MonitorSettings& settings, TimePointEditor& editor);
+  SysCfgLogic(const MonitorSettings& settings, TimePointEditor& editor, ui::MessageBoxPort& messages);
 
   // "COM1" .. "COM8", and the speeds from "110" to "256000".
   static const std::vector<std::string>& Ports();
@@ -75,6 +76,7 @@ class SysCfgLogic {
   int InsertSorted(const std::string& name, const std::string& time);
 
   TimePointEditor& editor_;
+  ui::MessageBoxPort& messages_;
   int portIndex_;
   int rateIndex_;
   std::string smsCentre_;

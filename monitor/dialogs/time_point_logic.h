@@ -4,12 +4,13 @@
 #include <string>
 
 #include "monitor/settings/monitor_settings.h"
+#include "platform/ui/message_box.h"
 
 class TimePointLogic {
  public:
   // A new point starts with an empty name at `time` (the opener passes the
   // current local time); an edited one with its own values.
-  TimePointLogic(bool isNew, ReportTimePoint point);
+  TimePointLogic(bool isNew, ReportTimePoint point, ui::MessageBoxPort& messages);
 
   bool isNew() const { return isNew_; }
   // "新增时间点" or "编辑时间点", GBK.
@@ -24,4 +25,5 @@ class TimePointLogic {
   bool isNew_;
   std::string caption_;
   ReportTimePoint point_;
+  ui::MessageBoxPort& messages_;
 };

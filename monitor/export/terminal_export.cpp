@@ -11,7 +11,6 @@
 
 #include "monitor/acquisition/fault_codes.h"
 #include "platform/codepage/codepage.h"
-#include "platform/ui/message_box.h"
 
 namespace {
 
@@ -110,8 +109,9 @@ ExportResult WriteTerminalTable(const std::vector<int32_t>& ids, const std::map<
   return result;
 }
 
-ExportResult ExportTerminalTableTo(const TerminalAcquisition& acquisition, std::u16string_view path) {
+ExportResult ExportTerminalTableTo(const TerminalAcquisition& acquisition, std::u16string_view path,
+                                   ui::MessageBoxPort& messages) {
   ExportResult result = WriteTerminalTable(acquisition.presentIds(), acquisition.terminalTable(), path);
-  ui::MessageBox().Show(result.message, kCaption, ui::MessageIcon::None, ui::MB_OK);
+  messages.Show(result.message, kCaption, ui::MessageIcon::None, ui::MB_OK);
   return result;
 }

@@ -14,6 +14,7 @@
 #include "monitor/acquisition/terminal_acquisition.h"
 #include "monitor/acquisition/terminal_record.h"
 #include "monitor/xls/workbook.h"
+#include "platform/ui/message_box.h"
 
 // Row 0 is the heading row, so a sheet of 65,536 rows holds this many.
 inline constexpr size_t kMaxExportedTerminals = 65535;
@@ -44,6 +45,7 @@ ExportResult WriteTerminalTable(const std::vector<int32_t>& ids, const std::map<
                                 std::u16string_view path);
 
 // The command once the Save As dialog has given a path: writes the table of
-// the acquisition's last refresh and tells the operator the result through
-// ui::MessageBox(). The acquisition is only read.
-ExportResult ExportTerminalTableTo(const TerminalAcquisition& acquisition, std::u16string_view path);
+// the acquisition's last refresh and tells the operator the result in a
+// message box. The acquisition is only read.
+ExportResult ExportTerminalTableTo(const TerminalAcquisition& acquisition, std::u16string_view path,
+                                   ui::MessageBoxPort& messages);

@@ -1,9 +1,9 @@
-// Every message box of the programs goes through here, so that tests can
-// read what the operator would have seen, and a program without a display
-// can log it instead. Texts are GBK, as everywhere inside the programs.
+// Every message box of the programs goes through this port, handed down
+// from the program's start, so that tests can read what the operator would
+// have seen and a program without a display can log it instead. Texts are
+// GBK, as everywhere inside the programs.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace ui {
@@ -20,10 +20,11 @@ class MessageBoxPort {
   virtual int Show(const std::string& text, const std::string& caption, MessageIcon icon, int buttons) = 0;
 };
 
-// The program's current message box; by default one that writes the text
-// to standard error and answers OK (or Yes).
-MessageBoxPort& MessageBox();
-// Installs another (the window's, or a test's); null restores the default.
-void SetMessageBox(MessageBoxPort* port);
+// The box of a program without a display: writes the text to standard
+// error and answers OK (or Yes).
+class StderrMessageBox final : public MessageBoxPort {
+ public:
+  int Show(const std::string& text, const std::string& caption, MessageIcon icon, int buttons) override;
+};
 
 }  // namespace ui

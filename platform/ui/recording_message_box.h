@@ -1,5 +1,5 @@
-// A message box for tests: installed for its lifetime, it records every box
-// in UTF-8 and answers with the replies the test chose.
+// A message box for tests: records every box in UTF-8 and answers with the
+// replies the test chose.
 #pragma once
 
 #include <string>
@@ -17,11 +17,6 @@ struct ShownBox {
 
 class RecordingMessageBox final : public ui::MessageBoxPort {
  public:
-  RecordingMessageBox() { ui::SetMessageBox(this); }
-  ~RecordingMessageBox() override { ui::SetMessageBox(nullptr); }
-  RecordingMessageBox(const RecordingMessageBox&) = delete;
-  RecordingMessageBox& operator=(const RecordingMessageBox&) = delete;
-
   int Show(const std::string& text, const std::string& caption, ui::MessageIcon icon, int buttons) override {
     shown.push_back({codepage::GbkToUtf8(text), codepage::GbkToUtf8(caption), icon, buttons});
     if (buttons == ui::MB_YESNO) return yesNoReply;

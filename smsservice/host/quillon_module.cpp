@@ -196,7 +196,7 @@ int CQuillonModule::Run() {
   modem.KeepStoredMessages(options_.keepStored);
   modem.UseIndications(options_.indications);
   DriverAccess requests(modem);
-  server->SetModem(requests);
+  server->SetModem(requests, SystemClock());
   server->SetListenAddress(options_.listenAddress, options_.port);
   if (server->Open() != 0) {
     LogEvent("服务启动失败！");

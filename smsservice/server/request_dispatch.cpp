@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr long kOpenRepeatSeconds = 5;
+constexpr auto kOpenRepeatWindow = std::chrono::seconds(6);
 
 size_t StateReply(ModemAccess& modem, int state, TpBuffer& buffer) {
   TpModemStatus status;
@@ -15,10 +15,10 @@ size_t StateReply(ModemAccess& modem, int state, TpBuffer& buffer) {
   return buffer.length;
 }
 
-size_t OpenModem(const TpModemParam& request, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+size_t OpenModem(const TpModemParam& request, OpenRule& rule, ModemAccess& modem, Clock::Monotonic::time_point now,
                  TpBuffer& buffer) {
-  bool repeated = request.port == rule.lastPort && request.baud == rule.lastBaud &&
-                  (now - rule.lastOpenTime).sec() <= kOpenRepeatSeconds;
+  bool repeated =
+      request.port == rule.lastPort && request.baud == rule.lastBaud && now - rule.lastOpenTime < kOpenRepeatWindow;
   int state;
   if (repeated) {
     state = modem.GetModemState();
@@ -53,7 +53,7 @@ size_t Submit(const TpSmsSubmit& request, ModemAccess& modem, TpBuffer& buffer) 
 
 }  // namespace
 
-size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, Clock::Monotonic::time_point now,
                        uint8_t* reply) {
   TpBuffer buffer;
   size_t length = 0;
@@ -86,8 +86,8 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
   return length;
 }
 
-size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
-                     uint8_t* reply) {
+size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
+                     Clock::Monotonic::time_point now, uint8_t* reply) {
   if (count == 0 || bytes[0] != TP_MARKER) return 0;
   try {
     SP_Packet packet(bytes, static_cast<uint32_t>(count));

@@ -8,6 +8,7 @@
 #include <ace/Time_Value.h>
 
 #include "common/tp_packet.h"
+#include "platform/clock/clock.h"
 #include "smsservice/modem/gsm_modem.h"
 #include "smsservice/modem/modem_sms.h"
 
@@ -47,7 +48,7 @@ class DriverAccess final : public ModemAccess {
 // Per connection: a client repeating the same open request reaches the
 // driver at most once every 6 s, and is told the current state meanwhile.
 struct OpenRule {
-  ACE_Time_Value lastOpenTime;
+  Clock::Monotonic::time_point lastOpenTime;
   uint8_t lastPort = 0;
   uint32_t lastBaud = 0;
 };
@@ -57,11 +58,11 @@ inline constexpr size_t REPLY_AREA_SIZE = 6000;
 // Answers a verified packet into `reply` (REPLY_AREA_SIZE bytes); returns
 // the reply length, 0 for no reply. Throws TpPacketError for a payload that
 // does not hold its record.
-size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
+size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, Clock::Monotonic::time_point now,
                        uint8_t* reply);
 
 // One read's worth of bytes: checks the marker, verifies the first packet
 // and answers it; bytes after the first packet are ignored. Returns the reply
 // length, 0 when nothing is to be answered.
-size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem, const ACE_Time_Value& now,
-                     uint8_t* reply);
+size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
+                     Clock::Monotonic::time_point now, uint8_t* reply);

@@ -1,13 +1,12 @@
 #include "smsservice/server/request_handler.h"
 
-#include <ace/OS_NS_sys_time.h>
 #include <ace/Reactor.h>
 
 #include "smsservice/server/ui_proxy_server.h"
 
-CRequest_Handler::CRequest_Handler(CUiProxySvr& server, ModemAccess& modem)
-    : server_(server), modem_(modem), receive_(new uint8_t[kReceiveSize]) {
-  openRule_.lastOpenTime = ACE_OS::gettimeofday();
+CRequest_Handler::CRequest_Handler(CUiProxySvr& server, ModemAccess& modem, const Clock& clock)
+    : server_(server), modem_(modem), clock_(clock), receive_(new uint8_t[kReceiveSize]) {
+  openRule_.lastOpenTime = clock_.MonotonicNow();
 }
 
 CRequest_Handler::~CRequest_Handler() = default;
@@ -18,7 +17,7 @@ int CRequest_Handler::handle_input(ACE_HANDLE) {
   size_t count = std::min<size_t>(static_cast<size_t>(got), kReceiveSize - 1);
   receive_[count] = 0;
   uint8_t reply[REPLY_AREA_SIZE];
-  size_t length = ProcessPacket(receive_.get(), count, openRule_, modem_, ACE_OS::gettimeofday(), reply);
+  size_t length = ProcessPacket(receive_.get(), count, openRule_, modem_, clock_.MonotonicNow(), reply);
   if (length > 0) peer_.send_n(reply, length);
   return 0;
 }

@@ -15,7 +15,7 @@ class CRequest_Handler : public ACE_Event_Handler {
   static constexpr size_t kReceiveSize = 60000;
 
   // Answers from `modem`; leaves `server`'s list as it closes.
-  CRequest_Handler(CUiProxySvr& server, ModemAccess& modem);
+  CRequest_Handler(CUiProxySvr& server, ModemAccess& modem, const Clock& clock);
   ~CRequest_Handler() override;
 
   ACE_SOCK_Stream& peer() { return peer_; }
@@ -27,6 +27,7 @@ class CRequest_Handler : public ACE_Event_Handler {
  private:
   CUiProxySvr& server_;
   ModemAccess& modem_;
+  const Clock& clock_;
   ACE_SOCK_Stream peer_;
   OpenRule openRule_;
   std::unique_ptr<uint8_t[]> receive_;

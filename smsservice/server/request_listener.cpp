@@ -29,7 +29,7 @@ void CRequest_Listener::Close() {
 }
 
 int CRequest_Listener::handle_input(ACE_HANDLE) {
-  auto* handler = new CRequest_Handler(server_, modem_);
+  auto* handler = new CRequest_Handler(server_, modem_, clock_);
   handler->reactor(reactor());
   if (acceptor_.accept(handler->peer(), nullptr, nullptr, 1, reactor()->uses_event_associations()) != 0) {
     delete handler;

@@ -8,11 +8,13 @@
 
 class CUiProxySvr;
 class ModemAccess;
+class Clock;
 
 class CRequest_Listener : public ACE_Event_Handler {
  public:
   // Each connection is handed to `server`'s list and answers from `modem`.
-  CRequest_Listener(CUiProxySvr& server, ModemAccess& modem) : server_(server), modem_(modem) {}
+  CRequest_Listener(CUiProxySvr& server, ModemAccess& modem, const Clock& clock)
+      : server_(server), modem_(modem), clock_(clock) {}
   ~CRequest_Listener() override;
 
   // Listens on `address`:`port` and registers for accepts; -1 on failure.
@@ -25,6 +27,7 @@ class CRequest_Listener : public ACE_Event_Handler {
  private:
   CUiProxySvr& server_;
   ModemAccess& modem_;
+  const Clock& clock_;
   ACE_SOCK_Acceptor acceptor_;
   bool open_ = false;
 };

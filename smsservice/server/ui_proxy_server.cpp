@@ -17,9 +17,9 @@ void CUiProxySvr::SetListenAddress(const std::string& address, unsigned short po
 
 int CUiProxySvr::Open() {
   if (running_) return 0;
-  if (!modem_) return -1;
+  if (!modem_ || !clock_) return -1;
   reactor_ = std::make_unique<ACE_Reactor>(new ACE_Select_Reactor, true);
-  listener_ = std::make_unique<CRequest_Listener>(*this, *modem_);
+  listener_ = std::make_unique<CRequest_Listener>(*this, *modem_, *clock_);
   if (listener_->Open(reactor_.get(), address_, port_) != 0) {
     listener_.reset();
     reactor_.reset();

@@ -34,9 +34,12 @@ class CUiProxySvr {
   // Takes effect at the next Open.
   void SetListenAddress(const std::string& address, unsigned short port = SMS_SERVICE_PORT);
 
-  // What requests are answered from; set before Open, and it must outlive
-  // the server's connections.
-  void SetModem(ModemAccess& modem) { modem_ = &modem; }
+  // What requests are answered from, and the clock of the repeated-open
+  // rule; set before Open, and both must outlive the server's connections.
+  void SetModem(ModemAccess& modem, const Clock& clock) {
+    modem_ = &modem;
+    clock_ = &clock;
+  }
 
   // 0 when listening with the reactor thread running, -1 otherwise (also
   // without a modem).
@@ -53,6 +56,7 @@ class CUiProxySvr {
   ACE_hthread_t reactorThread_{};
   bool running_ = false;
   ModemAccess* modem_ = nullptr;
+  const Clock* clock_ = nullptr;
   std::unique_ptr<CRequest_Listener> listener_;
   std::list<CRequest_Handler*> connections_;
   ACE_Thread_Mutex connectionsMutex_;

@@ -56,12 +56,10 @@ class BroadcastSessions : public ::testing::Test {
     setenv("QUILLON_INFO_PORT", std::to_string(sim->infoPort()).c_str(), 1);
     com::CoInitialize();
     broadcast_components::RegisterBroadcastComponents();
-    ui::SetMessageBox(&messages);
   }
   void TearDown() override {
     SessionMgr::Instance().RemoveAll();
     SessionMgr::Instance().ProcessFinished();
-    ui::SetMessageBox(nullptr);
     com::CoUninitialize();
   }
 

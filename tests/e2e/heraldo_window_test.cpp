@@ -17,17 +17,12 @@
 #include "gateway/app/gateway_window_app.h"
 #include "gateway/pipeline/message_rows.h"
 #include "platform/codepage/codepage.h"
+#include "platform/ui/recording_message_box.h"
 #include "tests/e2e/support/gateway_installation.h"
 
 namespace {
 
 const std::string kSender = "13911112222";
-
-struct NoDialogs : GatewayDialogs {
-  std::optional<CommSettingsValues> AskCommSettings(const CommSettingsValues&) override { return std::nullopt; }
-  std::optional<AuthorisationValues> AskAuthorisation(const AuthorisationValues&) override { return std::nullopt; }
-  std::optional<CleanupValues> AskCleanup(const CleanupValues&) override { return std::nullopt; }
-};
 
 // The operator types one text for the sender's number.
 struct TypedText : TextBroadcastDialog {
@@ -55,7 +50,7 @@ class WindowedGateway : public ::testing::Test {
     settings.pat = {{kSender, "3,7"}};
     installation = std::make_unique<GatewayInstallation>(settings);
     GatewayStartFailure failure;
-    app = GatewayWindowApp::Start(TakeGatewayProcess(), ui::MessageBox(), dialogs, text, failure);
+    app = GatewayWindowApp::Start(TakeGatewayProcess(), boxes, dialogs, text, failure);
     ASSERT_TRUE(app) << GatewayStartFailureText(failure);
     window().show();
     window().Start();
@@ -82,7 +77,8 @@ class WindowedGateway : public ::testing::Test {
   }
   nlohmann::json Session(int number) { return installation->bcsim().Session(number); }
 
-  NoDialogs dialogs;
+  RecordingMessageBox boxes;
+  NoGatewayDialogs dialogs;
   TypedText text;
   std::unique_ptr<GatewayInstallation> installation;
   std::unique_ptr<GatewayWindowApp> app;

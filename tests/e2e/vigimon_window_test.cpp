@@ -95,9 +95,9 @@ class WindowedMonitor : public ::testing::Test {
     installation = std::make_unique<MonitorInstallation>(InstallationSettings());
     std::string error;
     app = MonitorWindowApp::Start(
-        MonitorSettings::Instance(), ui::MessageBox(), dialogs, areas,
+        MonitorSettings::Instance(), boxes, dialogs, areas,
         [this](QWidget*, const TerminalAcquisition& acquisition) {
-          ExportTerminalTableTo(acquisition, (installation->home() / "window.xls").u16string());
+          ExportTerminalTableTo(acquisition, (installation->home() / "window.xls").u16string(), boxes);
         },
         error);
     ASSERT_TRUE(app) << error;

@@ -22,7 +22,7 @@ class Preview : public ::testing::Test {
   GatewaySettings settings_;
   fs::path temp_;
   RecordingMessageBox box_;
-  TextBroadcastLogic dialog_{{"10086"}};
+  TextBroadcastLogic dialog_{{"10086"}, box_};
 };
 
 TEST_F(Preview, PlaysTheMessageAndLeavesNoFileBehind) {

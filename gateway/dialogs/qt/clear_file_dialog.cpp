@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "gateway/dialogs/qt/widget_support.h"
+#include "platform/ui/qt/dialog_widgets.h"
 
 namespace {
 
@@ -37,7 +37,8 @@ class DayCountBox final : public QAbstractSpinBox {
 
 }  // namespace
 
-CClearFileDlg::CClearFileDlg(QWidget* parent, const CleanupValues& current) : QDialog(parent), logic_(current) {
+CClearFileDlg::CClearFileDlg(QWidget* parent, const CleanupValues& current, ui::MessageBoxPort& messages)
+    : QDialog(parent), logic_(current, messages) {
   setWindowTitle(QStringLiteral("文件清理设置"));
 
   // The caller's text ends with a line break; a label needs none.

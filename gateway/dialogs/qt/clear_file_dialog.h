@@ -10,7 +10,7 @@ class QAbstractSpinBox;
 
 class CClearFileDlg : public QDialog {
  public:
-  CClearFileDlg(QWidget* parent, const CleanupValues& current);
+  CClearFileDlg(QWidget* parent, const CleanupValues& current, ui::MessageBoxPort& messages);
 
   // After "确定": the two day counts, with the last clean-up unchanged.
   const CleanupValues& values() const { return logic_.values(); }

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "gateway/dialogs/qt/widget_support.h"
+#include "platform/ui/qt/dialog_widgets.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ std::optional<size_t> Choice(const QComboBox& box) {
 
 }  // namespace
 
-CCommSettingsDlg::CCommSettingsDlg(QWidget* parent, const CommSettingsValues& current)
-    : QDialog(parent), logic_(current) {
+CCommSettingsDlg::CCommSettingsDlg(QWidget* parent, const CommSettingsValues& current, ui::MessageBoxPort& messages)
+    : QDialog(parent), logic_(current, messages) {
   setWindowTitle(QStringLiteral("通讯设置"));
 
   port_ = DropDownList(this, QStringLiteral("port"), CommSettingsLogic::Ports(), logic_.portIndex());

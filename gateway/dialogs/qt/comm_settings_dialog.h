@@ -11,7 +11,7 @@ class QLineEdit;
 
 class CCommSettingsDlg : public QDialog {
  public:
-  CCommSettingsDlg(QWidget* parent, const CommSettingsValues& current);
+  CCommSettingsDlg(QWidget* parent, const CommSettingsValues& current, ui::MessageBoxPort& messages);
 
   // After "确定": the port, bit rate, server address and lead time.
   const CommSettingsValues& values() const { return logic_.values(); }

@@ -7,14 +7,16 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
-#include "gateway/dialogs/qt/widget_support.h"
+#include "platform/ui/qt/dialog_widgets.h"
+#include "platform/ui/qt/report_lists.h"
 
-CPATDlg::CPATDlg(QWidget* parent, const AuthorisationValues& current, PatEntryDialog& entries)
-    : QDialog(parent), logic_(current, entries), confirmed_(current) {
+CPATDlg::CPATDlg(QWidget* parent, const AuthorisationValues& current, PatEntryDialog& entries,
+                 ui::MessageBoxPort& messages)
+    : QDialog(parent), logic_(current, entries, messages), confirmed_(current) {
   setWindowTitle(QStringLiteral("号码规则设置"));
 
   list_ =
-      NewReportList(this, QStringLiteral("table"), {{QStringLiteral("号码"), 100}, {QStringLiteral("终端ID"), 250}});
+      NewReportTree(this, QStringLiteral("table"), {{QStringLiteral("号码"), 100}, {QStringLiteral("终端ID"), 250}});
 
   auto* ruleBox = new QGroupBox(QStringLiteral("授权号码规则"), this);
   auto* listed = new QRadioButton(QStringLiteral("已有号码授权"), ruleBox);

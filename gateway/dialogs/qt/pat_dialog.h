@@ -12,7 +12,7 @@ class QTreeWidget;
 class CPATDlg : public QDialog {
  public:
   // "增加" and "修改" open `entries`.
-  CPATDlg(QWidget* parent, const AuthorisationValues& current, PatEntryDialog& entries);
+  CPATDlg(QWidget* parent, const AuthorisationValues& current, PatEntryDialog& entries, ui::MessageBoxPort& messages);
 
   // After "确定": the table and the rule as the operator left them.
   const AuthorisationValues& values() const { return confirmed_; }

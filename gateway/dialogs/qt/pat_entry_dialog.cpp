@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "gateway/dialogs/qt/widget_support.h"
+#include "platform/ui/qt/dialog_widgets.h"
+#include "platform/ui/qt/report_lists.h"
 
 namespace {
 
@@ -18,6 +19,12 @@ QPushButton* ArrowButton(QWidget* parent, const QString& objectName, const QStri
   button->setAutoDefault(false);
   button->setFixedWidth(40);
   return button;
+}
+
+// A terminal's row: its name and IP address, with its id as the row's data.
+void AppendTerminalRow(QTreeWidget& list, const TermInfo& terminal) {
+  auto* item = new QTreeWidgetItem(&list, QStringList{FromGbk(terminal.name), FromGbk(terminal.ip)});
+  item->setData(0, Qt::UserRole, terminal.id);
 }
 
 }  // namespace
@@ -32,8 +39,8 @@ CNewMofifyPATDlg::CNewMofifyPATDlg(QWidget* parent, PatEntryLogic logic, TermLis
 
   const std::initializer_list<std::pair<QString, int>> columns = {{QStringLiteral("名称"), 85},
                                                                   {QStringLiteral("终端IP地址"), 110}};
-  left_ = NewReportList(this, QStringLiteral("available"), columns);
-  right_ = NewReportList(this, QStringLiteral("chosen"), columns);
+  left_ = NewReportTree(this, QStringLiteral("available"), columns);
+  right_ = NewReportTree(this, QStringLiteral("chosen"), columns);
   auto* search = new QLineEdit(this);
   search->setObjectName(QStringLiteral("search"));
 
@@ -138,13 +145,13 @@ void CNewMofifyPATDlg::Confirm() {
 }
 
 std::optional<PatEntry> QtPatEntryDialog::AskNew() {
-  CNewMofifyPATDlg dialog(parent_, PatEntryLogic(), terminals_);
+  CNewMofifyPATDlg dialog(parent_, PatEntryLogic(messages_), terminals_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return PatEntry{dialog.logic().number(), dialog.logic().ids()};
 }
 
 std::optional<std::string> QtPatEntryDialog::AskModify(const PatEntry& existing) {
-  CNewMofifyPATDlg dialog(parent_, PatEntryLogic(existing), terminals_);
+  CNewMofifyPATDlg dialog(parent_, PatEntryLogic(existing, messages_), terminals_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.logic().ids();
 }

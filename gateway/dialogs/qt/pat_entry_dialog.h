@@ -44,7 +44,8 @@ class CNewMofifyPATDlg : public QDialog {
 // Opens the entry dialog modally for "增加" and "修改".
 class QtPatEntryDialog final : public PatEntryDialog {
  public:
-  QtPatEntryDialog(QWidget* parent, TermListSource& terminals) : parent_(parent), terminals_(terminals) {}
+  QtPatEntryDialog(QWidget* parent, TermListSource& terminals, ui::MessageBoxPort& messages)
+      : parent_(parent), terminals_(terminals), messages_(messages) {}
   // The window the entry dialog is modal to: the table dialog, once it exists.
   void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -54,4 +55,5 @@ class QtPatEntryDialog final : public PatEntryDialog {
  private:
   QWidget* parent_;
   TermListSource& terminals_;
+  ui::MessageBoxPort& messages_;
 };

@@ -4,13 +4,15 @@
 
 #include "gateway/dialogs/gateway_dialogs.h"
 #include "gateway/dialogs/term_list_source.h"
+#include "platform/ui/message_box.h"
 
 class QWidget;
 
 class QtGatewayDialogs final : public GatewayDialogs {
  public:
   // `terminals` fills the authorisation entry dialog's lists each time it opens.
-  QtGatewayDialogs(QWidget* parent, TermListSource& terminals) : parent_(parent), terminals_(terminals) {}
+  QtGatewayDialogs(QWidget* parent, TermListSource& terminals, ui::MessageBoxPort& messages)
+      : parent_(parent), terminals_(terminals), messages_(messages) {}
   // The main window is made after the logic that opens its dialogs.
   void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -21,4 +23,5 @@ class QtGatewayDialogs final : public GatewayDialogs {
  private:
   QWidget* parent_;
   TermListSource& terminals_;
+  ui::MessageBoxPort& messages_;
 };

@@ -7,10 +7,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "gateway/dialogs/qt/widget_support.h"
+#include "platform/ui/qt/dialog_widgets.h"
 
-CTextBroadcast::CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered, MessagePreview* preview)
-    : QDialog(parent), logic_(std::move(numbersOffered)) {
+CTextBroadcast::CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered, ui::MessageBoxPort& messages,
+                               MessagePreview* preview)
+    : QDialog(parent), logic_(std::move(numbersOffered), messages) {
   setWindowTitle(QStringLiteral("文本广播"));
 
   number_ = new QComboBox(this);
@@ -60,7 +61,7 @@ void CTextBroadcast::Listen(MessagePreview& preview) { logic_.Preview(ToGbk(cont
 std::optional<TextBroadcastRequest> QtTextBroadcastDialog::Ask(const PatTable& numbers) {
   std::vector<std::string> offered;
   for (const auto& entry : numbers) offered.push_back(entry.first);
-  CTextBroadcast dialog(parent_, std::move(offered), preview_);
+  CTextBroadcast dialog(parent_, std::move(offered), messages_, preview_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return TextBroadcastRequest{dialog.logic().number(), dialog.logic().content()};
 }

@@ -17,7 +17,8 @@ class QPlainTextEdit;
 class CTextBroadcast : public QDialog {
  public:
   // With a `preview`, a "试听" button speaks the content on this computer.
-  CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered, MessagePreview* preview = nullptr);
+  CTextBroadcast(QWidget* parent, std::vector<std::string> numbersOffered, ui::MessageBoxPort& messages,
+                 MessagePreview* preview = nullptr);
 
   // After "确定": the number and the trimmed content.
   const TextBroadcastLogic& logic() const { return logic_; }
@@ -33,7 +34,7 @@ class CTextBroadcast : public QDialog {
 
 class QtTextBroadcastDialog final : public TextBroadcastDialog {
  public:
-  explicit QtTextBroadcastDialog(QWidget* parent) : parent_(parent) {}
+  QtTextBroadcastDialog(QWidget* parent, ui::MessageBoxPort& messages) : parent_(parent), messages_(messages) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
   // The "试听" button's sound; none, no button. Not owned.
   void SetPreview(MessagePreview* preview) { preview_ = preview; }
@@ -42,5 +43,6 @@ class QtTextBroadcastDialog final : public TextBroadcastDialog {
 
  private:
   QWidget* parent_;
+  ui::MessageBoxPort& messages_;
   MessagePreview* preview_ = nullptr;
 };

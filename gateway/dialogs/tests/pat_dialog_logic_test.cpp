@@ -27,7 +27,7 @@ class ScriptedEntryDialog final : public PatEntryDialog {
 TEST(PatDialogLogic, AddingAnExistingNumberReplacesItOnlyOnYes) {
   RecordingMessageBox box;
   ScriptedEntryDialog entries;
-  PatDialogLogic dialog({{{"13900001111", "1,2"}}, 0}, entries);
+  PatDialogLogic dialog({{{"13900001111", "1,2"}}, 0}, entries, box);
 
   entries.newReply = PatEntry{"13900001111", "7"};
   box.yesNoReply = ui::IDNO;
@@ -55,7 +55,8 @@ TEST(PatDialogLogic, AddingAnExistingNumberReplacesItOnlyOnYes) {
 
 TEST(PatDialogLogic, ModifyAndDeleteActOnTheSelectedRowInKeyOrder) {
   ScriptedEntryDialog entries;
-  PatDialogLogic dialog({{{"2", "9"}, {"13900001111", "1,2"}, {"10086", "3"}}, 1}, entries);
+  RecordingMessageBox box;
+  PatDialogLogic dialog({{{"2", "9"}, {"13900001111", "1,2"}, {"10086", "3"}}, 1}, entries, box);
   // Keys compare as text: "10086" < "13900001111" < "2".
   ASSERT_EQ(dialog.Rows().size(), 3u);
   EXPECT_EQ(dialog.Rows()[0].number, "10086");

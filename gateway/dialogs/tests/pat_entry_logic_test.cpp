@@ -25,7 +25,7 @@ FixedTerminals Campus() {
 TEST(PatEntryLogic, NewEntryRefusesAnEmptyNumberThenAnEmptyChoice) {
   RecordingMessageBox box;
   FixedTerminals terminals = Campus();
-  PatEntryLogic entry;
+  PatEntryLogic entry(box);
   entry.Open(terminals);
   EXPECT_EQ(codepage::GbkToUtf8(entry.caption()), "新建");
   EXPECT_EQ(Ids(entry.leftRows()), (std::vector<int32_t>{1, 2, 3, 4, 5}));
@@ -62,7 +62,7 @@ TEST(PatEntryLogic, ModifyingDropsTheIdsTheServerNoLongerLists) {
   RecordingMessageBox box;
   FixedTerminals terminals(
       {Terminal(3, "西楼", "10.0.0.3"), Terminal(1, "北楼", "10.0.0.1"), Terminal(9, "南楼", "10.0.0.9")});
-  PatEntryLogic entry(PatEntry{"13900001111", "9,5,3"});
+  PatEntryLogic entry(PatEntry{"13900001111", "9,5,3"}, box);
   entry.Open(terminals);
 
   EXPECT_EQ(codepage::GbkToUtf8(entry.caption()), "修改");
@@ -79,14 +79,16 @@ TEST(PatEntryLogic, ModifyingDropsTheIdsTheServerNoLongerLists) {
 
 TEST(PatEntryLogic, UnreadableIdsChooseTerminalZero) {
   FixedTerminals terminals({Terminal(0, "总控", "10.0.0.100"), Terminal(7, "大厅", "10.0.0.7")});
-  PatEntryLogic entry(PatEntry{"139", "x,7,"});
+  RecordingMessageBox box;
+  PatEntryLogic entry(PatEntry{"139", "x,7,"}, box);
   entry.Open(terminals);
   EXPECT_EQ(Ids(entry.rightRows()), (std::vector<int32_t>{0, 7}));
 }
 
 TEST(PatEntryLogic, MoveAllRightMovesOnlyWhatTheSearchShows) {
   FixedTerminals terminals = Campus();
-  PatEntryLogic entry;
+  RecordingMessageBox box;
+  PatEntryLogic entry(box);
   entry.Open(terminals);
 
   entry.SetSearch("10.0.1");
@@ -107,7 +109,8 @@ TEST(PatEntryLogic, SearchIsCaseSensitiveAndMatchesWholeCharacters) {
   // The second byte of "機" (GBK 99 43) is the letter C.
   FixedTerminals terminals({Terminal(1, "Hall", "10.0.0.1"), Terminal(2, "hall", "10.0.0.2"),
                             Terminal(3, "機房", "10.0.0.3"), Terminal(4, "C区", "10.0.0.4")});
-  PatEntryLogic entry;
+  RecordingMessageBox box;
+  PatEntryLogic entry(box);
   entry.Open(terminals);
 
   entry.SetSearch("H");
@@ -120,7 +123,8 @@ TEST(PatEntryLogic, SearchIsCaseSensitiveAndMatchesWholeCharacters) {
 
 TEST(PatEntryLogic, TerminalsMovedBackGoToTheEndWhateverTheSearch) {
   FixedTerminals terminals = Campus();
-  PatEntryLogic entry;
+  RecordingMessageBox box;
+  PatEntryLogic entry(box);
   entry.Open(terminals);
   ASSERT_TRUE(entry.MoveRight(3));  // 操场, 192.168.10.0
   ASSERT_TRUE(entry.MoveRight(0));  // 东门, 10.0.1.5

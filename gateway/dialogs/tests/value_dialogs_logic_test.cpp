@@ -10,7 +10,7 @@ namespace {
 
 TEST(TextBroadcastLogic, ChecksTheNumberFirstThenTheTrimmedContent) {
   RecordingMessageBox box;
-  TextBroadcastLogic dialog({"2", "13900001111", "10086"});
+  TextBroadcastLogic dialog({"2", "13900001111", "10086"}, box);
   EXPECT_EQ(dialog.numbersOffered(), (std::vector<std::string>{"10086", "13900001111", "2"}));
   EXPECT_TRUE(TextBroadcastLogic::AcceptsNumberText("10086"));
   EXPECT_FALSE(TextBroadcastLogic::AcceptsNumberText("10 086"));
@@ -29,7 +29,7 @@ TEST(TextBroadcastLogic, ChecksTheNumberFirstThenTheTrimmedContent) {
 
 TEST(ClearFileLogic, EachDayCountMustLieBetweenOneAndNineHundredNinetyNine) {
   RecordingMessageBox box;
-  ClearFileLogic dialog({"2024-05-01 08:00:00\n", 7, 30});
+  ClearFileLogic dialog({"2024-05-01 08:00:00\n", 7, 30}, box);
   EXPECT_EQ(dialog.interDayText(), "7");
   EXPECT_EQ(dialog.deadLineDayText(), "30");
   const std::string range = "请输入一个介于 1 和 999 之间的整数。";
@@ -62,7 +62,7 @@ TEST(ClearFileLogic, EachDayCountMustLieBetweenOneAndNineHundredNinetyNine) {
 
 TEST(CommSettingsLogic, LeadTimeMustLieBetweenZeroAndNinetyNineThousandNineHundredNinetyNine) {
   RecordingMessageBox box;
-  CommSettingsLogic dialog({"COM3", "14400", "10.1.1.1", 5});
+  CommSettingsLogic dialog({"COM3", "14400", "10.1.1.1", 5}, box);
   EXPECT_EQ(dialog.portIndex(), 2u);
   // A rate the list does not hold shows no choice and stays as it was.
   EXPECT_FALSE(dialog.rateIndex());

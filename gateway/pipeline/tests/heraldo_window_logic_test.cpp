@@ -92,13 +92,9 @@ class WindowCommands : public ::testing::Test {
     settingsPath = (dir / "SMS.ini").string();
     serverPath = (dir / "SMServer.ini").string();
     view.emplace(settings, settingsPath, dir.string(), PipelinePorts{&messages, &broadcast, &audio, &text, &clock});
-    logic.emplace(settings, settingsPath, serverPath, server, *view, &agent, dialogs);
-    ui::SetMessageBox(&box);
+    logic.emplace(settings, settingsPath, serverPath, server, *view, &agent, dialogs, box);
   }
-  void TearDown() override {
-    ui::SetMessageBox(nullptr);
-    fs::remove_all(dir);
-  }
+  void TearDown() override { fs::remove_all(dir); }
   GatewaySettings Saved() {
     GatewaySettings saved;
     LoadGatewaySettings(settingsPath, saved);
@@ -192,7 +188,7 @@ TEST_F(WindowCommands, ConnectAndDisconnectAreEnabledByTheRequest) {
   EXPECT_TRUE(logic->CanConnect());
   EXPECT_EQ(codepage::GbkToUtf8(logic->StatusText()), "短信猫未连接");
 
-  HeraldoWindowLogic noAgent(settings, settingsPath, serverPath, server, *view, nullptr, dialogs);
+  HeraldoWindowLogic noAgent(settings, settingsPath, serverPath, server, *view, nullptr, dialogs, box);
   EXPECT_FALSE(noAgent.CanConnect());
   EXPECT_FALSE(noAgent.CanDisconnect());
   noAgent.Connect();  // nothing to ask: the status stays idle

@@ -68,15 +68,13 @@ class MainWindow : public ::testing::Test {
     fs::create_directories(dir);
     view.emplace(settings, (dir / "SMS.ini").string(), dir.string(),
                  PipelinePorts{&nothing, &nothing, &nothing, &nothing, &clock});
-    logic.emplace(settings, (dir / "SMS.ini").string(), (dir / "SMServer.ini").string(), server, *view, &agent,
-                  dialogs);
+    logic.emplace(settings, (dir / "SMS.ini").string(), (dir / "SMServer.ini").string(), server, *view, &agent, dialogs,
+                  boxes);
     window.emplace(
         *view, *logic, [] {}, [] {});
     window->show();
-    ui::SetMessageBox(&boxes);
   }
   void TearDown() override {
-    ui::SetMessageBox(nullptr);
     window.reset();
     fs::remove_all(dir);
   }

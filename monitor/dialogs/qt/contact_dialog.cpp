@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "monitor/dialogs/qt/widget_support.h"
+#include "platform/ui/qt/dialog_widgets.h"
 
 CContactsAndPhone::CContactsAndPhone(QWidget* parent, ContactLogic logic) : QDialog(parent), logic_(std::move(logic)) {
   setWindowTitle(FromGbk(logic_.caption()));
@@ -35,6 +35,8 @@ std::optional<Contact> QtContactEditor::Run(ContactLogic logic) {
   return dialog.logic().contact();
 }
 
-std::optional<Contact> QtContactEditor::AskNew() { return Run(ContactLogic(true, {})); }
+std::optional<Contact> QtContactEditor::AskNew() { return Run(ContactLogic(true, {}, messages_)); }
 
-std::optional<Contact> QtContactEditor::AskEdit(const Contact& current) { return Run(ContactLogic(false, current)); }
+std::optional<Contact> QtContactEditor::AskEdit(const Contact& current) {
+  return Run(ContactLogic(false, current, messages_));
+}

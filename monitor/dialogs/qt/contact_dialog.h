@@ -26,7 +26,7 @@ class CContactsAndPhone : public QDialog {
 // Opens CContactsAndPhone modally for "添加" and "修改".
 class QtContactEditor final : public ContactEditor {
  public:
-  explicit QtContactEditor(QWidget* parent) : parent_(parent) {}
+  QtContactEditor(QWidget* parent, ui::MessageBoxPort& messages) : parent_(parent), messages_(messages) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<Contact> AskNew() override;
   std::optional<Contact> AskEdit(const Contact& current) override;
@@ -34,4 +34,5 @@ class QtContactEditor final : public ContactEditor {
  private:
   std::optional<Contact> Run(ContactLogic logic);
   QWidget* parent_;
+  ui::MessageBoxPort& messages_;
 };

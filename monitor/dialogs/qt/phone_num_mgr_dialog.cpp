@@ -4,15 +4,17 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "monitor/dialogs/qt/widget_support.h"
+#include "monitor/dialogs/qt/table_rows.h"
+#include "platform/ui/qt/dialog_widgets.h"
+#include "platform/ui/qt/report_lists.h"
 
 CPhoneNumMgrDlg::CPhoneNumMgrDlg(QWidget* parent, MonitorSettings& settings, ServerAreaSource& areas,
-                                 ContactEditor& contacts)
-    : QDialog(parent), settings_(settings), logic_(settings, areas, contacts) {
+                                 ContactEditor& contacts, ui::MessageBoxPort& messages)
+    : QDialog(parent), settings_(settings), logic_(settings, areas, contacts, messages) {
   setWindowTitle(QStringLiteral("电话号码管理"));
-  areas_ = NewReportList(this, QStringLiteral("areas"), {{QStringLiteral("区域名称"), 160}});
-  contacts_ = NewReportList(this, QStringLiteral("contacts"),
-                            {{QStringLiteral("负责人姓名"), 100}, {QStringLiteral("电话号码"), 160}});
+  areas_ = NewReportTable(this, QStringLiteral("areas"), {{QStringLiteral("区域名称"), 160}});
+  contacts_ = NewReportTable(this, QStringLiteral("contacts"),
+                             {{QStringLiteral("负责人姓名"), 100}, {QStringLiteral("电话号码"), 160}});
   add_ = CommandButton(this, QStringLiteral("add"), QStringLiteral("添加"));
   modify_ = CommandButton(this, QStringLiteral("modify"), QStringLiteral("修改"));
   delete_ = CommandButton(this, QStringLiteral("delete"), QStringLiteral("删除"));

@@ -14,7 +14,8 @@ class CPhoneNumMgrDlg : public QDialog {
  public:
   // Reads the platform's areas from `areas` while it is built; OK writes
   // and saves `settings`; "添加" and "修改" open `contacts`.
-  CPhoneNumMgrDlg(QWidget* parent, MonitorSettings& settings, ServerAreaSource& areas, ContactEditor& contacts);
+  CPhoneNumMgrDlg(QWidget* parent, MonitorSettings& settings, ServerAreaSource& areas, ContactEditor& contacts,
+                  ui::MessageBoxPort& messages);
   const PhoneNumMgrLogic& logic() const { return logic_; }
 
  private:

@@ -6,15 +6,15 @@
 #include "monitor/dialogs/qt/time_point_dialog.h"
 
 bool QtMonitorDialogs::RunSystemSettings(MonitorSettings& settings) {
-  QtTimePointEditor timePoints(parent_);
-  CSysCfgDlg dialog(parent_, settings, timePoints);
+  QtTimePointEditor timePoints(parent_, messages_);
+  CSysCfgDlg dialog(parent_, settings, timePoints, messages_);
   timePoints.SetParent(&dialog);
   return dialog.exec() == QDialog::Accepted;
 }
 
 bool QtMonitorDialogs::RunPhoneNumbers(MonitorSettings& settings, ServerAreaSource& areas) {
-  QtContactEditor contacts(parent_);
-  CPhoneNumMgrDlg dialog(parent_, settings, areas, contacts);
+  QtContactEditor contacts(parent_, messages_);
+  CPhoneNumMgrDlg dialog(parent_, settings, areas, contacts, messages_);
   contacts.SetParent(&dialog);
   return dialog.exec() == QDialog::Accepted;
 }

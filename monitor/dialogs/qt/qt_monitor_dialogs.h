@@ -3,12 +3,13 @@
 #pragma once
 
 #include "monitor/dialogs/monitor_dialogs.h"
+#include "platform/ui/message_box.h"
 
 class QWidget;
 
 class QtMonitorDialogs final : public MonitorDialogs {
  public:
-  explicit QtMonitorDialogs(QWidget* parent) : parent_(parent) {}
+  QtMonitorDialogs(QWidget* parent, ui::MessageBoxPort& messages) : parent_(parent), messages_(messages) {}
   // The main window is made after the logic that opens its dialogs.
   void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -17,4 +18,5 @@ class QtMonitorDialogs final : public MonitorDialogs {
 
  private:
   QWidget* parent_;
+  ui::MessageBoxPort& messages_;
 };

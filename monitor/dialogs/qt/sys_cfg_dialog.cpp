@@ -11,7 +11,9 @@
 #include <QTableWidget>
 
 #include "monitor/dialogs/dialog_texts.h"
-#include "monitor/dialogs/qt/widget_support.h"
+#include "monitor/dialogs/qt/table_rows.h"
+#include "platform/ui/qt/dialog_widgets.h"
+#include "platform/ui/qt/report_lists.h"
 
 namespace {
 
@@ -40,8 +42,9 @@ QHBoxLayout* WithUnit(QWidget* edit, const QString& unit, QWidget* parent) {
 
 }  // namespace
 
-CSysCfgDlg::CSysCfgDlg(QWidget* parent, MonitorSettings& settings, TimePointEditor& timePoints)
-    : QDialog(parent), settings_(settings), logic_(settings, timePoints) {
+CSysCfgDlg::CSysCfgDlg(QWidget* parent, MonitorSettings& settings, TimePointEditor& timePoints,
+                       ui::MessageBoxPort& messages)
+    : QDialog(parent), settings_(settings), logic_(settings, timePoints, messages) {
   setWindowTitle(QStringLiteral("参数设置"));
 
   QGroupBox* modem = ModemGroup();
@@ -89,8 +92,8 @@ QGroupBox* CSysCfgDlg::ModemGroup() {
 }
 
 QGroupBox* CSysCfgDlg::ReportGroup(QPushButton*& add) {
-  timePoints_ = NewReportList(this, QStringLiteral("timePoints"),
-                              {{QStringLiteral("名称"), 200}, {QStringLiteral("时间点"), 100}});
+  timePoints_ = NewReportTable(this, QStringLiteral("timePoints"),
+                               {{QStringLiteral("名称"), 200}, {QStringLiteral("时间点"), 100}});
   add = CommandButton(this, QStringLiteral("add"), QStringLiteral("添加"));
   modify_ = CommandButton(this, QStringLiteral("modify"), QStringLiteral("修改"));
   delete_ = CommandButton(this, QStringLiteral("delete"), QStringLiteral("删除"));

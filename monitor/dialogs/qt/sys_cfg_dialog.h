@@ -16,7 +16,7 @@ class QTableWidget;
 class CSysCfgDlg : public QDialog {
  public:
   // OK writes and saves `settings`; "添加" and "修改" open `timePoints`.
-  CSysCfgDlg(QWidget* parent, MonitorSettings& settings, TimePointEditor& timePoints);
+  CSysCfgDlg(QWidget* parent, MonitorSettings& settings, TimePointEditor& timePoints, ui::MessageBoxPort& messages);
   const SysCfgLogic& logic() const { return logic_; }
 
  private:

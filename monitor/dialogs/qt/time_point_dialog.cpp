@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTimeEdit>
 
-#include "monitor/dialogs/qt/widget_support.h"
+#include "platform/ui/qt/dialog_widgets.h"
 
 CTimePointDlg::CTimePointDlg(QWidget* parent, TimePointLogic logic) : QDialog(parent), logic_(std::move(logic)) {
   setWindowTitle(FromGbk(logic_.caption()));
@@ -40,9 +40,9 @@ std::optional<ReportTimePoint> QtTimePointEditor::Run(TimePointLogic logic) {
 
 std::optional<ReportTimePoint> QtTimePointEditor::AskNew() {
   QTime now = QTime::currentTime();
-  return Run(TimePointLogic(true, {"", {now.hour(), now.minute(), now.second()}}));
+  return Run(TimePointLogic(true, {"", {now.hour(), now.minute(), now.second()}}, messages_));
 }
 
 std::optional<ReportTimePoint> QtTimePointEditor::AskEdit(const ReportTimePoint& current) {
-  return Run(TimePointLogic(false, current));
+  return Run(TimePointLogic(false, current, messages_));
 }

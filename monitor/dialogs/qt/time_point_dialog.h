@@ -27,7 +27,7 @@ class CTimePointDlg : public QDialog {
 // Opens CTimePointDlg modally for "添加" (at the current local time) and "修改".
 class QtTimePointEditor final : public TimePointEditor {
  public:
-  explicit QtTimePointEditor(QWidget* parent) : parent_(parent) {}
+  QtTimePointEditor(QWidget* parent, ui::MessageBoxPort& messages) : parent_(parent), messages_(messages) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<ReportTimePoint> AskNew() override;
   std::optional<ReportTimePoint> AskEdit(const ReportTimePoint& current) override;
@@ -35,4 +35,5 @@ class QtTimePointEditor final : public TimePointEditor {
  private:
   std::optional<ReportTimePoint> Run(TimePointLogic logic);
   QWidget* parent_;
+  ui::MessageBoxPort& messages_;
 };

@@ -55,7 +55,7 @@ using SysCfg = SettingsFile;
 
 TEST_F(SysCfg, RefusesEachFieldInOrderAndWritesNothingUntilAllPass) {
   FakeTimePointEditor editor;
-  SysCfgLogic logic(settings_, editor);
+  SysCfgLogic logic(settings_, editor, box_);
   const MonitorSettings before = settings_;
   for (const SysCfgEntry& entry :
        {Entry("  ", "9", "0"), Entry("8613800100", "9", "0"), Entry("13800100500", "9", "0"),
@@ -83,7 +83,7 @@ TEST_F(SysCfg, RefusesEachFieldInOrderAndWritesNothingUntilAllPass) {
 
 TEST_F(SysCfg, CentreLengthsAndThresholdBounds) {
   FakeTimePointEditor editor;
-  SysCfgLogic logic(settings_, editor);
+  SysCfgLogic logic(settings_, editor, box_);
   // Thirteen characters that already begin with 86 stay as they are.
   ASSERT_TRUE(logic.Confirm(Entry("8613900100500", "10", "100"), settings_));
   EXPECT_EQ(settings_.smsCentre, "8613900100500");
@@ -99,7 +99,7 @@ TEST_F(SysCfg, CentreLengthsAndThresholdBounds) {
 TEST_F(SysCfg, TimePointsStayInTimeOrderThroughAddModifyAndDelete) {
   FakeTimePointEditor editor;
   settings_.reportTimes = {{Gbk("晚"), {18, 0, 0}}};
-  SysCfgLogic logic(settings_, editor);
+  SysCfgLogic logic(settings_, editor, box_);
   editor.replies = {ReportTimePoint{Gbk("早"), {8, 0, 0}}, ReportTimePoint{Gbk("午"), {12, 0, 0}},
                     ReportTimePoint{Gbk("又午"), {12, 0, 0}}};
   logic.Select(0);
@@ -149,7 +149,7 @@ TEST_F(SysCfg, TimePointsStayInTimeOrderThroughAddModifyAndDelete) {
 
 TEST(TimePointDialog, RefusesABlankNameAndTrimsTheOneItKeeps) {
   RecordingMessageBox box;
-  TimePointLogic logic(true, {"", {9, 15, 0}});
+  TimePointLogic logic(true, {"", {9, 15, 0}}, box);
   EXPECT_EQ(codepage::GbkToUtf8(logic.caption()), "新增时间点");
   EXPECT_FALSE(logic.Confirm(" \t ", {7, 0, 0}));
   ASSERT_EQ(box.shown.size(), 1u);
@@ -159,12 +159,12 @@ TEST(TimePointDialog, RefusesABlankNameAndTrimsTheOneItKeeps) {
   ASSERT_TRUE(logic.Confirm(Gbk(" 早报 "), {7, 0, 0}));
   EXPECT_EQ(codepage::GbkToUtf8(logic.point().name), "早报");
   EXPECT_EQ(logic.point().time, (TimeOfDay{7, 0, 0}));
-  EXPECT_EQ(codepage::GbkToUtf8(TimePointLogic(false, {"x", {}}).caption()), "编辑时间点");
+  EXPECT_EQ(codepage::GbkToUtf8(TimePointLogic(false, {"x", {}}, box).caption()), "编辑时间点");
 }
 
 TEST(ContactDialog, RefusesBlankFieldsInOrderThenNumbersOutsideThePattern) {
   RecordingMessageBox box;
-  ContactLogic logic(true, {});
+  ContactLogic logic(true, {}, box);
   EXPECT_FALSE(logic.Confirm("   ", ""));
   EXPECT_FALSE(logic.Confirm(Gbk("张三"), " "));
   for (const char* phone : {"14200001111", "1390000111", "139000011112", "12900001111"})
@@ -194,7 +194,7 @@ class PhoneNumbers : public SettingsFile {
 
 TEST_F(PhoneNumbers, EditsCopiesOfTheServerAreasAndWritesThemOnlyOnOk) {
   FixedAreas server(std::vector<ServerArea>{{7, Gbk("新区")}, {5, Gbk("东区")}});
-  PhoneNumMgrLogic logic(settings_, server, editor_);
+  PhoneNumMgrLogic logic(settings_, server, editor_, box_);
   ASSERT_TRUE(logic.editable());
   const auto& rows = logic.areaRows();
   ASSERT_EQ(rows.size(), 3u);
@@ -243,7 +243,7 @@ TEST_F(PhoneNumbers, EditsCopiesOfTheServerAreasAndWritesThemOnlyOnOk) {
 
 TEST_F(PhoneNumbers, ShowsTheStoredAreasReadOnlyWhenTheServerCannotBeRead) {
   FixedAreas server(std::nullopt);
-  PhoneNumMgrLogic logic(settings_, server, editor_);
+  PhoneNumMgrLogic logic(settings_, server, editor_, box_);
   EXPECT_FALSE(logic.editable());
   ASSERT_EQ(logic.areaRows().size(), 3u);
   EXPECT_EQ(logic.areaRows()[0].id, TOTAL_AREA_ID);
@@ -263,7 +263,7 @@ TEST_F(PhoneNumbers, ShowsTheStoredAreasReadOnlyWhenTheServerCannotBeRead) {
 
 TEST_F(PhoneNumbers, NoServerAreasStillEditsTheInstallation) {
   FixedAreas server(std::vector<ServerArea>{});
-  PhoneNumMgrLogic logic(settings_, server, editor_);
+  PhoneNumMgrLogic logic(settings_, server, editor_, box_);
   ASSERT_TRUE(logic.editable());
   ASSERT_EQ(logic.areaRows().size(), 1u);
   ASSERT_TRUE(logic.Confirm(settings_));
@@ -274,7 +274,7 @@ TEST_F(PhoneNumbers, AnUnreachableServerLeavesTheRealSettingsAlone) {
   // No terminal information server is registered in this process.
   PlatformAreaSource server;
   const MonitorSettings before = settings_;
-  PhoneNumMgrLogic logic(settings_, server, editor_);
+  PhoneNumMgrLogic logic(settings_, server, editor_, box_);
   EXPECT_FALSE(logic.editable());
   EXPECT_EQ(logic.areaRows().size(), 3u);
   EXPECT_EQ(settings_.areas.size(), before.areas.size());

@@ -129,12 +129,10 @@ struct RecordingBox final : ui::MessageBoxPort {
 
 TEST_F(ExportTest, OperatorIsToldThroughAPlainBox) {
   RecordingBox box;
-  ui::SetMessageBox(&box);
   MonitorSettings settings;
   TerminalAcquisition acquisition(settings, SystemClock());
   fs::path target = folder_ / "empty.xls";
-  EXPECT_TRUE(ExportTerminalTableTo(acquisition, codepage::Utf8ToUtf16(target.string())).written);
-  ui::SetMessageBox(nullptr);
+  EXPECT_TRUE(ExportTerminalTableTo(acquisition, codepage::Utf8ToUtf16(target.string()), box).written);
   // No icon, an OK button only, the program's name as caption.
   EXPECT_EQ(box.shown, std::vector<std::string>{Gbk("导出到文件 " + target.string() + " 成功！") + "|Vigimon|0|0"});
   EXPECT_EQ(DefaultExportPath(u"/home/值班员/桌面"), u"/home/值班员/桌面/终端及故障对照表");

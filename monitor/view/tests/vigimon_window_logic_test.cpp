@@ -55,10 +55,8 @@ class MonitorWindow : public ::testing::Test {
     fs::create_directories(dir);
     settings.iniPath = (dir / "Vigimon.ini").string();
     settings.pollInterval = 15;
-    ui::SetMessageBox(&boxes);
   }
   void TearDown() override {
-    ui::SetMessageBox(nullptr);
     logic.reset();
     list.reset();
     lookup.reset();

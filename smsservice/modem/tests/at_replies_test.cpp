@@ -1,4 +1,7 @@
-// Replies as modems put them on the line, CR LF included.
+// Replies as modems put them on the line, CR LF included. They are written
+// in the forms of 3GPP TS 27.005 and 27.007 that every GSM modem answers
+// with, not captured from one modem; the simulator under sim/modem answers
+// in the same forms.
 #include "smsservice/modem/at_replies.h"
 
 #include <string>

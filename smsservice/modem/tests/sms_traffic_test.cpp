@@ -79,6 +79,8 @@ class CableCutAfter : public serial::SerialPortWrapper {
   int writesLeft_;
 };
 
+// The modem's answers in the 3GPP TS 27.005 forms (text of the standard,
+// not a capture from one modem kind).
 const char kPrompt[] = "\r\n> ";
 const char kOk[] = "\r\nOK\r\n";
 const char kError[] = "\r\nERROR\r\n";

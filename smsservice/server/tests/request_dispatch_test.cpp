@@ -42,14 +42,17 @@ class FakeModem : public ModemAccess {
 
 std::vector<uint8_t> Bytes(const TpBuffer& b) { return {b.data, b.data + b.length}; }
 
+Clock::Monotonic::time_point At(double seconds) {
+  return Clock::Monotonic::time_point(
+      std::chrono::duration_cast<Clock::Monotonic::duration>(std::chrono::duration<double>(seconds)));
+}
+
 class Dispatch : public ::testing::Test {
  protected:
   // Sends `request` on `rule`'s connection at `seconds` and decodes the reply.
   TpMessage Ask(const std::vector<uint8_t>& request, OpenRule& rule, double seconds, size_t* length = nullptr) {
     uint8_t reply[REPLY_AREA_SIZE];
-    ACE_Time_Value now;
-    now.set(seconds);
-    size_t n = ProcessPacket(request.data(), request.size(), rule, modem, now, reply);
+    size_t n = ProcessPacket(request.data(), request.size(), rule, modem, At(seconds), reply);
     if (length) *length = n;
     if (n == 0) return TpMessage{};
     return DecodeTpPacket(reply, n);
@@ -70,7 +73,7 @@ class Dispatch : public ::testing::Test {
 };
 
 TEST_F(Dispatch, RepeatedOpenReachesTheDriverOncePerSixSecondsPerConnection) {
-  connection.lastOpenTime.set(1000.0);
+  connection.lastOpenTime = At(1000.0);
   TpMessage reply = Ask(OpenRequest(), connection, 1000.0);
   EXPECT_EQ(modem.opens, 1);
   ASSERT_TRUE(reply.modemState());
@@ -85,7 +88,7 @@ TEST_F(Dispatch, RepeatedOpenReachesTheDriverOncePerSixSecondsPerConnection) {
   EXPECT_EQ(modem.opens, 2);
 
   OpenRule other;
-  other.lastOpenTime.set(1006.0);
+  other.lastOpenTime = At(1006.0);
   Ask(OpenRequest(), other, 1006.5);  // the rule is per connection
   EXPECT_EQ(modem.opens, 3);
   Ask(OpenRequest(4, 9600), connection, 1006.5);  // another port is another request

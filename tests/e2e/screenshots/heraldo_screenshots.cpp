@@ -65,10 +65,9 @@ int Shoot() {
 
   GatewayProcess process = TakeGatewayProcess();
   ServerTermListSource terminals(process.server);
-  QtGatewayDialogs dialogs(nullptr, terminals);
-  OneText text;
   QtMessageBox messageBox;
-  ui::SetMessageBox(&messageBox);
+  QtGatewayDialogs dialogs(nullptr, terminals, messageBox);
+  OneText text;
   GatewayStartFailure failure;
   auto app = GatewayWindowApp::Start(process, messageBox, dialogs, text, failure);
   if (!app) return std::fprintf(stderr, "start failed: %s\n", GatewayStartFailureText(failure).c_str()), 1;
@@ -101,30 +100,29 @@ int Shoot() {
   menu->hide();
 
   {  // the dialogs go before the window that is their parent
-    QtPatEntryDialog entries(&window, terminals);
-    CPATDlg pat(&window, {settings.pat, 0}, entries);
+    QtPatEntryDialog entries(&window, terminals, messageBox);
+    CPATDlg pat(&window, {settings.pat, 0}, entries, messageBox);
     ok = Snap(&pat, "heraldo-authorisation.png") && ok;
     pat.hide();
-    PatEntryLogic entry(PatEntry{kPlayer, "3,7"});
+    PatEntryLogic entry(PatEntry{kPlayer, "3,7"}, messageBox);
     CNewMofifyPATDlg modify(&window, entry, terminals);
     ok = Snap(&modify, "heraldo-authorisation-entry.png") && ok;
     modify.hide();
     std::vector<std::string> numbers;
     for (const auto& [number, ids] : settings.pat) numbers.push_back(number);
     SpeechPreview preview(app->core().settings, app->core().view->TempDirectory(), "null");
-    CTextBroadcast textDialog(&window, numbers, &preview);
+    CTextBroadcast textDialog(&window, numbers, messageBox, &preview);
     ok = Snap(&textDialog, "heraldo-text-broadcast.png") && ok;
     textDialog.hide();
-    CClearFileDlg clear(&window, {app->core().settings.lastClearTime + "\n", 1, 7});
+    CClearFileDlg clear(&window, {app->core().settings.lastClearTime + "\n", 1, 7}, messageBox);
     ok = Snap(&clear, "heraldo-file-cleanup.png") && ok;
     clear.hide();
-    CCommSettingsDlg comm(&window, {"COM3", "19200", "127.0.0.1", 1});
+    CCommSettingsDlg comm(&window, {"COM3", "19200", "127.0.0.1", 1}, messageBox);
     ok = Snap(&comm, "heraldo-comm-settings.png") && ok;
     comm.hide();
   }
   window.close();
   app.reset();
-  ui::SetMessageBox(nullptr);
   return ok ? 0 : 7;
 }
 

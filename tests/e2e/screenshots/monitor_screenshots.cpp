@@ -73,20 +73,20 @@ bool ShootFilters(VigimonMainWindow& window) {
   return ok;
 }
 
-bool ShootDialogs(VigimonMainWindow& window, MonitorSettings& settings) {
+bool ShootDialogs(VigimonMainWindow& window, MonitorSettings& settings, ui::MessageBoxPort& messages) {
   // Copies: the pictures must not change what the window runs on.
   MonitorSettings shown = settings;
-  QtTimePointEditor timePoints(&window);
-  CSysCfgDlg system(&window, shown, timePoints);
+  QtTimePointEditor timePoints(&window, messages);
+  CSysCfgDlg system(&window, shown, timePoints, messages);
   bool ok = Snap(&system, "vigimon-system-settings.png");
   system.hide();
-  CTimePointDlg timePoint(&window, TimePointLogic(false, shown.reportTimes.front()));
+  CTimePointDlg timePoint(&window, TimePointLogic(false, shown.reportTimes.front(), messages));
   ok = Snap(&timePoint, "vigimon-time-point.png") && ok;
   timePoint.hide();
 
   PlatformAreaSource areas;
-  QtContactEditor contacts(&window);
-  CPhoneNumMgrDlg phoneNumbers(&window, shown, areas, contacts);
+  QtContactEditor contacts(&window, messages);
+  CPhoneNumMgrDlg phoneNumbers(&window, shown, areas, contacts, messages);
   phoneNumbers.show();
   // The installation's own row, with its contacts.
   auto* areaList = phoneNumbers.findChildren<QTableWidget*>().value(0);
@@ -95,7 +95,7 @@ bool ShootDialogs(VigimonMainWindow& window, MonitorSettings& settings) {
                       areaList->visualItemRect(areaList->item(0, 0)).center());
   ok = Snap(&phoneNumbers, "vigimon-phone-numbers.png") && ok;
   phoneNumbers.hide();
-  CContactsAndPhone contact(&window, ContactLogic(false, shown.areas[TOTAL_AREA_ID].contacts.front()));
+  CContactsAndPhone contact(&window, ContactLogic(false, shown.areas[TOTAL_AREA_ID].contacts.front(), messages));
   ok = Snap(&contact, "vigimon-contact.png") && ok;
   contact.hide();
   return ok;
@@ -103,10 +103,9 @@ bool ShootDialogs(VigimonMainWindow& window, MonitorSettings& settings) {
 
 int Shoot() {
   MonitorInstallation installation(InstallationSettings());
-  QtMonitorDialogs dialogs(nullptr);
-  PlatformAreaSource areas;
   QtMessageBox messageBox;
-  ui::SetMessageBox(&messageBox);
+  QtMonitorDialogs dialogs(nullptr, messageBox);
+  PlatformAreaSource areas;
   std::string error;
   auto app = MonitorWindowApp::Start(
       MonitorSettings::Instance(), messageBox, dialogs, areas, [](QWidget*, const TerminalAcquisition&) {}, error);
@@ -124,11 +123,10 @@ int Shoot() {
   window.trayMenu()->popup(place.topLeft() + QPoint(place.width() - 160, 40));
   ok = Snap(window.trayMenu(), "vigimon-tray-menu.png", false) && ok;
   window.trayMenu()->hide();
-  ok = ShootDialogs(window, app->core().settings) && ok;
+  ok = ShootDialogs(window, app->core().settings, messageBox) && ok;
 
   window.close();
   app.reset();
-  ui::SetMessageBox(nullptr);
   return ok ? 0 : 4;
 }
 

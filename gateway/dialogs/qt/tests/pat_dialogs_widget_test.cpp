@@ -44,7 +44,7 @@ void DoubleClick(QTreeWidget& list, int row) {
 TEST(PatEntryWidget, RefusesAnEmptyNumberThenAnEmptyChoice) {
   RecordingMessageBox box;
   FixedTerminals terminals = Campus();
-  CNewMofifyPATDlg dialog(nullptr, PatEntryLogic(), terminals);
+  CNewMofifyPATDlg dialog(nullptr, PatEntryLogic(box), terminals);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("新建"));
   auto& ok = Child<QPushButton>(dialog, "ok");
@@ -76,7 +76,8 @@ TEST(PatEntryWidget, RefusesAnEmptyNumberThenAnEmptyChoice) {
 
 TEST(PatEntryWidget, SearchArrowsAndDoubleClicksMoveRows) {
   FixedTerminals terminals = Campus();
-  CNewMofifyPATDlg dialog(nullptr, PatEntryLogic(), terminals);
+  RecordingMessageBox box;
+  CNewMofifyPATDlg dialog(nullptr, PatEntryLogic(box), terminals);
   dialog.show();
   auto& left = Child<QTreeWidget>(dialog, "available");
   auto& right = Child<QTreeWidget>(dialog, "chosen");
@@ -116,7 +117,8 @@ TEST(PatEntryWidget, SearchArrowsAndDoubleClicksMoveRows) {
 
 TEST(PatEntryWidget, ModifyShowsOnlyTheTerminalsTheServerStillLists) {
   FixedTerminals terminals({{3, "A", "10.0.0.3", 0}, {4, "B", "10.0.0.4", 0}, {9, "C", "10.0.0.9", 0}});
-  CNewMofifyPATDlg dialog(nullptr, PatEntryLogic(PatEntry{"13900001111", "3,5,9"}), terminals);
+  RecordingMessageBox box;
+  CNewMofifyPATDlg dialog(nullptr, PatEntryLogic(PatEntry{"13900001111", "3,5,9"}, box), terminals);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("修改"));
   auto& number = Child<QLineEdit>(dialog, "number");
@@ -146,7 +148,8 @@ std::vector<QString> Column(const QTreeWidget& list, int column) {
 
 TEST(PatTableWidget, ButtonsEditTheListAndOkHandsBackTableAndRule) {
   ScriptedEntryDialog entries;
-  CPATDlg dialog(nullptr, {{{"2", "9"}, {"10086", "3"}}, 1}, entries);
+  RecordingMessageBox box;
+  CPATDlg dialog(nullptr, {{{"2", "9"}, {"10086", "3"}}, 1}, entries, box);
   dialog.show();
   auto& list = Child<QTreeWidget>(dialog, "table");
   EXPECT_EQ(list.headerItem()->text(1), QStringLiteral("终端ID"));

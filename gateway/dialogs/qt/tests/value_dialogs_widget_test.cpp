@@ -17,7 +17,7 @@ namespace {
 
 TEST(TextBroadcastWidget, RefusesAnEmptyNumberBeforeAnEmptyContent) {
   RecordingMessageBox box;
-  CTextBroadcast dialog(nullptr, {"2", "13900001111", "10086"});
+  CTextBroadcast dialog(nullptr, {"2", "13900001111", "10086"}, box);
   dialog.show();
   auto& number = Child<QComboBox>(dialog, "number");
   EXPECT_EQ(number.itemText(0), QStringLiteral("10086"));
@@ -47,9 +47,9 @@ struct RecordingPreview : MessagePreview {
 
 TEST(TextBroadcastWidget, ListenSpeaksTheContentAndSaysWhenThereIsNoSound) {
   RecordingMessageBox box;
-  EXPECT_EQ(CTextBroadcast(nullptr, {}).findChild<QPushButton*>("preview"), nullptr) << "no sound, no button";
+  EXPECT_EQ(CTextBroadcast(nullptr, {}, box).findChild<QPushButton*>("preview"), nullptr) << "no sound, no button";
   RecordingPreview preview;
-  CTextBroadcast dialog(nullptr, {"10086"}, &preview);
+  CTextBroadcast dialog(nullptr, {"10086"}, box, &preview);
   dialog.show();
   Child<QPlainTextEdit>(dialog, "content").setPlainText(QStringLiteral(" 今晚停电 "));
   QTest::mouseClick(&Child<QPushButton>(dialog, "preview"), Qt::LeftButton);
@@ -60,7 +60,7 @@ TEST(TextBroadcastWidget, ListenSpeaksTheContentAndSaysWhenThereIsNoSound) {
 
 TEST(ClearFileWidget, DayCountsOutOfRangeCanBeTypedAndAreRefused) {
   RecordingMessageBox box;
-  CClearFileDlg dialog(nullptr, {"2024-05-01 08:00:00\n", 3, 30});
+  CClearFileDlg dialog(nullptr, {"2024-05-01 08:00:00\n", 3, 30}, box);
   dialog.show();
   auto& interDay = *Child<QAbstractSpinBox>(dialog, "interDay").findChild<QLineEdit*>();
   auto& deadLineDay = *Child<QAbstractSpinBox>(dialog, "deadLineDay").findChild<QLineEdit*>();
@@ -86,7 +86,7 @@ TEST(ClearFileWidget, DayCountsOutOfRangeCanBeTypedAndAreRefused) {
 
 TEST(CommSettingsWidget, RefusesALeadTimeAbove99999) {
   RecordingMessageBox box;
-  CCommSettingsDlg dialog(nullptr, {"COM2", "9600", "127.0.0.1", 3});
+  CCommSettingsDlg dialog(nullptr, {"COM2", "9600", "127.0.0.1", 3}, box);
   dialog.show();
   auto& port = Child<QComboBox>(dialog, "port");
   auto& rate = Child<QComboBox>(dialog, "rate");

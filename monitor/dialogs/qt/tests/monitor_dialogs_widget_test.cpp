@@ -46,7 +46,7 @@ TEST(SysCfgWidget, ListsTimePointsInOrderAndKeepsRefusedValuesOutOfTheSettings) 
   settings.baudRate = 12345;
   settings.smsCentre = "8613800100500";
   FakeTimePointEditor editor;
-  CSysCfgDlg dialog(nullptr, settings, editor);
+  CSysCfgDlg dialog(nullptr, settings, editor, box);
   dialog.show();
   EXPECT_EQ(Child<QComboBox>(dialog, "port").currentText(), QStringLiteral("COM1"));
   EXPECT_EQ(Child<QComboBox>(dialog, "rate").currentText(), QStringLiteral("19200"));
@@ -95,7 +95,7 @@ TEST(PhoneNumMgrWidget, IsReadOnlyWithoutTheServerAndEditsCopiesWithIt) {
   FakeContactEditor editor;
   {
     FixedAreas unreachable(std::nullopt);
-    CPhoneNumMgrDlg dialog(nullptr, settings, unreachable, editor);
+    CPhoneNumMgrDlg dialog(nullptr, settings, unreachable, editor, box);
     dialog.show();
     auto& areas = Child<QTableWidget>(dialog, "areas");
     EXPECT_EQ(Column(areas, 0), (QStringList{QStringLiteral("全部"), QStringLiteral("东区")}));
@@ -105,7 +105,7 @@ TEST(PhoneNumMgrWidget, IsReadOnlyWithoutTheServerAndEditsCopiesWithIt) {
     EXPECT_FALSE(Child<QPushButton>(dialog, "add").isEnabled());
   }
   FixedAreas server(std::vector<ServerArea>{{5, Gbk("东区")}, {6, Gbk("西区")}});
-  CPhoneNumMgrDlg dialog(nullptr, settings, server, editor);
+  CPhoneNumMgrDlg dialog(nullptr, settings, server, editor, box);
   dialog.show();
   auto& areas = Child<QTableWidget>(dialog, "areas");
   auto& contacts = Child<QTableWidget>(dialog, "contacts");
@@ -131,7 +131,7 @@ TEST(PhoneNumMgrWidget, IsReadOnlyWithoutTheServerAndEditsCopiesWithIt) {
 
 TEST(SubDialogWidgets, RefuseBadInputAndReturnTrimmedValues) {
   RecordingMessageBox box;
-  CContactsAndPhone contact(nullptr, ContactLogic(true, {}));
+  CContactsAndPhone contact(nullptr, ContactLogic(true, {}, box));
   contact.show();
   EXPECT_EQ(contact.windowTitle(), QStringLiteral("添加"));
   QTest::keyClicks(&Child<QLineEdit>(contact, "name"), " Li ");
@@ -143,7 +143,7 @@ TEST(SubDialogWidgets, RefuseBadInputAndReturnTrimmedValues) {
   ASSERT_TRUE(ClickOk(contact));
   EXPECT_EQ(contact.logic().contact().name, "Li");
 
-  CTimePointDlg timePoint(nullptr, TimePointLogic(false, {"x", {6, 30, 0}}));
+  CTimePointDlg timePoint(nullptr, TimePointLogic(false, {"x", {6, 30, 0}}, box));
   timePoint.show();
   EXPECT_EQ(timePoint.windowTitle(), QStringLiteral("编辑时间点"));
   Retype(Child<QLineEdit>(timePoint, "name"), "  ");
