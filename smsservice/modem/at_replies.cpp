@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <syslog.h>
+
+#include "platform/log/activity_log.h"
 
 namespace {
 
@@ -136,10 +139,19 @@ std::vector<DecodedSms> ParseListing(std::string_view reply) {
     size_t lineEnd = reply.find('\r', cursor);
     if (lineEnd == std::string_view::npos) break;
     size_t pduStart = std::min(lineEnd + 2, reply.size());
-    DecodedSms& decoded = entries.emplace_back();
-    decoded.record.index = static_cast<int16_t>(negative ? -index : index);
-    DecodeDeliverPdu(reply.substr(pduStart), decoded.record, &decoded.concatenation);
+    entries.push_back(DecodeListedPdu(reply.substr(pduStart), static_cast<int16_t>(negative ? -index : index)));
     pos = pduStart;
   }
   return entries;
+}
+
+void LogWithheld(const std::vector<DecodedSms>& entries) {
+  for (const DecodedSms& entry : entries) {
+    if (entry.withheld == Withheld::None) continue;
+    // What the service cannot read is worth a warning; reports and data for
+    // the handset are normal traffic that simply is not a message.
+    bool unreadable = entry.withheld == Withheld::Undecodable || entry.withheld == Withheld::Compressed;
+    activity_log::Log(unreadable ? LOG_WARNING : LOG_DEBUG, "slot %d holds %s; deleted", entry.record.index,
+                      WithheldReason(entry.withheld));
+  }
 }

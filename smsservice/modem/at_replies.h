@@ -40,6 +40,8 @@ bool MayBeIndication(std::string_view unfinishedLine);
 
 // The "AT+CMGL=0" listing: every "+CMGL:" entry decoded, in reply order.
 std::vector<DecodedSms> ParseListing(std::string_view reply);
+// Logs each entry the listing withholds from clients, and why.
+void LogWithheld(const std::vector<DecodedSms>& entries);
 // The "+CMGL:" entries of a reply.
 int CountListingEntries(std::string_view reply);
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/codepage/codepage.h"
-#include "smsservice/modem/partial_table.h"
+#include "smsservice/modem/data_coding.h"
+#include "smsservice/modem/gsm_alphabet.h"
 
 namespace {
 
@@ -28,6 +30,12 @@ constexpr auto kIsUpperHex = [] {
 }();
 
 bool IsUpperHex(char c) { return kIsUpperHex[static_cast<uint8_t>(c)]; }
+
+// The GSM septets of a code-page text; false when a character has none.
+bool GsmSeptetsOf(const char* text, size_t length, std::string& septets) {
+  auto utf16 = codepage::GbkToUtf16Strict(std::string_view(text, length));
+  return utf16 && Utf16ToGsmSeptets(*utf16, septets);
+}
 
 bool AllDigits(const char* s) {
   for (; *s; ++s)
@@ -83,14 +91,6 @@ class HexReader {
   size_t pos_ = 0;
 };
 
-// Unswaps a semi-octet number into a field, keeping at most the digits that fit.
-void ReadNumber(std::string_view swapped, char (&field)[SMS_NUMBER_FIELD]) {
-  char digits[512];
-  int length = std::min(UnswapDigits(swapped.data(), static_cast<int>(swapped.size()), digits), SMS_NUMBER_FIELD - 1);
-  std::memcpy(field, digits, length);
-  field[length] = '\0';
-}
-
 // Septet k of the user data starts at bit firstBit + 7k; only whole septets
 // inside `count` octets are taken.
 int UnpackSeptets(const uint8_t* octets, int count, int firstBit, int septets, char* out) {
@@ -104,52 +104,6 @@ int UnpackSeptets(const uint8_t* octets, int count, int firstBit, int septets, c
   }
   out[n] = '\0';
   return n;
-}
-
-struct Concatenation {
-  bool present = false;
-  int reference = 0;
-  bool wideReference = false;
-  int totalParts = 0;
-  int sequence = 0;
-};
-
-// Finds the concatenation element among the header's information elements.
-Concatenation FindConcatenation(const uint8_t* header, int length) {
-  Concatenation c;
-  for (int i = 0; i + 2 <= length;) {
-    int id = header[i], size = header[i + 1];
-    const uint8_t* data = header + i + 2;
-    if (i + 2 + size > length) break;
-    if (id == kConcat8BitRef && size == 3) {
-      c = {true, data[0], false, data[1], data[2]};
-    } else if (id == kConcat16BitRef && size == 4) {
-      c = {true, data[0] << 8 | data[1], true, data[2], data[3]};
-    }
-    i += 2 + size;
-  }
-  return c;
-}
-
-// The text of the user data, by coding; returns the text length.
-int DecodeText(uint8_t dcs, const uint8_t* data, int dataOctets, int headerOctets, int udl, char* out) {
-  if (dcs == 0) {
-    // UDL counts septets, the header included; the text starts at the first
-    // septet boundary after the header.
-    int headerSeptets = (headerOctets * 8 + 6) / 7;
-    return UnpackSeptets(data, dataOctets, headerSeptets * 7, udl - headerSeptets, out);
-  }
-  const uint8_t* text = data + headerOctets;
-  int textOctets = std::max(0, std::min(udl, dataOctets) - headerOctets);
-  if (dcs == 8) return FromUcs2(text, textOctets, out);
-  std::memcpy(out, text, textOctets);
-  out[textOctets] = '\0';
-  return textOctets;
-}
-
-int MarkUndecodable(ModemSms& record) {
-  record.part = 0;
-  return -1;
 }
 
 }  // namespace
@@ -254,9 +208,9 @@ const char* SubmitPduRefusal(const ModemSms& record) {
   size_t textLength = strnlen(record.text, SMS_TEXT_FIELD);
   if (textLength == SMS_TEXT_FIELD) return "text has no terminating NUL";
   if (record.dcs == 0) {
-    if (textLength > SMS_MAX_SEPTETS) return "7-bit text longer than 160 characters";
-    for (size_t i = 0; i < textLength; ++i)
-      if (static_cast<uint8_t>(record.text[i]) > 0x7F) return "7-bit text holds a character outside 7 bits";
+    std::string septets;
+    if (!GsmSeptetsOf(record.text, textLength, septets)) return "7-bit text holds a character outside the GSM alphabet";
+    if (septets.size() > SMS_MAX_SEPTETS) return "7-bit text longer than 160 septets";
   } else if (record.dcs == 8) {
     char16_t units[SMS_MAX_UCS2_UNITS];
     bool fits;
@@ -291,8 +245,10 @@ int EncodeSubmitPdu(const ModemSms& record, char* out) {
   int textLength = static_cast<int>(std::strlen(record.text));
   int udl, octets;
   if (record.dcs == 0) {
-    udl = textLength;
-    octets = Pack7Bit(record.text, textLength + 1, userData);
+    std::string septets;
+    GsmSeptetsOf(record.text, static_cast<size_t>(textLength), septets);
+    udl = static_cast<int>(septets.size());
+    octets = Pack7Bit(septets.c_str(), udl + 1, userData);  // its NUL flushes the last octet
   } else if (record.dcs == 8) {
     octets = ToUcs2(record.text, textLength, userData);
     udl = octets;
@@ -313,8 +269,62 @@ int SubmitPduCommandLength(const char* pduHex, int hexLength) {
 
 namespace {
 
+constexpr uint8_t kMessageTypeMask = 0x03;
+constexpr uint8_t kDeliverType = 0x00;
+constexpr uint8_t kStatusReportType = 0x02;
+constexpr uint8_t kAlphanumericType = 0x50;  // type of number 101
+constexpr uint8_t kTypeOfNumberMask = 0x70;
+constexpr uint8_t kPort8Bit = 0x04;
+constexpr uint8_t kPort16Bit = 0x05;
+// Protocol identifiers whose user data is for the handset, never shown:
+// a type 0 message (acknowledged and discarded), ME and SIM data download.
+constexpr uint8_t kTypeZeroPid = 0x40;
+constexpr uint8_t kMeDownloadPid = 0x7D;
+constexpr uint8_t kSimDownloadPid = 0x7F;
+constexpr size_t kStampDigits = 12;
+
+// Semi-octets above 9 in a number: "*", "#" and the letters a, b, c.
+char NumberCharacter(char nibble) {
+  switch (nibble) {
+    case 'A': return '*';
+    case 'B': return '#';
+    case 'C': return 'a';
+    case 'D': return 'b';
+    case 'E': return 'c';
+    default: return nibble;
+  }
+}
+
+// Unswaps a semi-octet number into a field, keeping at most the digits that
+// fit and never more than `digitCount` (the filler of an odd count need not be F).
+void ReadNumber(std::string_view swapped, char (&field)[SMS_NUMBER_FIELD], int digitCount = 512) {
+  char digits[512];
+  int length = std::min(
+      {UnswapDigits(swapped.data(), static_cast<int>(swapped.size()), digits), digitCount, SMS_NUMBER_FIELD - 1});
+  for (int i = 0; i < length; ++i) field[i] = NumberCharacter(digits[i]);
+  field[length] = '\0';
+}
+
+// GBK text into a field of `capacity` bytes and its NUL, whole characters only.
+size_t PutText(const std::u16string& text, char* field, size_t capacity) {
+  size_t length = codepage::Utf16ToGbk(text, field, capacity);
+  field[length] = '\0';
+  return length;
+}
+
+// An alphanumeric originator: `semiOctets` useful semi-octets of packed septets.
+void ReadAlphanumeric(std::string_view hex, int semiOctets, char (&field)[SMS_NUMBER_FIELD]) {
+  uint8_t octets[128];
+  int count = static_cast<int>(std::min<size_t>(hex.size() / 2, sizeof octets));
+  HexToBytes(hex.data(), 2 * count, octets);
+  char septets[160];
+  int n = UnpackSeptets(octets, count, 0, std::min(semiOctets * 4 / 7, 159), septets);
+  std::u16string text = GsmSeptetsToUtf16(reinterpret_cast<const uint8_t*>(septets), static_cast<size_t>(n));
+  PutText(text, field, SMS_NUMBER_FIELD - 1);
+}
+
 // The service centre, the first octet and the originator; false when the
-// PDU ends inside them.
+// PDU ends inside them. The originator is not read for other message types.
 bool ReadAddresses(HexReader& pdu, ModemSms& record, uint8_t& firstOctet) {
   if (!pdu.Has(2)) return false;
   int smscOctets = pdu.Octet();
@@ -325,56 +335,183 @@ bool ReadAddresses(HexReader& pdu, ModemSms& record, uint8_t& firstOctet) {
   } else {
     pdu.Skip(2 * smscOctets);
   }
-  if (!pdu.Has(4)) return false;
+  if (!pdu.Has(2)) return false;
   firstOctet = pdu.Octet();
-  int digits = pdu.Octet();
-  digits += digits % 2;
-  if (!pdu.Has(2 + digits)) return false;
-  pdu.Skip(2);  // type of address, not examined
-  ReadNumber(pdu.Chars(digits), record.number);
+  if ((firstOctet & kMessageTypeMask) != kDeliverType) return true;
+  if (!pdu.Has(4)) return false;
+  int semiOctets = pdu.Octet();
+  int chars = semiOctets + semiOctets % 2;
+  if (!pdu.Has(2 + chars)) return false;
+  uint8_t typeOfAddress = pdu.Octet();
+  if ((typeOfAddress & kTypeOfNumberMask) == kAlphanumericType)
+    ReadAlphanumeric(pdu.Chars(chars), semiOctets, record.number);
+  else ReadNumber(pdu.Chars(chars), record.number, semiOctets);
   return true;
+}
+
+// Year to second as 12 digits, then the zone in quarter hours: two digits,
+// after a "-" west of Greenwich. A zone that is no number is left out.
+void ReadTimestamp(std::string_view swapped, char (&field)[SMS_NUMBER_FIELD]) {
+  char stamp[16];
+  UnswapDigits(swapped.data(), static_cast<int>(swapped.size()), stamp);
+  std::memcpy(field, stamp, kStampDigits);
+  field[kStampDigits] = '\0';
+  // The zone's first semi-octet carries the sign in its top bit.
+  auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+  int tens = nibble(swapped[13]), units = nibble(swapped[12]);
+  if (units > 9) return;
+  char* zone = field + kStampDigits;
+  if (tens & 0x08) *zone++ = '-';
+  *zone++ = static_cast<char>('0' + (tens & 0x07));
+  *zone++ = static_cast<char>('0' + units);
+  *zone = '\0';
+}
+
+// What the user data header says of the message.
+struct HeaderElements {
+  std::optional<ConcatenationHeader> concatenation;
+  bool portAddressed = false;
+};
+
+HeaderElements ReadHeaderElements(const uint8_t* header, int length) {
+  HeaderElements found;
+  for (int i = 0; i + 2 <= length;) {
+    int id = header[i], size = header[i + 1];
+    const uint8_t* data = header + i + 2;
+    if (i + 2 + size > length) break;
+    if (id == kConcat8BitRef && size == 3) {
+      found.concatenation = ConcatenationHeader{data[0], false, data[1], data[2]};
+    } else if (id == kConcat16BitRef && size == 4) {
+      found.concatenation = ConcatenationHeader{data[0] << 8 | data[1], true, data[2], data[3]};
+    } else if ((id == kPort8Bit && size == 2) || (id == kPort16Bit && size == 4)) {
+      found.portAddressed = true;
+    }
+    i += 2 + size;
+  }
+  return found;
+}
+
+// The user data as it arrived: its octets, the header's length in octets
+// and UDL (septets for 7-bit text, octets otherwise).
+struct UserData {
+  uint8_t octets[255];
+  int count = 0;
+  int headerOctets = 0;
+  int udl = 0;
+};
+
+// UCS2 text without the NUL units that would end it early.
+size_t PutUcs2Text(const uint8_t* octets, int count, char* field) {
+  std::u16string units;
+  for (int i = 0; i + 1 < count; i += 2) {
+    auto unit = static_cast<char16_t>(octets[i] << 8 | octets[i + 1]);
+    if (unit != 0) units += unit;
+  }
+  return PutText(units, field, kMaxUcs2TextBytes);
+}
+
+// The text of the user data in the code page; false when the data is
+// shorter than UDL says.
+bool ReadText(const UserData& data, SmsAlphabet alphabet, char* text) {
+  if (alphabet == SmsAlphabet::Gsm7Bit) {
+    // The text starts at the first septet boundary after the header.
+    int headerSeptets = (data.headerOctets * 8 + 6) / 7;
+    if ((data.udl * 7 + 7) / 8 > data.count || headerSeptets > data.udl) return false;
+    char septets[256];
+    int n = UnpackSeptets(data.octets, data.count, headerSeptets * 7, data.udl - headerSeptets, septets);
+    PutText(GsmSeptetsToUtf16(reinterpret_cast<const uint8_t*>(septets), static_cast<size_t>(n)), text,
+            SMS_TEXT_FIELD - 1);
+    return true;
+  }
+  if (data.udl > data.count || data.headerOctets > data.udl) return false;
+  const uint8_t* body = data.octets + data.headerOctets;
+  int bodyOctets = data.udl - data.headerOctets;
+  if (alphabet == SmsAlphabet::Ucs2) {
+    PutUcs2Text(body, bodyOctets, text);
+  } else {
+    std::memcpy(text, body, bodyOctets);
+    text[bodyOctets] = '\0';
+  }
+  return true;
+}
+
+DecodedSms Withhold(DecodedSms decoded, Withheld why) {
+  decoded.record.part = 0;
+  decoded.concatenation.reset();
+  decoded.withheld = why;
+  return decoded;
+}
+
+// From the protocol identifier on, once the addresses are read.
+DecodedSms DecodeDeliverBody(HexReader& pdu, DecodedSms decoded, uint8_t firstOctet) {
+  ModemSms& record = decoded.record;
+  if (!pdu.Has(4 + 14 + 2)) return Withhold(decoded, Withheld::Undecodable);
+  record.pid = pdu.Octet();
+  record.dcs = pdu.Octet();
+  ReadTimestamp(pdu.Chars(14), record.timestamp);
+  auto data = std::make_unique<UserData>();
+  data->udl = pdu.Octet();
+  data->count = static_cast<int>(std::min<size_t>(pdu.Remaining() / 2, sizeof data->octets));
+  HexToBytes(pdu.Chars(2 * data->count).data(), 2 * data->count, data->octets);
+
+  HeaderElements header;
+  if (firstOctet & kUserDataHeaderPresent) {
+    if (data->count < 1) return Withhold(decoded, Withheld::Undecodable);
+    data->headerOctets = 1 + data->octets[0];
+    if (data->headerOctets > data->count) return Withhold(decoded, Withheld::Undecodable);
+    header = ReadHeaderElements(data->octets + 1, data->octets[0]);
+  }
+  DataCoding coding = ReadDataCoding(record.dcs);
+  if (!ReadText(*data, coding.alphabet, record.text)) return Withhold(decoded, Withheld::Undecodable);
+  if (header.portAddressed) return Withhold(decoded, Withheld::PortAddressed);
+  if (coding.discardText || record.pid == kTypeZeroPid || record.pid == kMeDownloadPid || record.pid == kSimDownloadPid)
+    return Withhold(decoded, Withheld::ForTheHandset);
+  if (coding.compressed) return Withhold(decoded, Withheld::Compressed);
+  if (header.concatenation) {
+    record.part = static_cast<int16_t>(header.concatenation->sequence);
+    decoded.concatenation = header.concatenation;
+  }
+  return decoded;
 }
 
 }  // namespace
 
-int DecodeDeliverPdu(std::string_view text, ModemSms& record, std::optional<ConcatenationHeader>* header) {
+const char* WithheldReason(Withheld why) {
+  switch (why) {
+    case Withheld::None: return "a message";
+    case Withheld::Undecodable: return "no readable SMS";
+    case Withheld::StatusReport: return "a status report, not a message";
+    case Withheld::OtherType: return "a PDU that is no SMS-DELIVER";
+    case Withheld::PortAddressed: return "data addressed to an application port, not a message";
+    case Withheld::ForTheHandset: return "data for the handset or its SIM, not a message";
+    case Withheld::Compressed: return "a compressed text, which the service cannot read";
+  }
+  return "an unknown entry";
+}
+
+DecodedSms DecodeListedPdu(std::string_view text, int16_t index) {
   size_t end = 0;
   while (end < text.size() && IsUpperHex(text[end])) ++end;
   HexReader pdu(text.substr(0, end));
 
-  int16_t index = record.index;
-  std::memset(static_cast<void*>(&record), 0, sizeof record);  // a plain record: all zero is fresh
-  record.index = index;
-  record.part = SMS_PART_COMPLETE;
-  record.parts = 1;
+  DecodedSms decoded;
+  std::memset(static_cast<void*>(&decoded.record), 0, sizeof decoded.record);  // a plain record: all zero is fresh
+  decoded.record.index = index;
+  decoded.record.part = SMS_PART_COMPLETE;
+  decoded.record.parts = 1;
   uint8_t firstOctet = 0;
-  if (!ReadAddresses(pdu, record, firstOctet) || !pdu.Has(4 + 14 + 2)) return MarkUndecodable(record);
-  record.pid = pdu.Octet();
-  record.dcs = pdu.Octet();
-  char stamp[16];
-  int stampLength = UnswapDigits(pdu.Chars(14).data(), 14, stamp);
-  std::memcpy(record.timestamp, stamp, stampLength + 1);
-  int udl = pdu.Octet();
-
-  uint8_t data[255];
-  int dataOctets = static_cast<int>(std::min<size_t>(pdu.Remaining() / 2, sizeof data));
-  HexToBytes(pdu.Chars(2 * dataOctets).data(), 2 * dataOctets, data);
-
-  int headerOctets = 0;
-  Concatenation concatenation;
-  if (firstOctet & kUserDataHeaderPresent) {
-    if (dataOctets < 1) return MarkUndecodable(record);
-    int headerLength = data[0];
-    headerOctets = 1 + headerLength;
-    if (headerOctets > dataOctets) return MarkUndecodable(record);
-    concatenation = FindConcatenation(data + 1, headerLength);
+  if (!ReadAddresses(pdu, decoded.record, firstOctet)) return Withhold(decoded, Withheld::Undecodable);
+  switch (firstOctet & kMessageTypeMask) {
+    case kDeliverType: return DecodeDeliverBody(pdu, decoded, firstOctet);
+    case kStatusReportType: return Withhold(decoded, Withheld::StatusReport);
+    default: return Withhold(decoded, Withheld::OtherType);
   }
-  int textLength = DecodeText(record.dcs, data, dataOctets, headerOctets, udl, record.text);
-  if (!concatenation.present) return textLength;
+}
 
-  record.part = static_cast<int16_t>(concatenation.sequence);
-  if (header)
-    *header = ConcatenationHeader{concatenation.reference, concatenation.wideReference, concatenation.totalParts,
-                                  concatenation.sequence};
-  return textLength;
+int DecodeDeliverPdu(std::string_view text, ModemSms& record, std::optional<ConcatenationHeader>* header) {
+  DecodedSms decoded = DecodeListedPdu(text, record.index);
+  record = decoded.record;
+  if (header) *header = decoded.concatenation;
+  if (decoded.withheld != Withheld::None) return -1;
+  return static_cast<int>(std::strlen(record.text));
 }

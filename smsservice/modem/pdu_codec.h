@@ -1,5 +1,5 @@
 // GSM 03.40 PDUs as the modem exchanges them in PDU mode: an SMS-SUBMIT for
-// "AT+CMGS", and the SMS-DELIVER entries of an "AT+CMGL=0" listing. Pure
+// "AT+CMGS", and the entries of an "AT+CMGL=0" listing. Pure
 // functions: a part of a concatenated message is decoded with the header that
 // names its message, and joining the parts is the engine's (partial_table.h).
 //
@@ -63,17 +63,40 @@ struct ConcatenationHeader {
   int sequence = 0;
 };
 
-// One decoded listing entry: a complete message, an undecodable entry
+// Why a listed entry is not delivered as a text message. Each is still
+// deleted from the modem.
+enum class Withheld {
+  None,
+  Undecodable,    // too short for its own header or for the data its UDL counts
+  StatusReport,   // SMS-STATUS-REPORT
+  OtherType,      // any other message type than SMS-DELIVER
+  PortAddressed,  // user data for an application port (WAP push and the like)
+  ForTheHandset,  // type 0, data download to the handset or its SIM, or a
+                  // message waiting indication whose text may be discarded
+  Compressed,     // a compressed text, which the service cannot read
+};
+// "a status report, not a message" and the like, for the log.
+const char* WithheldReason(Withheld why);
+
+// One decoded listing entry: a complete message, a withheld entry
 // (record.part 0), or one part (record.part its sequence) with its header.
 struct DecodedSms {
   ModemSms record;
   std::optional<ConcatenationHeader> concatenation;
+  Withheld withheld = Withheld::None;
 };
 
-// Decodes the SMS-DELIVER whose hex text is `pdu` (it ends at the first
-// character that cannot belong to it). Returns the length of its text, or -1
-// when the PDU is too short to hold its own header; then `record` is marked
-// part 0. A part of a concatenated message gets its sequence number in
-// record.part, and its header in `concatenation` when given.
+// Decodes the PDU whose hex text is `pdu` (it ends at the first character
+// that cannot belong to it), listed in storage slot `index`. The text is
+// converted to the code page from any alphabet the data coding scheme
+// names; an alphanumeric originator is decoded as GSM 7-bit text into the
+// number field. The time stamp is 12 digits and the zone in quarter hours,
+// "-" first west of Greenwich.
+DecodedSms DecodeListedPdu(std::string_view pdu, int16_t index);
+
+// The same for one record: returns the length of its text, or -1 when the
+// entry is withheld; then `record` is marked part 0. A part of a
+// concatenated message gets its sequence number in record.part, and its
+// header in `concatenation` when given.
 int DecodeDeliverPdu(std::string_view pdu, ModemSms& record,
                      std::optional<ConcatenationHeader>* concatenation = nullptr);

@@ -158,7 +158,9 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitListing() {
     case Awaited::kOk: {
       // Every entry: the modem has marked them all read, so one left out
       // here would never be listed again.
-      listing_ = partials_.Join(ParseListing(reply_->Text()));
+      std::vector<DecodedSms> listed = ParseListing(reply_->Text());
+      LogWithheld(listed);
+      listing_ = partials_.Join(std::move(listed));
       ForgetListed();
       PlanDeletions();
       return kDeleteNext;
@@ -244,7 +246,6 @@ void SmsTrafficMachine::PlanDeletions() {
   int handled = held_.empty() ? rings_.PushIncoming(listing_.data(), listed) : 0;
   for (int i = 0; i < listed; ++i) {
     const ModemSms& entry = listing_[i];
-    if (entry.part == 0) activity_log::Log(LOG_WARNING, "slot %d holds no readable SMS; deleted", entry.index);
     if (i < handled && entry.part == SMS_PART_COMPLETE) LogReceived(entry);
     if (i < handled || entry.part >= 0) deletions_.push_back(entry.index);
     else held_.push_back(entry);

@@ -116,7 +116,9 @@ void KeepUnread(const ModemLink& link, std::vector<ModemSms>& kept) {
     activity_log::Log(LOG_WARNING, "the stored SMS could not be listed; they are discarded");
     return;
   }
-  for (ModemSms& sms : link.partials.Join(ParseListing(reply->Text())))
+  std::vector<DecodedSms> listed = ParseListing(reply->Text());
+  LogWithheld(listed);
+  for (ModemSms& sms : link.partials.Join(std::move(listed)))
     if (sms.part == SMS_PART_COMPLETE) kept.push_back(sms);
   // Slots are reused as they free up, so the service centre's time tells the order.
   std::stable_sort(kept.begin(), kept.end(),

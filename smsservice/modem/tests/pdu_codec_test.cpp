@@ -307,8 +307,9 @@ TEST_F(PduCodec, OddPdusStayInsideTheirFields) {
   // An originator of 20 digits keeps its first 15.
   DecodeDeliverPdu(Deliver("12345678901234567890", 4, 1, "41"), sms);
   EXPECT_STREQ(sms.number, "123456789012345");
-  // UDL beyond the data: only the data there is decoded.
-  EXPECT_EQ(DecodeDeliverPdu(Deliver("1", 4, 200, "4142"), sms), 2);
+  // UDL beyond the data: a broken PDU, never half a message.
+  EXPECT_EQ(DecodeDeliverPdu(Deliver("1", 4, 200, "4142"), sms), -1);
+  EXPECT_EQ(sms.part, 0);
   // A PDU cut inside its header.
   std::string whole = Deliver("1", 4, 1, "41");
   EXPECT_EQ(DecodeDeliverPdu(whole.substr(0, 20), sms), -1);
