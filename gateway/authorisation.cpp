@@ -2,6 +2,9 @@
 
 Authorisation Authorise(const GatewaySettings& settings, const std::string& number, AuthorisationStep step) {
   Authorisation result;
+  // A sender named by text is a service or an advertiser, never a person
+  // with a right to the loudspeakers, whatever Regular says.
+  if (!IsTelephoneNumber(number)) return result;
   auto entry = settings.pat.find(number);
   result.listed = entry != settings.pat.end();
   if (result.listed) result.ids = entry->second;

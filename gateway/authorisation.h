@@ -24,4 +24,6 @@ struct Authorisation {
   std::vector<int> terminals;
 };
 
+// A sender that is no telephone number (an alphanumeric one such as
+// "InternetSMS") is never allowed.
 Authorisation Authorise(const GatewaySettings& settings, const std::string& number, AuthorisationStep step);

@@ -1,5 +1,6 @@
 #include "gateway/gateway_settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "gateway/program_directory.h"
@@ -96,6 +97,10 @@ std::vector<int> SplitTerminalIds(const std::string& ids) {
   return terminals;
 }
 
+bool IsTelephoneNumber(const std::string& number) {
+  return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::string WithoutCountryCode(const std::string& number) {
-  return number.compare(0, 2, "86") == 0 ? number.substr(2) : number;
+  return IsTelephoneNumber(number) && number.compare(0, 2, "86") == 0 ? number.substr(2) : number;
 }

@@ -41,5 +41,8 @@ void SaveGatewaySettings(const std::string& path, const GatewaySettings& setting
 
 // "3,7," -> {3, 7}; ",5" -> {0, 5}; "" -> {}. Tokens convert as atoi does.
 std::vector<int> SplitTerminalIds(const std::string& ids);
-// A received sender's number without its leading "86".
+// Digits only: what a person's telephone sends from. A received sender
+// may also be a name (an alphanumeric sender such as "InternetSMS").
+bool IsTelephoneNumber(const std::string& number);
+// A received sender's number without its leading "86"; a name as it is.
 std::string WithoutCountryCode(const std::string& number);

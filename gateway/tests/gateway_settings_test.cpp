@@ -150,6 +150,21 @@ TEST(Senders, OnlyALeading86IsStripped) {
   EXPECT_EQ(WithoutCountryCode("8613900000001"), "13900000001");
   EXPECT_EQ(WithoutCountryCode("13986000000"), "13986000000");
   EXPECT_EQ(WithoutCountryCode("86"), "");
+  EXPECT_EQ(WithoutCountryCode("86Shop"), "86Shop");  // a name keeps its letters
+}
+
+// Services and advertisers send under a name; none may reach the
+// loudspeakers, even where every number may, or where a hand-edited table
+// lists the name.
+TEST(Authorisation, NamedSendersAreNeverAllowed) {
+  GatewaySettings s;
+  s.regular = 1;
+  s.pat["InternetSMS"] = "3";
+  for (const char* sender : {"InternetSMS", "sipgate", "*#abc#*51", ""}) {
+    EXPECT_FALSE(Authorise(s, sender, AuthorisationStep::Arrival).allowed) << sender;
+    EXPECT_FALSE(Authorise(s, sender, AuthorisationStep::Playback).allowed) << sender;
+  }
+  EXPECT_TRUE(Authorise(s, "10086", AuthorisationStep::Arrival).allowed);
 }
 
 }  // namespace

@@ -113,13 +113,19 @@ class GatewayEndToEnd(unittest.TestCase):
         temp = os.path.join(self.heraldo.home, "temp")
         self.assertEqual(os.listdir(temp), [], "no silent or broken file is left to play")
 
-    def test_regular_one_uses_the_whole_terminal_list(self):
+    def test_regular_one_uses_the_whole_terminal_list_but_never_for_a_named_sender(self):
         self.start(regular=1, delay=0)
+        # A service's sender name (alphanumeric): shown as it reads, never played.
+        self.quillon.sim.ok(cmd="inject", **{"from": "InternetSMS"}, text="Your bill: 20 EUR, pay @ shop")
         self.inject("8613500000000", "全体广播测试")
         self.assertTrue(self.heraldo.wait_for_line("[短信播放完成]"), "\n".join(self.heraldo.lines))
+        named = [line for line in self.heraldo.lines if line.startswith("row state: InternetSMS 20")]
+        self.assertEqual(len(named), 1, "\n".join(self.heraldo.lines))
+        self.assertTrue(named[0].endswith(" Your bill: 20 EUR, pay @ shop [非授权号码]"), named[0])
         session = self.bcsim.session(1)
         self.assertEqual(session["terminals"], list(range(1, 13)))
         self.assertEqual(session["name"], "13500000000")
+        self.assertIsNone(self.bcsim.session(2))
 
 
 if __name__ == "__main__":

@@ -159,7 +159,8 @@ int RunFetchCommand(const std::vector<std::string>& args) {
       Sleep(0.05);
       continue;
     }
-    std::cout << "from=" << peer << " time=" << FormatStamp(stamp) << " text=" << GbkToTerminalLine(text) << std::endl;
+    std::cout << "from=" << GbkToTerminalLine(peer) << " time=" << FormatStamp(stamp)
+              << " text=" << GbkToTerminalLine(text) << std::endl;
     ++got;
   }
   if (count > 0 && got < count) {

@@ -16,7 +16,7 @@ namespace {
 
 void PrintRecord(const ModemSms& sms) {
   std::cout << "smsc=" << sms.smsc << "\n"
-            << "number=" << sms.number << "\n"
+            << "number=" << GbkToTerminalLine(sms.number) << "\n"
             << "pid=" << int(sms.pid) << "\n"
             << "dcs=" << int(sms.dcs) << "\n"
             << "timestamp=" << sms.timestamp << "\n"
@@ -47,9 +47,11 @@ int Decode(const CommandLine& options) {
   options.AllowOnly({});
   if (options.Positional().size() != 1) throw UsageError("usage: quillonctl pdu decode HEX");
   std::string hex = NormalizeHex(options.Positional()[0]);
-  ModemSms sms;
-  if (DecodeDeliverPdu(hex, sms) < 0) throw UsageError("PDU ends inside its header");
-  PrintRecord(sms);
+  DecodedSms decoded = DecodeListedPdu(hex, 0);
+  if (decoded.withheld == Withheld::Undecodable) throw UsageError("the PDU is broken: it ends before its data does");
+  PrintRecord(decoded.record);
+  // What the service would not hand a client, and why.
+  if (decoded.withheld != Withheld::None) std::cout << "withheld=" << WithheldReason(decoded.withheld) << "\n";
   return 0;
 }
 

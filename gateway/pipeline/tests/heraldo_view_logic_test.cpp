@@ -273,8 +273,13 @@ TEST_F(Pipeline, ClosingLogsEveryRow) {
             std::string::npos);
 }
 
-TEST(StampText, ShortStampsAreRefused) {
-  EXPECT_EQ(StampToTimeText("240712163042"), "2024-07-12 16:30:42");
+TEST(StampText, ServiceCentreTimeShownAsLocalTime) {
+  EXPECT_EQ(StampToTimeText("24071216304232"), "2024-07-12 16:30:42");   // UTC+8, as here
+  EXPECT_EQ(StampToTimeText("24071208304200"), "2024-07-12 16:30:42");   // UTC
+  EXPECT_EQ(StampToTimeText("240711233042-20"), "2024-07-12 12:30:42");  // UTC-5, the day before
+  EXPECT_EQ(StampToTimeText("24123120000000"), "2025-01-01 04:00:00");   // a new year here
+  EXPECT_EQ(StampToTimeText("240712163042"), "2024-07-12 16:30:42");     // no zone: as stated
+  EXPECT_EQ(StampToTimeText("2407121630423F"), "2024-07-12 16:30:42");   // no readable zone
   EXPECT_FALSE(StampToTimeText("24071216304"));
   EXPECT_EQ(FileBaseName(" 2012-03-04 05:06:07 "), "2012-03-04_05_06_07");
 }

@@ -45,7 +45,7 @@ class RoundTrips(unittest.TestCase):
         self.assertIn("text=你好\n", run("packet", "decode", hex_text.strip())[1])
 
     def test_listing_with_an_incomplete_part(self):
-        listing = ("+CMGL: 1,0,,27\r\n0891683108100005F0440D91683119325476F80008422170802003000A0500030A0202"
+        listing = ("+CMGL: 1,0,,25\r\n0891683108100005F0440D91683119325476F8000842217080200300080500030A0202"
                    "6587\r\n+CMGL: 2,0,,22\r\n0891683108100005F0040D91683119325476F80008422170802003000"
                    "24E2D\r\n\r\nOK\r\n")
         # As the modem sends it, and as pasted from a terminal.
