@@ -135,6 +135,7 @@ int main() {
   setenv("QUILLON_REGISTRY", (scratch / "registry").c_str(), 1);
   setenv("QUILLON_USER_REGISTRY", (scratch / "user-registry").c_str(), 1);
   setenv("QUILLON_UNIT_DIR", (scratch / "units").c_str(), 1);
+  setenv("QUILLON_STATE_DIR", (scratch / "state").c_str(), 1);
   std::string quillon = (BinDir() / "Quillon").string();
   int port = FreePort();
 

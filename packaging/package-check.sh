@@ -76,6 +76,7 @@ say "The installed programs against a simulated modem and broadcast server"
 for program in /usr/sbin/Quillon /usr/bin/quillonctl /usr/bin/Heraldo /usr/bin/Vigimon; do "$program" --version; done
 sim_port=$(free_port) service_port=$(free_port) bc_cmd=$(free_port) bc_info=$(free_port) bc_control=$(free_port)
 export QUILLON_REGISTRY=$scratch/registry QUILLON_UNIT_DIR=$scratch/units QUILLON_DEVICE_DIR=$scratch/dev
+export QUILLON_STATE_DIR=$scratch/state
 export QUILLON_SERVICE_PORT=$service_port QUILLON_INFO_PORT=$bc_info QUILLON_TIME_SCALE=0.1 QUILLON_PLAYBACK_SPEED=20
 export HOME=$scratch/operator
 mkfifo "$scratch/sim.out" "$scratch/bcsim.out"

@@ -36,6 +36,7 @@ bc_info_port=$(free_port)
 bc_control_port=$(free_port)
 export QUILLON_REGISTRY=$scratch/registry QUILLON_USER_REGISTRY=$scratch/user-registry
 export QUILLON_UNIT_DIR=$scratch/units QUILLON_DEVICE_DIR=$scratch/dev QUILLON_SERVICE_PORT=$service_port
+export QUILLON_STATE_DIR=$scratch/state
 
 # A simulated modem linked as COM3.
 start_modem() {

@@ -1,6 +1,7 @@
 #include "smsservice/host/command_line.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -17,7 +18,7 @@ constexpr std::pair<const char*, HostVerb> kRegistrationVerbs[] = {
 }  // namespace
 
 const char* const kHostUsage =
-    "Usage: Quillon [--listen ADDR] [--port N] [--keep-stored] [--indications]\n"
+    "Usage: Quillon [--listen ADDR] [--port N] [--state-dir DIR] [--keep-stored] [--indications]\n"
     "       Quillon -RegServer | -UnregServer | -RegServerPerUser | -UnregServerPerUser | -Service\n"
     "\n"
     "Runs the SMS service: as a service when registered with -Service and started by\n"
@@ -26,8 +27,11 @@ const char* const kHostUsage =
     "  --listen ADDR  address the request server listens on (default 127.0.0.1;\n"
     "                 another address lets other machines send SMS through the modem)\n"
     "  --port N       TCP port of the request server (default 8200)\n"
-    "  --keep-stored  hand the unread SMS the modem stored while the service was\n"
-    "                 away to clients, instead of discarding them at start-up\n"
+    "  --state-dir DIR  folder of the journal that keeps every SMS until a client\n"
+    "                 has it or the modem has sent it (default $QUILLON_STATE_DIR,\n"
+    "                 else /var/lib/quillon)\n"
+    "  --keep-stored  hand the SMS the modem stored while the service was away to\n"
+    "                 clients, instead of discarding them at start-up\n"
     "  --indications  have the modem announce each new SMS (AT+CNMI) and fetch it\n"
     "                 at once, instead of after 5 s without traffic\n"
     "  --help         this text\n"
@@ -66,6 +70,8 @@ HostVerb FindVerb(const std::vector<std::string>& args) {
 
 std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args, std::string* error) {
   HostOptions options;
+  const char* fromEnvironment = std::getenv("QUILLON_STATE_DIR");
+  if (fromEnvironment != nullptr && *fromEnvironment != '\0') options.stateDir = fromEnvironment;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i], value;
     const size_t equals = name.find('=');
@@ -86,7 +92,7 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
       options.indications = true;
       continue;
     }
-    if (name != "--listen" && name != "--port") continue;
+    if (name != "--listen" && name != "--port" && name != "--state-dir") continue;
     if (!inlineValue) {
       if (i + 1 == args.size()) {
         *error = name + " needs a value";
@@ -94,12 +100,12 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
       }
       value = args[++i];
     }
-    if (name == "--listen") {
+    if (name == "--listen" || name == "--state-dir") {
       if (value.empty()) {
-        *error = "--listen needs an address";
+        *error = name + (name == "--listen" ? " needs an address" : " needs a folder");
         return std::nullopt;
       }
-      options.listenAddress = value;
+      (name == "--listen" ? options.listenAddress : options.stateDir) = value;
       continue;
     }
     unsigned port = 0;

@@ -28,14 +28,17 @@ struct HostOptions {
   // Messages stored in the modem while the service was away are handed to
   // clients instead of discarded at start-up.
   bool keepStored = false;
+  // Where the journal lives (the unit's state directory).
+  std::string stateDir = "/var/lib/quillon";
   // The modem announces each SMS it stores, and it is listed at once rather
   // than after 5 s without traffic.
   bool indications = false;
   bool help = false;
 };
 
-// --listen ADDR, --port N (1 to 65535), --keep-stored, --indications and --help, the first
-// two also as --name=value;
+// --listen ADDR, --port N (1 to 65535), --state-dir DIR (else
+// $QUILLON_STATE_DIR), --keep-stored, --indications and --help, the first
+// three also as --name=value;
 // other arguments are left to FindVerb. nullopt with *error set when an
 // option lacks its value or the port is not a number in range.
 std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args, std::string* error);

@@ -1,8 +1,14 @@
 #include "smsservice/host/quillon_module.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
 #include <syslog.h>
+#include <unistd.h>
 #include <utility>
 
 #include <ace/Init_ACE.h>
@@ -10,6 +16,7 @@
 #include "platform/log/activity_log.h"
 #include "platform/service/win_error.h"
 #include "platform/signals/stop_signals.h"
+#include "smsservice/journal/sqlite_sms_journal.h"
 #include "smsservice/modem/gsm_modem.h"
 #include "smsservice/server/request_dispatch.h"
 #include "smsservice/server/ui_proxy_server.h"
@@ -193,6 +200,9 @@ int CQuillonModule::Run() {
   // taken here, once, and everything below is handed what it needs.
   CGsmMorden& modem = *CGsmMorden::Instance();
   CUiProxySvr* server = CUiProxySvr::Instance();
+  std::unique_ptr<SqliteSmsJournal> journal = OpenJournal();
+  if (!journal) return 1;
+  modem.KeepJournal(*journal);
   modem.KeepStoredMessages(options_.keepStored);
   modem.UseIndications(options_.indications);
   DriverAccess requests(modem);
@@ -215,6 +225,34 @@ int CQuillonModule::Run() {
   activity_log::Log(LOG_INFO, "%s stopped", kServiceName);
   ACE::fini();
   return result;
+}
+
+std::unique_ptr<SqliteSmsJournal> CQuillonModule::OpenJournal() {
+  const std::string path = options_.stateDir + "/" + kJournalFile;
+  std::string why;
+  try {
+    std::error_code ignored;  // a folder that cannot be made shows as a journal that cannot be opened
+    std::filesystem::create_directories(options_.stateDir, ignored);
+    // Two services on one journal would hand every message out twice.
+    journalLock_ = ::open((options_.stateDir + "/quillon.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (journalLock_ < 0) throw journal::JournalError(std::strerror(errno));
+    if (::flock(journalLock_, LOCK_EX | LOCK_NB) != 0)
+      throw journal::JournalError("another Quillon is running with this journal");
+    journal::OpenReport report;
+    auto journal = std::make_unique<SqliteSmsJournal>(path, SystemClock(), &report);
+    if (!report.movedTo.empty())
+      activity_log::Log(LOG_ERR, "the journal %s could not be read (%s); moved aside to %s, a new one started",
+                        path.c_str(), report.damage.c_str(), report.movedTo.c_str());
+    return journal;
+  } catch (const journal::JournalError& error) {
+    why = error.what();
+  }
+  LogEvent("服务启动失败！");
+  std::fprintf(stderr,
+               "%s: cannot keep the journal %s: %s (choose a folder it can write with --state-dir or "
+               "QUILLON_STATE_DIR)\n",
+               kServiceName, path.c_str(), why.c_str());
+  return nullptr;
 }
 
 int CQuillonModule::RunMessageLoop() {

@@ -4,17 +4,21 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "smsservice/host/command_line.h"
 #include "smsservice/host/host_platform.h"
+#include "smsservice/journal/sqlite_sms_journal.h"
 
 class CQuillonModule {
  public:
   static constexpr const char* kServiceName = "Quillon";
   static constexpr const char* kAppId = "{9EE9FAFB-2B7D-427E-BB36-77A7D003D3FF}";
   static constexpr const char* kDescription = "短信接收和发送服务";
+  // In the state folder; what the rings hold outlives the process there.
+  static constexpr const char* kJournalFile = "quillon.db";
   // A verb's result other than a registry or service manager error code.
   static constexpr int kVerbFailed = 1;
 
@@ -61,6 +65,8 @@ class CQuillonModule {
   long RunRegistrationScript(service::Registry& registry, bool remove);
   int ConfigureService();
   int RunMessageLoop();
+  // Null, with the reason logged, when the state folder cannot be written.
+  std::unique_ptr<SqliteSmsJournal> OpenJournal();
   void SetServiceStatus(int state) { serviceState_ = state; }
   void MessageBox(const char* text);
 
@@ -71,4 +77,5 @@ class CQuillonModule {
   std::atomic<int> serviceState_{kServiceStopped};
   int exitCode_ = 0;
   std::atomic<bool> quitPosted_{false};
+  int journalLock_ = -1;  // held, with the process, while the journal is in use
 };

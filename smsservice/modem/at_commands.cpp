@@ -26,6 +26,11 @@ void ListUnread(SerialLine& line) {
   line.Write(command, sizeof command - 1);
 }
 
+void ListAll(SerialLine& line) {
+  static const char command[] = "AT+CMGL=4\r\n";
+  line.Write(command, sizeof command - 1);
+}
+
 std::string DeleteSmsCommand(int index) {
   char command[32];
   int length = std::snprintf(command, sizeof command, "AT+CMGD=%d\r\n", index);

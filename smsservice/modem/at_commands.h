@@ -33,6 +33,9 @@ struct ReplyBuffer {
 
 // "AT+CMGL=0\r\n"
 void ListUnread(SerialLine& line);
+// "AT+CMGL=4\r\n": read ones too, as a service that stopped after a
+// listing leaves its messages marked read.
+void ListAll(SerialLine& line);
 // "AT+CMGD=<index>\r\n", the text both the start-up dialogue and the engine
 // write to free a storage slot.
 std::string DeleteSmsCommand(int index);

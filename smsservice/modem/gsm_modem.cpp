@@ -4,6 +4,7 @@
 #include <cstring>
 #include <syslog.h>
 
+#include "platform/journal/sqlite_db.h"
 #include "platform/log/activity_log.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/sms_traffic.h"
@@ -68,11 +69,51 @@ int CGsmMorden::Open(int port, int baud) {
   return MODEM_OPENING;
 }
 
+void CGsmMorden::KeepJournal(SmsJournal& journal) {
+  journal_ = &journal;
+  partials_.KeepIn(journal);
+  std::vector<ModemSms> received = journal.WaitingReceived();
+  int taken = rings_.PushIncoming(received.data(), static_cast<int>(received.size()));
+  backlog_.assign(received.begin() + taken, received.end());
+  std::vector<JournaledSend> sends = journal.WaitingSends();
+  for (const JournaledSend& send : sends) {
+    if (send.mayHaveGone)
+      activity_log::Log(LOG_WARNING,
+                        "SMS to %s was handed to the modem just before the service stopped; it is sent again "
+                        "and may arrive twice",
+                        send.sms.number);
+    if (!rings_.PushSend(send.sms)) {
+      journal.GiveUpSend(send.sms.journalId, "no room in the send queue after a restart");
+      activity_log::Log(LOG_ERR, "SMS to %s given up: no room in the send queue after a restart", send.sms.number);
+    }
+  }
+  JournalCounts counts = journal.Counts();
+  if (received.empty() && sends.empty() && counts.partsWaiting == 0 && counts.givenUp == 0) return;
+  activity_log::Log(LOG_INFO, "journal: %zu received SMS wait for clients, %zu to send, %d incomplete, %d given up",
+                    received.size(), sends.size(), counts.partsWaiting, counts.givenUp);
+}
+
+bool CGsmMorden::PeekReceived(ModemSms& sms) {
+  if (state_ == MODEM_CLOSED && engine_ != nullptr) ReleaseSession();
+  return rings_.PeekIncoming(sms);
+}
+
+void CGsmMorden::ConfirmFetched(int64_t journalId) {
+  rings_.DropIncoming(journalId);
+  if (journalId == 0) return;
+  try {
+    journal_->RemoveReceived(journalId);
+  } catch (const journal::JournalError& error) {
+    activity_log::Log(LOG_ERR, "the journal cannot record a fetched SMS (it may be handed out again): %s",
+                      error.what());
+  }
+}
+
 bool CGsmMorden::FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
                                char (&text)[SMS_TEXT_FIELD]) {
-  if (state_ == MODEM_CLOSED && engine_ != nullptr) ReleaseSession();
   ModemSms sms;
-  if (!rings_.PopIncoming(sms)) return false;
+  if (!PeekReceived(sms)) return false;
+  ConfirmFetched(sms.journalId);
   std::memcpy(number, sms.number, sizeof number);
   std::memcpy(timestamp, sms.timestamp, sizeof timestamp);
   std::memcpy(text, sms.text, sizeof text);
@@ -106,8 +147,25 @@ bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* tex
     activity_log::Log(LOG_WARNING, "SMS to %s refused: %s", sms.number, refusal);
     return false;
   }
+  return Queue(sms);
+}
+
+bool CGsmMorden::Queue(ModemSms& sms) {
+  try {
+    // The journal holds as many as the ring: one more would find no room after a restart.
+    if (journal_->Counts().sending >= SmsRings::kSlots - 1) {
+      activity_log::Log(LOG_WARNING, "SMS to %s refused: the send queue is full", sms.number);
+      return false;
+    }
+    sms.journalId = journal_->AddSend(sms);
+  } catch (const journal::JournalError& error) {
+    activity_log::Log(LOG_ERR, "the journal cannot record an SMS to %s (it is kept in memory only): %s", sms.number,
+                      error.what());
+    sms.journalId = 0;
+  }
   if (rings_.PushSend(sms)) return true;
   activity_log::Log(LOG_WARNING, "SMS to %s refused: the send queue is full", sms.number);
+  if (sms.journalId != 0) journal_->RemoveSend(sms.journalId);
   return false;
 }
 
@@ -124,8 +182,22 @@ void CGsmMorden::Shutdown() {
   shuttingDown_ = true;
   ReleaseSession();
   SetModemState(MODEM_CLOSED);
-  // Nothing keeps them past the process: each is named.
   ModemSms sms;
+  SmsJournal& journal = *journal_;
+  // The journal may end with the service's run; the modem stays until the process ends.
+  journal_ = &noJournal_;
+  partials_.KeepIn(noJournal_);
+  if (journal.Durable()) {
+    int sends = 0, received = 0;
+    while (rings_.PopSend(sms)) ++sends;
+    while (rings_.PopIncoming(sms)) ++received;
+    received += static_cast<int>(backlog_.size());
+    if (sends + received > 0)
+      activity_log::Log(LOG_NOTICE, "%d SMS to send and %d received wait in the journal for the next start", sends,
+                        received);
+    return;
+  }
+  // Nothing keeps them past the process: each is named.
   while (rings_.PopSend(sms))
     activity_log::Log(LOG_WARNING, "SMS to %s dropped: the service stopped before sending it", sms.number);
   while (rings_.PopIncoming(sms))
@@ -133,6 +205,10 @@ void CGsmMorden::Shutdown() {
 }
 
 void CGsmMorden::StartEngine(std::vector<ModemSms> kept, bool indications) {
+  if (!backlog_.empty()) {
+    kept.insert(kept.begin(), backlog_.begin(), backlog_.end());
+    backlog_.clear();
+  }
   engine_ = new CSmsTraffic(
       Link(), [this] { SetModemState(MODEM_CLOSED); }, std::move(kept), indications);
 }

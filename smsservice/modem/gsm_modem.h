@@ -13,6 +13,8 @@
 
 #include "common/tp_packet.h"
 #include "platform/clock/clock.h"
+#include "smsservice/journal/memory_only_journal.h"
+#include "smsservice/journal/sms_journal.h"
 #include "smsservice/modem/modem_link.h"
 #include "smsservice/modem/modem_sms.h"
 #include "smsservice/modem/partial_table.h"
@@ -46,12 +48,25 @@ class CGsmMorden {
   // Logs each change.
   void SetModemState(int state);
 
-  // One received message, or false. A stopped engine is released here.
+  // Before the first Open: keeps everything the rings hold in `journal`
+  // (which must outlive the modem), and takes in what it held when the
+  // service last stopped: received messages ahead of any new one, messages
+  // to send ahead of any new one. Without it nothing outlives the process.
+  void KeepJournal(SmsJournal& journal);
+
+  // The oldest received message, left for ConfirmFetched; false when none
+  // waits. A stopped engine is released here.
+  bool PeekReceived(ModemSms& sms);
+  // The client has been handed the message PeekReceived gave: it leaves the
+  // ring and the journal.
+  void ConfirmFetched(int64_t journalId);
+  // Both at once, for callers that hand the message over themselves.
   bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
                      char (&text)[SMS_TEXT_FIELD]);
   // Queues one message for sending ("86" put in front of the number unless
   // it has it); false when the modem is not ready, the send ring is full, or
-  // the message cannot go out as one SMS.
+  // the message cannot go out as one SMS. A queued message is journaled
+  // before this returns.
   bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs);
   // Whether the start-up lists the unread messages stored while the service
   // was away and hands them to clients before it empties the storage.
@@ -70,6 +85,8 @@ class CGsmMorden {
 
  private:
   static ACE_THR_FUNC_RETURN StartupThread(void* self);
+  // Journals `sms` and puts it in the send ring, or says why not.
+  bool Queue(ModemSms& sms);
   void DeleteEngine();
 
   std::atomic<int> state_{MODEM_CLOSED};
@@ -85,8 +102,13 @@ class CGsmMorden {
   SmsRings rings_;
   SerialLine line_;
   PartialTable partials_;
+  MemoryOnlyJournal noJournal_;
+  SmsJournal* journal_ = &noJournal_;
+  // Journaled messages the receive ring had no room for at start: the
+  // first engine takes them before anything it lists.
+  std::vector<ModemSms> backlog_;
   const Clock& clock_;
-  ModemLink Link() { return {line_, rings_, partials_, clock_}; }
+  ModemLink Link() { return {line_, rings_, partials_, *journal_, clock_}; }
   std::atomic<bool> shuttingDown_{false};
   std::atomic<bool> keepStored_{false};
   std::atomic<bool> useIndications_{false};

@@ -23,4 +23,6 @@ struct ModemSms {
   // decoded at all (never delivered, but still deleted from the modem).
   int16_t part = SMS_PART_COMPLETE;
   uint8_t parts = 1;  // how many SMS a received message came in
+  // Its entry in the service's journal; 0 for none.
+  int64_t journalId = 0;
 };

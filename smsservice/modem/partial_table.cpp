@@ -20,15 +20,38 @@ std::vector<ModemSms> PartialTable::Join(std::vector<DecodedSms> listed) {
   return records;
 }
 
-bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) {
-  DropStale(key);
+void PartialTable::KeepIn(PartStore& store) {
+  store_ = nullptr;  // what comes from the store is not told to it again
+  Clock::Monotonic::time_point now = clock_.MonotonicNow();
+  std::time_t wallNow = clock_.WallNow();
+  for (const PartStore::StoredPart& stored : store.StoredParts()) {
+    auto age = std::chrono::seconds(std::max<std::time_t>(0, wallNow - stored.firstSeen));
+    Insert(stored.key, stored.part, stored.totalParts, now - age);
+  }
+  store_ = &store;
+  // Nothing arrives under an empty key, so this only ages them.
+  DropStale(PartialKey{});
+}
+
+void PartialTable::Insert(const PartialKey& key, const ModemSms& record, int totalParts,
+                          Clock::Monotonic::time_point firstSeen) {
   auto [message, added] = lists_.try_emplace(key);
-  if (added) message->second.firstSeen = clock_.MonotonicNow();
+  if (added) message->second.firstSeen = firstSeen;
   message->second.totalParts = totalParts;
   auto& parts = message->second.parts;
   auto after = std::upper_bound(parts.begin(), parts.end(), record,
                                 [](const ModemSms& a, const ModemSms& b) { return a.part < b.part; });
   parts.insert(after, record);
+  if (store_ == nullptr) return;
+  std::time_t age =
+      std::chrono::duration_cast<std::chrono::seconds>(clock_.MonotonicNow() - message->second.firstSeen).count();
+  store_->StorePart({key, totalParts, record, clock_.WallNow() - age});
+}
+
+bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) {
+  DropStale(key);
+  Insert(key, record, totalParts, clock_.MonotonicNow());
+  auto& parts = lists_[key].parts;
   // Counting stored parts, not distinct sequence numbers: a part listed twice
   // counts twice.
   if (totalParts <= 0 || parts.size() != static_cast<size_t>(totalParts)) return false;
@@ -49,6 +72,7 @@ bool PartialTable::Add(ModemSms& record, const PartialKey& key, int totalParts) 
   record.part = SMS_PART_COMPLETE;
   record.parts = static_cast<uint8_t>(std::min<size_t>(parts.size(), 255));
   lists_.erase(key);
+  if (store_ != nullptr) store_->RemoveParts(key);
   return true;
 }
 
@@ -56,7 +80,7 @@ void PartialTable::DropStale(const PartialKey& arriving) {
   Clock::Monotonic::time_point now = clock_.MonotonicNow();
   for (auto message = lists_.begin(); message != lists_.end();) {
     auto next = std::next(message);
-    if (now - message->second.firstSeen >= kPartialMaxAge) Drop(message, "waited a day");
+    if (now - message->second.firstSeen >= kPartialMaxAge) Drop(message, "waited a week");
     message = next;
   }
   if (lists_.size() < kPartialMaxPending || lists_.count(arriving)) return;
@@ -69,5 +93,6 @@ void PartialTable::Drop(std::map<PartialKey, Pending>::iterator message, const c
   activity_log::Log(LOG_WARNING, "incomplete SMS from %s (reference %d, %zu of %d parts) dropped: %s",
                     message->first.originator.c_str(), message->first.reference, message->second.parts.size(),
                     message->second.totalParts, why);
+  if (store_ != nullptr) store_->RemoveParts(message->first);
   lists_.erase(message);
 }

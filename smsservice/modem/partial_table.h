@@ -6,6 +6,7 @@
 #include <chrono>
 #include <compare>
 #include <cstddef>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -26,15 +27,38 @@ struct PartialKey {
 };
 
 // A message whose parts never all arrive (lost in the network, or sent so on
-// purpose) would be kept for ever; so one waits at most a day, and at most
-// this many wait, the oldest leaving first.
-inline constexpr std::chrono::hours kPartialMaxAge{24};
+// purpose) would be kept for ever; so one waits at most a week (a phone off
+// the network may take that long to send the rest), and at most this many
+// wait, the oldest leaving first.
+inline constexpr std::chrono::hours kPartialMaxAge{24 * 7};
 inline constexpr size_t kPartialMaxPending = 1000;
+
+// Where the table keeps its parts beyond the process (the journal): told of
+// each part it stores and of each message that leaves it, joined or dropped.
+class PartStore {
+ public:
+  struct StoredPart {
+    PartialKey key;
+    int totalParts = 0;
+    ModemSms part;
+    std::time_t firstSeen = 0;  // when the first part of its message came
+  };
+
+  virtual ~PartStore() = default;
+  virtual void StorePart(const StoredPart& part) = 0;
+  virtual void RemoveParts(const PartialKey& key) = 0;
+  // In the order they were stored.
+  virtual std::vector<StoredPart> StoredParts() = 0;
+};
 
 class PartialTable {
  public:
   // Ages are read on `clock`'s monotonic time; it must outlive the table.
   explicit PartialTable(const Clock& clock) : clock_(clock) {}
+
+  // From now on every change also goes to `store`, which must outlive the
+  // table; what it holds is taken in first, ages kept, the stale dropped.
+  void KeepIn(PartStore& store);
 
   // Stores `record` (whose part field holds its sequence number) under `key`,
   // after every stored part whose sequence is not greater. When the list then
@@ -62,6 +86,10 @@ class PartialTable {
   void DropStale(const PartialKey& arriving);
   void Drop(std::map<PartialKey, Pending>::iterator message, const char* why);
 
+  // Stored in the table and told to the store.
+  void Insert(const PartialKey& key, const ModemSms& record, int totalParts, Clock::Monotonic::time_point firstSeen);
+
   std::map<PartialKey, Pending> lists_;
   const Clock& clock_;
+  PartStore* store_ = nullptr;
 };

@@ -24,6 +24,15 @@ bool SmsRings::PopSend(ModemSms& record) {
   return true;
 }
 
+bool SmsRings::ReturnSend(const ModemSms& record) {
+  std::lock_guard lock(sendLock_);
+  int before = (sendRead_ + kSlots - 1) % kSlots;
+  if (before == sendWrite_) return false;
+  sendRead_ = before;
+  sendRing_[sendRead_] = record;
+  return true;
+}
+
 int SmsRings::PushIncoming(const ModemSms* records, int count) {
   std::lock_guard lock(receiveLock_);
   for (int i = 0; i < count; ++i) {
@@ -41,4 +50,17 @@ bool SmsRings::PopIncoming(ModemSms& record) {
   record = receiveRing_[receiveRead_];
   receiveRead_ = Next(receiveRead_);
   return true;
+}
+
+bool SmsRings::PeekIncoming(ModemSms& record) {
+  std::lock_guard lock(receiveLock_);
+  if (receiveRead_ == receiveWrite_) return false;
+  record = receiveRing_[receiveRead_];
+  return true;
+}
+
+void SmsRings::DropIncoming(int64_t journalId) {
+  std::lock_guard lock(receiveLock_);
+  if (receiveRead_ == receiveWrite_ || receiveRing_[receiveRead_].journalId != journalId) return;
+  receiveRead_ = Next(receiveRead_);
 }

@@ -19,11 +19,19 @@ class SmsRings {
   // False, queueing nothing, when the send ring is full.
   bool PushSend(const ModemSms& record);
   bool PopSend(ModemSms& record);
+  // Puts back a message taken for sending and not sent, ahead of the rest;
+  // false when the ring has no room for it.
+  bool ReturnSend(const ModemSms& record);
   // Copies the complete records (part < 0) among `records` into the receive
   // ring, in order, while there is room; returns how many of `records` were
   // handled (every record before the first complete one that found no room).
   int PushIncoming(const ModemSms* records, int count);
   bool PopIncoming(ModemSms& record);
+  // The oldest received record, left in the ring until DropIncoming takes
+  // it out: a client is handed it, and it goes only once the hand-over worked.
+  bool PeekIncoming(ModemSms& record);
+  // Takes the oldest record out when it is the one with `journalId`.
+  void DropIncoming(int64_t journalId);
 
  private:
   int sendWrite_ = 0;

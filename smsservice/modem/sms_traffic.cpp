@@ -28,7 +28,7 @@ void CSmsTraffic::EngineThread() {
     // A stop request is heard between steps, so stopping waits for one step at most.
     if (stopEvent_.WaitFor(timescale::Real(std::chrono::milliseconds(20)))) break;
   }
-  machine.ReportUnsent();
+  machine.ReturnUnsent();
   if (!answering) activity_log::Log(LOG_WARNING, "SMS engine stopped");
   if (onStopped_) onStopped_();
   doneEvent_.Set();

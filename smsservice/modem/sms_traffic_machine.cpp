@@ -5,7 +5,10 @@
 #include <cstring>
 #include <syslog.h>
 
+#include "platform/codepage/codepage.h"
+#include "platform/journal/sqlite_db.h"
 #include "platform/log/activity_log.h"
+#include "smsservice/modem/journaled_listing.h"
 #include "smsservice/modem/pdu_codec.h"
 
 namespace {
@@ -22,6 +25,19 @@ void LogReceived(const ModemSms& sms) {
                     sms.parts == 1 ? "" : "s", std::strlen(sms.text));
 }
 
+// The first words of a message, for a log line that must say which it was.
+std::string FirstWords(const char* text) {
+  std::string_view gbk(text);
+  std::string shown = codepage::GbkToUtf8(gbk.substr(0, codepage::GbkPrefixLength(gbk, 30)));
+  return std::strlen(text) > shown.size() ? shown + "..." : shown;
+}
+
+// A journal that cannot record a change the engine has made: the message
+// is handled as if there were no journal, and the operator told.
+void JournalFailed(const journal::JournalError& error, const char* what) {
+  activity_log::Log(LOG_ERR, "the journal cannot record %s: %s", what, error.what());
+}
+
 // The message reference of a "+CMGS: <mr>" reply, or -1.
 int MessageReference(std::string_view reply) {
   size_t at = reply.find("+CMGS:");
@@ -34,6 +50,7 @@ SmsTrafficMachine::SmsTrafficMachine(const ModemLink& link, std::vector<ModemSms
     : line_(link.line),
       rings_(link.rings),
       partials_(link.partials),
+      journal_(link.journal),
       clock_(link.clock),
       indications_(indications),
       start_(clock_.MonotonicNow()),
@@ -107,6 +124,12 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitPrompt() {
   ReplyVerdict verdict = ReadReply(line_, *reply_);
   NoteIndications();
   if (HasPrompt(reply_->Text())) {
+    // Recorded first: a service that stops now cannot know whether it went.
+    try {
+      journal_.MarkHandedToModem(outgoing_.journalId);
+    } catch (const journal::JournalError& error) {
+      JournalFailed(error, "a send");
+    }
     WritePdu(line_, outgoingPdu_);
     BeginAwait();
     return kAwaitSendReply;
@@ -124,8 +147,7 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitSendReply() {
     case Awaited::kOk:
       activity_log::Log(LOG_INFO, "SMS sent to %s: %zu bytes, message reference %d", outgoing_.number,
                         std::strlen(outgoing_.text), MessageReference(reply_->Text()));
-      retries_ = 0;
-      sending_ = false;
+      Sent();
       return kStartIdle;
     case Awaited::kError: return kSendFailed;
     case Awaited::kSilent: return kStopped;
@@ -141,9 +163,32 @@ SmsTrafficMachine::State SmsTrafficMachine::SendFailed() {
                       kMaxRetries + 1);
     return kSend;
   }
-  activity_log::Log(LOG_WARNING, "SMS to %s dropped after %d attempts", outgoing_.number, kMaxRetries + 1);
-  sending_ = false;
+  GiveUp();
   return kStartIdle;
+}
+
+void SmsTrafficMachine::Sent() {
+  retries_ = 0;
+  sending_ = false;
+  try {
+    journal_.RemoveSend(outgoing_.journalId);
+  } catch (const journal::JournalError& error) {
+    JournalFailed(error, "a sent SMS (it may go again after a restart)");
+  }
+}
+
+// Never silent: the client was told the message is queued.
+void SmsTrafficMachine::GiveUp() {
+  sending_ = false;
+  char why[64];
+  std::snprintf(why, sizeof why, "the modem refused it %d times", kMaxRetries + 1);
+  activity_log::Log(LOG_ERR, "SMS to %s given up: %s: \"%s\"", outgoing_.number, why,
+                    FirstWords(outgoing_.text).c_str());
+  try {
+    journal_.GiveUpSend(outgoing_.journalId, why);
+  } catch (const journal::JournalError& error) {
+    JournalFailed(error, "a given-up SMS");
+  }
 }
 
 SmsTrafficMachine::State SmsTrafficMachine::List() {
@@ -160,7 +205,9 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitListing() {
       // here would never be listed again.
       std::vector<DecodedSms> listed = ParseListing(reply_->Text());
       LogWithheld(listed);
-      listing_ = partials_.Join(std::move(listed));
+      JournaledListing journaled = JournalListing(std::move(listed), partials_, journal_);
+      listing_ = std::move(journaled.records);
+      listingUnsaved_ = journaled.unsaved;
       ForgetListed();
       PlanDeletions();
       return kDeleteNext;
@@ -181,7 +228,10 @@ SmsTrafficMachine::State SmsTrafficMachine::DeleteNext() {
 
 SmsTrafficMachine::State SmsTrafficMachine::AwaitDeleteReply() {
   switch (AwaitReply(kListReplyTimeoutS)) {
-    case Awaited::kOk:
+    case Awaited::kOk: try { journal_.ForgetSlot(deletions_[deletePosition_]);
+      } catch (const journal::JournalError&) {
+        // Only a check lost: the next start-up empties the storage anyway.
+      }
       ++deletePosition_;
       retries_ = 0;
       return kDeleteNext;
@@ -204,8 +254,13 @@ SmsTrafficMachine::State SmsTrafficMachine::DeleteFailed() {
   return kDeleteNext;
 }
 
-void SmsTrafficMachine::ReportUnsent() const {
-  if (sending_)
+void SmsTrafficMachine::ReturnUnsent() {
+  if (!sending_) return;
+  sending_ = false;
+  if (rings_.ReturnSend(outgoing_))
+    activity_log::Log(LOG_WARNING, "SMS to %s not confirmed by the modem; it goes again when the modem is back",
+                      outgoing_.number);
+  else
     activity_log::Log(LOG_WARNING, "SMS to %s dropped: the engine stopped before the modem confirmed it",
                       outgoing_.number);
 }
@@ -247,8 +302,8 @@ void SmsTrafficMachine::PlanDeletions() {
   for (int i = 0; i < listed; ++i) {
     const ModemSms& entry = listing_[i];
     if (i < handled && entry.part == SMS_PART_COMPLETE) LogReceived(entry);
-    if (i < handled || entry.part >= 0) deletions_.push_back(entry.index);
-    else held_.push_back(entry);
+    if (i >= handled && entry.part == SMS_PART_COMPLETE) held_.push_back(entry);
+    else if (!listingUnsaved_) deletions_.push_back(entry.index);
   }
   if (handled < listed)
     activity_log::Log(LOG_WARNING, "receive queue full: %zu SMS wait in the modem until clients fetch", held_.size());

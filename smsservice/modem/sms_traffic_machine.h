@@ -53,8 +53,9 @@ class SmsTrafficMachine {
   bool Step();
   State state() const { return state_; }
   // When the engine ends with a message taken from the ring but not yet
-  // confirmed by the modem, says that it is dropped.
-  void ReportUnsent() const;
+  // confirmed by the modem, puts it back first in the ring for the next
+  // engine.
+  void ReturnUnsent();
 
  private:
   enum class Awaited { kOk, kError, kPending, kSilent };
@@ -65,6 +66,9 @@ class SmsTrafficMachine {
   State AwaitPrompt();
   State AwaitSendReply();
   State SendFailed();
+  // The modem took the message being sent, or it is given up.
+  void Sent();
+  void GiveUp();
   State List();
   State AwaitListing();
   State DeleteNext();
@@ -91,6 +95,7 @@ class SmsTrafficMachine {
   SerialLine& line_;
   SmsRings& rings_;
   PartialTable& partials_;
+  SmsJournal& journal_;
   const Clock& clock_;
   const bool indications_;
   // Slots named by indications that no listing has answered yet: each
@@ -105,6 +110,7 @@ class SmsTrafficMachine {
   bool sending_ = false;  // outgoing_ is taken and not yet confirmed or dropped
   char outgoingPdu_[SUBMIT_PDU_HEX_MAX] = {};
   std::vector<ModemSms> listing_;  // the last listing's records
+  bool listingUnsaved_ = false;    // the journal did not take it: nothing is deleted
   // Storage indexes to delete after a listing. Complete messages the receive
   // ring had no room for wait in `held_`, still stored in the modem, until
   // the ring has room; only then are they deleted there.

@@ -7,10 +7,12 @@
 #include <string_view>
 #include <syslog.h>
 
+#include "platform/journal/sqlite_db.h"
 #include "platform/log/activity_log.h"
 #include "platform/timescale/timescale.h"
 #include "smsservice/modem/at_commands.h"
 #include "smsservice/modem/at_replies.h"
+#include "smsservice/modem/journaled_listing.h"
 #include "smsservice/modem/pdu_codec.h"
 
 namespace {
@@ -98,13 +100,15 @@ bool EmptyStorage(SerialLine& line, int slots, char (&area)[kReplyArea + 1], con
   return true;
 }
 
-// "AT+CMGL=0" with the engine's reply reader, before the storage is emptied.
+// "AT+CMGL=4" with the engine's reply reader, before the storage is emptied:
+// unread messages, and read ones a service that stopped after listing them
+// left behind (the journal knows those it took, and they are not repeated).
 // A listing that fails keeps nothing and the start-up goes on, as it would
 // without being asked to keep anything.
-void KeepUnread(const ModemLink& link, std::vector<ModemSms>& kept) {
+void KeepStored(const ModemLink& link, std::vector<ModemSms>& kept) {
   SerialLine& line = link.line;
   auto reply = std::make_unique<ReplyBuffer>();
-  ListUnread(line);
+  ListAll(line);
   ReplyVerdict verdict = REPLY_NONE;
   auto start = link.clock.MonotonicNow();
   while (verdict == REPLY_NONE && !line.Lost() &&
@@ -118,11 +122,12 @@ void KeepUnread(const ModemLink& link, std::vector<ModemSms>& kept) {
   }
   std::vector<DecodedSms> listed = ParseListing(reply->Text());
   LogWithheld(listed);
-  for (ModemSms& sms : link.partials.Join(std::move(listed)))
-    if (sms.part == SMS_PART_COMPLETE) kept.push_back(sms);
   // Slots are reused as they free up, so the service centre's time tells the order.
-  std::stable_sort(kept.begin(), kept.end(),
-                   [](const ModemSms& a, const ModemSms& b) { return std::strncmp(a.timestamp, b.timestamp, 12) < 0; });
+  std::stable_sort(listed.begin(), listed.end(), [](const DecodedSms& a, const DecodedSms& b) {
+    return std::strncmp(a.record.timestamp, b.record.timestamp, 12) < 0;
+  });
+  for (ModemSms& sms : JournalListing(std::move(listed), link.partials, link.journal).records)
+    if (sms.part == SMS_PART_COMPLETE) kept.push_back(sms);
   for (ModemSms& sms : kept) sms.index = SMS_NOT_STORED;  // their slots are emptied next
   activity_log::Log(LOG_INFO, "%zu SMS stored while the service was away kept for clients", kept.size());
 }
@@ -160,11 +165,16 @@ bool RunStartupDialogue(const ModemLink& link, const std::atomic<bool>& cancelle
   int stored = 0;
   int slots = SelectStorage(line, area, stored);
   if (slots < 0) return false;
-  if (kept) KeepUnread(link, *kept);
+  if (kept) KeepStored(link, *kept);
   else if (stored > 0)  // what arrived while the service was away is gone: say so, and how to keep it
     activity_log::Log(LOG_WARNING, "%d SMS in the modem's storage discarded at start-up (--keep-stored keeps them)",
                       stored);
   if (!EmptyStorage(line, slots, area, cancelled)) return false;
+  try {
+    link.journal.ForgetAllSlots();
+  } catch (const journal::JournalError&) {
+    // Only checks kept longer than needed.
+  }
   if (indications && *indications) *indications = EnableIndications(line, area);
   if (indications && *indications) return true;
   Ask(line, "AT+CNMI=0,0\r\n", 500, area);  // no unsolicited indications; the reply is not tested

@@ -31,16 +31,20 @@ size_t OpenModem(const TpModemParam& request, OpenRule& rule, ModemAccess& modem
   return StateReply(modem, state, buffer);
 }
 
-size_t Fetch(ModemAccess& modem, TpBuffer& buffer) {
+size_t Fetch(ModemAccess& modem, TpBuffer& buffer, Handover* handover) {
   TpSmsDeliver deliver;
-  char text[SMS_TEXT_FIELD];
-  if (!modem.FetchReceived(deliver.sender, deliver.timestamp, text))
-    return StateReply(modem, modem.GetModemState(), buffer);
-  deliver.textLength = static_cast<uint32_t>(strnlen(text, sizeof text - 1));
-  std::memcpy(deliver.text, text, deliver.textLength);
+  ModemSms sms;
+  if (!modem.PeekReceived(sms)) return StateReply(modem, modem.GetModemState(), buffer);
+  std::memcpy(deliver.sender, sms.number, sizeof deliver.sender);
+  std::memcpy(deliver.timestamp, sms.timestamp, sizeof deliver.timestamp);
+  deliver.textLength = static_cast<uint32_t>(strnlen(sms.text, sizeof sms.text - 1));
+  std::memcpy(deliver.text, sms.text, deliver.textLength);
   deliver.sender[TP_NUMBER_FIELD - 1] = '\0';
   deliver.timestamp[TP_NUMBER_FIELD - 1] = '\0';
   buffer.MakeSmsDeliver(deliver);
+  // Without anyone to write the reply out, the hand-over counts as done now.
+  if (handover != nullptr) *handover = {true, sms.journalId};
+  else modem.ConfirmFetched(sms.journalId);
   return buffer.length;
 }
 
@@ -54,7 +58,7 @@ size_t Submit(const TpSmsSubmit& request, ModemAccess& modem, TpBuffer& buffer) 
 }  // namespace
 
 size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, Clock::Monotonic::time_point now,
-                       uint8_t* reply) {
+                       uint8_t* reply, Handover* handover) {
   TpBuffer buffer;
   size_t length = 0;
   switch (packet.command()) {
@@ -73,7 +77,7 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
       length = buffer.length;
       break;
     }
-    case TP_SMS_FETCH: length = Fetch(modem, buffer); break;
+    case TP_SMS_FETCH: length = Fetch(modem, buffer, handover); break;
     case TP_SMS_SUBMIT: {
       TpMessage message;
       message.Parse(packet);
@@ -87,12 +91,12 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
 }
 
 size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
-                     Clock::Monotonic::time_point now, uint8_t* reply) {
+                     Clock::Monotonic::time_point now, uint8_t* reply, Handover* handover) {
   if (count == 0 || bytes[0] != TP_MARKER) return 0;
   try {
     SP_Packet packet(bytes, static_cast<uint32_t>(count));
     std::memset(reply, 0, REPLY_AREA_SIZE);
-    size_t length = DispatchRequest(packet, rule, modem, now, reply);
+    size_t length = DispatchRequest(packet, rule, modem, now, reply, handover);
     return length > TP_HEADER_SIZE ? length : 0;
   } catch (const TpPacketError&) {
     return 0;  // dropped without a reply; the connection stays

@@ -20,8 +20,9 @@ class ModemAccess {
   virtual int GetModemState() = 0;
   virtual int GetPort() = 0;
   virtual int GetBaud() = 0;
-  virtual bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
-                             char (&text)[SMS_TEXT_FIELD]) = 0;
+  // The oldest received message, which stays until ConfirmFetched.
+  virtual bool PeekReceived(ModemSms& sms) = 0;
+  virtual void ConfirmFetched(int64_t journalId) = 0;
   virtual bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) = 0;
 };
 
@@ -33,10 +34,8 @@ class DriverAccess final : public ModemAccess {
   int GetModemState() override { return modem_.GetModemState(); }
   int GetPort() override { return modem_.GetPort(); }
   int GetBaud() override { return modem_.GetBaud(); }
-  bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
-                     char (&text)[SMS_TEXT_FIELD]) override {
-    return modem_.FetchReceived(number, timestamp, text);
-  }
+  bool PeekReceived(ModemSms& sms) override { return modem_.PeekReceived(sms); }
+  void ConfirmFetched(int64_t journalId) override { modem_.ConfirmFetched(journalId); }
   bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) override {
     return modem_.SubmitSms(number, smsc, text, dcs);
   }
@@ -55,14 +54,21 @@ struct OpenRule {
 
 inline constexpr size_t REPLY_AREA_SIZE = 6000;
 
+// A reply that hands a received message over: once it has been written to
+// the client's socket, the message is confirmed and leaves the service.
+struct Handover {
+  bool carriesMessage = false;
+  int64_t journalId = 0;
+};
+
 // Answers a verified packet into `reply` (REPLY_AREA_SIZE bytes); returns
 // the reply length, 0 for no reply. Throws TpPacketError for a payload that
 // does not hold its record.
 size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, Clock::Monotonic::time_point now,
-                       uint8_t* reply);
+                       uint8_t* reply, Handover* handover = nullptr);
 
 // One read's worth of bytes: checks the marker, verifies the first packet
 // and answers it; bytes after the first packet are ignored. Returns the reply
 // length, 0 when nothing is to be answered.
 size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
-                     Clock::Monotonic::time_point now, uint8_t* reply);
+                     Clock::Monotonic::time_point now, uint8_t* reply, Handover* handover = nullptr);

@@ -17,8 +17,12 @@ int CRequest_Handler::handle_input(ACE_HANDLE) {
   size_t count = std::min<size_t>(static_cast<size_t>(got), kReceiveSize - 1);
   receive_[count] = 0;
   uint8_t reply[REPLY_AREA_SIZE];
-  size_t length = ProcessPacket(receive_.get(), count, openRule_, modem_, clock_.MonotonicNow(), reply);
-  if (length > 0) peer_.send_n(reply, length);
+  Handover handover;
+  size_t length = ProcessPacket(receive_.get(), count, openRule_, modem_, clock_.MonotonicNow(), reply, &handover);
+  if (length == 0) return 0;
+  bool written = peer_.send_n(reply, length) == static_cast<ssize_t>(length);
+  // A message whose reply did not go out stays first for the next fetch.
+  if (written && handover.carriesMessage) modem_.ConfirmFetched(handover.journalId);
   return 0;
 }
 

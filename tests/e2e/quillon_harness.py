@@ -61,7 +61,7 @@ class HeadlessProgram:
 class Quillon:
     """modemsim plus a Quillon in program mode; stop() ends both."""
 
-    def __init__(self, time_scale="0.1", storage=None):
+    def __init__(self, time_scale="0.1", storage=None, options=()):
         self.scratch = tempfile.mkdtemp(prefix="quillon-")
         self.sim = ModemSim(com=COM, storage=storage)
         self.port = free_port()
@@ -69,6 +69,7 @@ class Quillon:
                         QUILLON_REGISTRY=os.path.join(self.scratch, "registry"),
                         QUILLON_USER_REGISTRY=os.path.join(self.scratch, "user-registry"),
                         QUILLON_UNIT_DIR=os.path.join(self.scratch, "units"),
+                        QUILLON_STATE_DIR=os.path.join(self.scratch, "state"),
                         QUILLON_DEVICE_DIR=self.sim.device_dir,
                         QUILLON_TIME_SCALE=time_scale,
                         QUILLON_SERVICE_PORT=str(self.port))
@@ -76,7 +77,8 @@ class Quillon:
                        capture_output=True, timeout=10)
         # A file, not a pipe: nobody reads the log while the test runs, and a full pipe would block it.
         self.log = open(os.path.join(self.scratch, "quillon.log"), "wb")
-        self.launch()
+        self.options = tuple(options)
+        self.launch(*self.options)
 
     def launch(self, *options):
         """Starts the Quillon program (again) with `options`, once it listens."""
@@ -91,6 +93,16 @@ class Quillon:
                 time.sleep(0.05)
         self.stop()
         raise RuntimeError("Quillon did not start listening")
+
+    def kill(self):
+        """SIGKILL, as a power cut or the OOM killer ends it; modemsim keeps running."""
+        self.proc.kill()
+        self.proc.wait(10)
+
+    def journal(self):
+        """What `quillonctl journal` says of this service's journal."""
+        return subprocess.run([os.path.join(BIN, "quillonctl"), "journal"], env=self.env, capture_output=True,
+                              timeout=20, text=True)
 
     def end_program(self):
         """SIGTERM to Quillon alone; modemsim keeps running."""

@@ -68,8 +68,8 @@ def send(quillon, to, text):
 
 
 def dropped_sms_named(output, number):
-    """Whether Quillon's output names the SMS to `number` as dropped."""
-    return re.search(r"SMS to (86)?%s\b.*dropped" % re.escape(number), output) is not None
+    """Whether Quillon's output names the SMS to `number` as dropped or given up."""
+    return re.search(r"SMS to (86)?%s\b.*(dropped|given up)" % re.escape(number), output) is not None
 
 
 def dropped_delivery_named(output, sender):

@@ -8,6 +8,7 @@
 #include "quillon_version.h"
 #include "tools/quillonctl/client_commands.h"
 #include "tools/quillonctl/command_line.h"
+#include "tools/quillonctl/journal_command.h"
 #include "tools/quillonctl/packet_commands.h"
 #include "tools/quillonctl/pdu_commands.h"
 #include "tools/quillonctl/udev_rule_command.h"
@@ -24,6 +25,8 @@ constexpr const char* kUsage =
     "  open [--com P] [--baud B] [--wait SECONDS]\n"
     "  send [--com P] [--baud B] --centre DIGITS --to DIGITS --text TEXT [--dcs N] [--timeout S]\n"
     "  fetch [--com P] [--baud B] [--count N] [--timeout SECONDS]\n"
+    "  journal [--state-dir DIR]        what the service's journal holds: received SMS no client\n"
+    "                                   has had yet, SMS waiting to be sent, SMS given up\n"
     "  udev-rule --com P --device PATH   a udev rule linking PATH's modem as /dev/quillon/COMP\n"
     "  --version\n"
     "Client commands also take --host ADDR (127.0.0.1) and --service-port N\n"
@@ -45,6 +48,7 @@ int Run(const std::vector<std::string>& args) {
   if (args[0] == "open") return RunOpenCommand(rest);
   if (args[0] == "send") return RunSendCommand(rest);
   if (args[0] == "fetch") return RunFetchCommand(rest);
+  if (args[0] == "journal") return RunJournalCommand(rest);
   if (args[0] == "udev-rule") return RunUdevRuleCommand(rest);
   throw UsageError("unknown command: " + args[0] + " (see quillonctl --help)");
 }

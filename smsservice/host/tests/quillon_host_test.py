@@ -36,6 +36,7 @@ class QuillonHostTest(unittest.TestCase):
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("INVOCATION_ID", "NOTIFY_SOCKET", "SYSTEMD_EXEC_PID")}
         self.env.update(QUILLON_REGISTRY=self.registry, QUILLON_UNIT_DIR=self.units,
+                        QUILLON_STATE_DIR=os.path.join(self.dir, "state"),
                         QUILLON_USER_REGISTRY=os.path.join(self.dir, "user-registry"))
         self.unit = os.path.join(self.units, "quillon.service")
         self.link = os.path.join(self.units, "multi-user.target.wants", "quillon.service")
@@ -115,10 +116,16 @@ class QuillonHostTest(unittest.TestCase):
                 self.assertEqual(len(reply), 12)
                 self.assertEqual(reply[:3], bytes([0xFD, 0x00, 0x02]))
                 # A second instance finds the port taken and says so.
-                rival = subprocess.run([QUILLON, "--port", str(self.port)], env=self.env,
-                                       capture_output=True, timeout=10)
+                rival = subprocess.run([QUILLON, "--port", str(self.port), "--state-dir", self.dir + "/rival"],
+                                       env=self.env, capture_output=True, timeout=10)
                 self.assertEqual(rival.returncode, 1)
                 self.assertEqual(rival.stdout.decode("utf-8"), START_FAILED + "\n")
+                # One on another port finds the journal taken: both would hand out every message.
+                rival = subprocess.run([QUILLON, "--port", str(free_port())], env=self.env, capture_output=True,
+                                       timeout=10)
+                self.assertEqual(rival.returncode, 1)
+                self.assertEqual(rival.stdout.decode("utf-8"), START_FAILED + "\n")
+                self.assertIn("another Quillon is running with this journal", rival.stderr.decode("utf-8"))
             self.assert_stops_on(child, signum)
 
     def test_unregserver_removes_the_registration_and_the_unit(self):

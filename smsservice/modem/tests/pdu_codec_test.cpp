@@ -233,7 +233,7 @@ TEST_F(PduCodec, PartsAreKeptApartByOriginatorAndFullReference) {
   EXPECT_EQ(table_.PendingMessages(), 2u);
 }
 
-TEST_F(PduCodec, IncompleteMessagesWaitADayAtMostAndAThousandAtMost) {
+TEST_F(PduCodec, IncompleteMessagesWaitAWeekAtMostAndAThousandAtMost) {
   PartialTable* table = &table_;
   auto partOne = [&](const std::string& from, int reference) {
     ModemSms part;
@@ -242,9 +242,9 @@ TEST_F(PduCodec, IncompleteMessagesWaitADayAtMostAndAThousandAtMost) {
     return table->Add(part, PartialKey{from, reference, false}, 2);
   };
   partOne("8613800000001", 1);
-  clock_.Advance(std::chrono::hours(23));
+  clock_.Advance(std::chrono::hours(24 * 7 - 1));
   partOne("8613800000002", 2);
-  clock_.Advance(std::chrono::hours(1));  // the first has waited a day: it goes as the next part arrives
+  clock_.Advance(std::chrono::hours(1));  // the first has waited a week: it goes as the next part arrives
   partOne("8613800000003", 3);
   EXPECT_EQ(table->PendingMessages(), 2u);
   ModemSms late;

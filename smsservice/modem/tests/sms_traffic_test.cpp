@@ -16,6 +16,7 @@
 #include "platform/clock/manual_clock.h"
 #include "platform/serial/serial_port.h"
 #include "platform/timescale/timescale.h"
+#include "smsservice/journal/sqlite_sms_journal.h"
 #include "smsservice/modem/manual_reset_event.h"
 #include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_rings.h"
@@ -111,7 +112,7 @@ class SmsTraffic : public ::testing::Test {
     auto owned = std::make_unique<ScriptedModem>();
     modem = owned.get();
     line = std::make_unique<SerialLine>(std::move(owned));
-    machine = std::make_unique<SmsTrafficMachine>(ModemLink{*line, rings, partials, SystemClock()});
+    machine = std::make_unique<SmsTrafficMachine>(ModemLink{*line, rings, partials, journal, SystemClock()});
   }
 
   // Steps until the machine has reached `state`; false if it stops first or
@@ -135,6 +136,7 @@ class SmsTraffic : public ::testing::Test {
   SmsRings rings;
   ManualClock clock;
   PartialTable partials{clock};
+  SqliteSmsJournal journal{journal::kInMemory, clock};
   std::unique_ptr<SmsTrafficMachine> machine;
 };
 
@@ -181,6 +183,57 @@ TEST_F(SmsTraffic, ListedMessagesReachClientsInOrderAndAreDeletedAfterFiveIdleSe
   EXPECT_FALSE(rings.PopIncoming(more));
 }
 
+// A service killed after its listing but before its deletions finds the
+// same entries again at its next listing: they are journaled already, so
+// they are deleted and not handed out a second time; the journal has each
+// once, and loses it only when a client has it.
+TEST_F(SmsTraffic, EntriesListedAgainAfterARestartAreDeletedNotRepeated) {
+  modem->answers = {kTwoListed, ""};  // the first deletion is never answered: the service "dies"
+  ASSERT_TRUE(StepUntil(State::kAwaitDeleteReply));
+  ASSERT_EQ(journal.WaitingReceived().size(), 2u);
+
+  auto owned = std::make_unique<ScriptedModem>();
+  modem = owned.get();
+  modem->answers = {kTwoListed, kOk, kOk};
+  SerialLine restarted(std::move(owned));
+  SmsRings freshRings;
+  SmsTrafficMachine again(ModemLink{restarted, freshRings, partials, journal, SystemClock()});
+  for (int i = 0; i < 1000 && again.state() != State::kDeleteNext; ++i) again.Step();
+  for (int i = 0; i < 1000 && again.state() != State::kStartIdle; ++i) again.Step();
+  EXPECT_EQ(modem->written, "AT+CMGL=0\r\nAT+CMGD=3\r\nAT+CMGD=7\r\n");
+  ModemSms sms;
+  EXPECT_FALSE(freshRings.PopIncoming(sms)) << "already journaled: handed out from the journal, not again";
+  std::vector<ModemSms> waiting = journal.WaitingReceived();
+  ASSERT_EQ(waiting.size(), 2u);
+  EXPECT_STREQ(waiting[0].text, "first");
+  journal.RemoveReceived(waiting[0].journalId);
+  EXPECT_EQ(journal.WaitingReceived().size(), 1u);
+}
+
+// The client was answered "queued": an engine that stops mid-send leaves it
+// first in line for the next one, and one given up is kept for the operator.
+TEST_F(SmsTraffic, ASendTheModemNeverConfirmedWaitsForTheNextEngineAndAGivenUpOneIsJournaled) {
+  ModemSms hi = Hi();
+  hi.journalId = journal.AddSend(hi);
+  modem->answers = {kPrompt, ""};
+  ASSERT_TRUE(rings.PushSend(hi));
+  EXPECT_FALSE(StepUntil(State::kStartIdle, 100000));
+  machine->ReturnUnsent();
+  ModemSms back;
+  ASSERT_TRUE(rings.PopSend(back));
+  EXPECT_EQ(back.journalId, hi.journalId);
+  ASSERT_EQ(journal.WaitingSends().size(), 1u);
+  EXPECT_TRUE(journal.WaitingSends()[0].mayHaveGone) << "its PDU was written: it may have gone";
+
+  SetUp();
+  modem->otherwise = kError;
+  ASSERT_TRUE(rings.PushSend(back));
+  ASSERT_TRUE(StepUntil(State::kSend));
+  ASSERT_TRUE(StepUntil(State::kStartIdle, 100000));
+  EXPECT_TRUE(journal.WaitingSends().empty());
+  EXPECT_EQ(journal.Counts().givenUp, 1);
+}
+
 TEST_F(SmsTraffic, DeletionThatKeepsFailingIsGivenUpAfter31Attempts) {
   // Slot 3 goes on its second attempt, which must not count against slot 7.
   modem->answers = {kTwoListed, kError, kOk};
@@ -205,7 +258,7 @@ TEST_F(SmsTraffic, SilenceAfterACutStopsTheEngineAfterTheSendTimeOutAndIsReporte
   std::atomic<int> reports{0};
   timescale::Clock::time_point stoppedAt;
   SmsRings engineRings;
-  auto engine = std::make_unique<CSmsTraffic>(ModemLink{cutLine, engineRings, partials, SystemClock()}, [&] {
+  auto engine = std::make_unique<CSmsTraffic>(ModemLink{cutLine, engineRings, partials, journal, SystemClock()}, [&] {
     stoppedAt = timescale::Now();
     ++reports;
     stopped.Set();

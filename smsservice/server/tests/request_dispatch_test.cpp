@@ -25,15 +25,19 @@ class FakeModem : public ModemAccess {
   int GetModemState() override { return state; }
   int GetPort() override { return 3; }
   int GetBaud() override { return 9600; }
-  bool FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestamp)[SMS_NUMBER_FIELD],
-                     char (&text)[SMS_TEXT_FIELD]) override {
+  bool PeekReceived(ModemSms& sms) override {
     if (inbox.empty()) return false;
-    std::strcpy(number, "8613900000000");
-    std::strcpy(timestamp, "24071216304232");
-    std::strcpy(text, inbox.front().c_str());
-    inbox.pop_front();
+    std::strcpy(sms.number, "8613900000000");
+    std::strcpy(sms.timestamp, "24071216304232");
+    std::strcpy(sms.text, inbox.front().c_str());
+    sms.journalId = 100 + static_cast<int64_t>(inbox.size());
     return true;
   }
+  void ConfirmFetched(int64_t journalId) override {
+    confirmed.push_back(journalId);
+    inbox.pop_front();
+  }
+  std::vector<int64_t> confirmed;
   bool SubmitSms(const char* number, const char* smsc, const char*, uint8_t) override {
     submitted.push_back(std::string(number) + "/" + smsc);
     return acceptSubmit;
@@ -110,6 +114,25 @@ TEST_F(Dispatch, FetchAnswersAMessageOrTheState) {
   EXPECT_STREQ(reply.smsDeliver()->timestamp, "24071216304232");
   EXPECT_EQ(reply.smsDeliver()->textLength, 4u);
   EXPECT_STREQ(reply.smsDeliver()->text, "\xD6\xD0\xCE\xC4");
+}
+
+// The message stays in the service until its reply has been written out, so
+// a client that vanishes before that does not take it with it.
+TEST_F(Dispatch, AFetchedMessageIsConfirmedOnlyByWhoeverWritesTheReply) {
+  modem.state = MODEM_READY;
+  modem.inbox = {"first", "second"};
+  uint8_t reply[REPLY_AREA_SIZE];
+  Handover handover;
+  auto fetch = FetchRequest();
+  ASSERT_GT(ProcessPacket(fetch.data(), fetch.size(), connection, modem, At(1), reply, &handover), 0u);
+  EXPECT_TRUE(handover.carriesMessage);
+  EXPECT_EQ(handover.journalId, 102);
+  EXPECT_TRUE(modem.confirmed.empty());
+  EXPECT_EQ(modem.inbox.size(), 2u);
+
+  size_t length = ProcessPacket(fetch.data(), fetch.size(), connection, modem, At(1), reply, &handover);
+  ASSERT_GT(length, 0u);
+  EXPECT_STREQ(DecodeTpPacket(reply, length).smsDeliver()->text, "first") << "not confirmed: handed out again";
 }
 
 TEST_F(Dispatch, SubmitIsAcknowledgedOrAnsweredWithTheState) {

@@ -30,6 +30,7 @@ QuillonService::QuillonService(int com, const std::string& timeScale) {
   env_ = {{"QUILLON_REGISTRY", (scratch_ / "registry").string()},
           {"QUILLON_USER_REGISTRY", (scratch_ / "user-registry").string()},
           {"QUILLON_UNIT_DIR", (scratch_ / "units").string()},
+          {"QUILLON_STATE_DIR", (scratch_ / "state").string()},
           {"QUILLON_DEVICE_DIR", sim_->deviceDir().string()},
           {"QUILLON_TIME_SCALE", timeScale},
           {"QUILLON_SERVICE_PORT", std::to_string(port_)}};
