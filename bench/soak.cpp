@@ -3,17 +3,25 @@
 // agent, with every wait of the service and the agents at a hundredth of its
 // real length (QUILLON_TIME_SCALE, 0.01 unless set).
 // Every message must arrive once with its text intact; Quillon's resident
-// memory is read after the first thousand and at the end.
+// memory is read after the first thousand and at the end, and the size of
+// its journal once the traffic is through.
 //
-//   soak [MESSAGES]        (default 10000; exit 1 on any loss, double or damage)
+//   soak [MESSAGES] [--no-journal | --compare]
+//
+// MESSAGES defaults to 10000; exit 1 on any loss, double or damage. With
+// --no-journal Quillon keeps messages in memory only; --compare runs both and
+// also fails when the journal costs more than 20 % of the receive throughput
+// or does not shrink back once the messages have gone through.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/kestrum_agent.h"
 #include "platform/codepage/codepage.h"
@@ -76,16 +84,27 @@ struct Tally {
   bool Clean() const { return lost == 0 && doubled == 0 && altered == 0; }
 };
 
-}  // namespace
+struct SoakResult {
+  bool clean = false;
+  double receivePerSecond = 0;
+  long journalBytes = -1;  // -1 without a journal
+};
 
-int main(int argc, char** argv) {
-  const int messages = argc > 1 ? std::atoi(argv[1]) : 10000;
-  if (messages < 1) return std::fprintf(stderr, "usage: soak [MESSAGES]\n"), 2;
-  const char* scale = std::getenv("QUILLON_TIME_SCALE");
-  std::string timeScale = scale ? scale : "0.01";
-  setenv("QUILLON_TIME_SCALE", timeScale.c_str(), 1);  // the agents' pace too
+// The journal's files, once whatever is still in flight has settled.
+long JournalBytes(const std::filesystem::path& folder) {
+  long bytes = 0;
+  std::error_code error;
+  for (const char* name : {"quillon.db", "quillon.db-wal"}) {
+    auto size = std::filesystem::file_size(folder / name, error);
+    if (!error) bytes += static_cast<long>(size);
+    std::printf("  %s: %ld KiB\n", name, error ? -1L : static_cast<long>(size / 1024));
+  }
+  return bytes;
+}
 
-  QuillonService service(3, timeScale);
+SoakResult Soak(int messages, const std::string& timeScale, bool journal) {
+  std::printf("soak: %d SMS each way, %s\n", messages, journal ? "journal on disk" : "memory only (--no-journal)");
+  QuillonService service(3, timeScale, journal ? std::vector<std::string>{} : std::vector<std::string>{"--no-journal"});
   setenv("QUILLON_SERVICE_PORT", std::to_string(service.port()).c_str(), 1);
   KestrumAgent poller(AGENT_MODE_POLL), sender(AGENT_MODE_SEND);
   poller.Connect(service.com(), 19200, "127.0.0.1");
@@ -96,6 +115,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
   auto start = Clock::now();
+  auto lastReceived = start;
   int queued = 0, injected = 0, received = 0, reported = 0;
   std::map<std::string, int> seen;  // GBK text -> times received
   std::map<std::string, int> expectedIn;
@@ -133,6 +153,7 @@ int main(int argc, char** argv) {
       ++received;
       ++seen[text];
       progress = true;
+      lastReceived = Clock::now();
     }
     if (firstThousandKib < 0 && received >= std::min(1000, messages) &&
         int(sender.AcknowledgedCount()) >= std::min(1000, messages))
@@ -183,13 +204,24 @@ int main(int argc, char** argv) {
   }
   for (const auto& [pdu, times] : pdus) out.altered += times;
 
-  std::printf("soak: %d SMS each way in %.1f s (time scale %s)\n", messages, seconds, timeScale.c_str());
+  SoakResult result;
+  result.receivePerSecond = received / std::chrono::duration<double>(lastReceived - start).count();
+  std::printf("  %d SMS each way in %.1f s (time scale %s); received %.1f SMS/s\n", messages, seconds,
+              timeScale.c_str(), result.receivePerSecond);
   std::printf("  in:  %d received, %d lost, %d duplicated, %d altered\n", received, in.lost, in.doubled, in.altered);
   std::printf("  out: %zu sent, %d lost, %d duplicated, %d altered; %llu refused by the service\n", sent.size(),
               out.lost, out.doubled, out.altered, static_cast<unsigned long long>(sender.UnacknowledgedCount()));
   std::printf("  Quillon resident memory: %ld KiB after the first thousand, %ld KiB at the end (%+ld KiB)\n",
               firstThousandKib, lastKib, lastKib - firstThousandKib);
+  if (journal) {
+    // The fetches' and sends' removals are written as they happen; a
+    // checkpoint follows within a second of idleness at most.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    result.journalBytes = JournalBytes(service.stateDir());
+    std::printf("  journal: %ld KiB after the soak\n", result.journalBytes / 1024);
+  }
   bool clean = in.Clean() && out.Clean() && sender.UnacknowledgedCount() == 0;
+  result.clean = clean;
   if (!clean) {  // what the service said about it
     std::ifstream log(service.log());
     std::printf("  Quillon's output:\n");
@@ -197,5 +229,35 @@ int main(int argc, char** argv) {
       if (line.find("SMS sent") == std::string::npos && line.find("SMS received") == std::string::npos)
         std::printf("    %s\n", line.c_str());
   }
-  return clean ? 0 : 1;
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int messages = 10000;
+  bool journal = true, compare = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--no-journal") journal = false;
+    else if (arg == "--compare") compare = true;
+    else messages = std::atoi(argv[i]);
+  }
+  if (messages < 1) return std::fprintf(stderr, "usage: soak [MESSAGES] [--no-journal | --compare]\n"), 2;
+  const char* scale = std::getenv("QUILLON_TIME_SCALE");
+  std::string timeScale = scale ? scale : "0.01";
+  setenv("QUILLON_TIME_SCALE", timeScale.c_str(), 1);  // the agents' pace too
+
+  if (!compare) return Soak(messages, timeScale, journal).clean ? 0 : 1;
+  SoakResult memory = Soak(messages, timeScale, false);
+  SoakResult durable = Soak(messages, timeScale, true);
+  double cost = 100.0 * (1.0 - durable.receivePerSecond / memory.receivePerSecond);
+  // An empty journal is its tables and a cut-back log; a grown one holds thousands of pages.
+  constexpr long kShrunkBytes = 512 * 1024;
+  std::printf(
+      "soak: the journal costs %.1f %% of the receive throughput (%.1f against %.1f SMS/s, at most 20 %%); "
+      "%ld KiB once through (at most %ld)\n",
+      cost, durable.receivePerSecond, memory.receivePerSecond, durable.journalBytes / 1024, kShrunkBytes / 1024);
+  bool met = cost <= 20.0 && durable.journalBytes >= 0 && durable.journalBytes <= kShrunkBytes;
+  return memory.clean && durable.clean && met ? 0 : 1;
 }

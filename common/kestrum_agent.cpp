@@ -79,14 +79,17 @@ void KestrumAgent::Connect(int port, int rate, const std::string& host) {
 
 void KestrumAgent::Disconnect() { connectRequested_ = false; }
 
+bool KestrumAgent::PopReceived(SmsRecord& record) {
+  ACE_Guard<ACE_Thread_Mutex> guard(receiveLock_);
+  if (received_.empty()) return false;
+  record = received_.front();
+  received_.pop_front();
+  return true;
+}
+
 bool KestrumAgent::PopReceived(std::string& peer, std::string& stamp, std::string& text) {
   SmsRecord record;
-  {
-    ACE_Guard<ACE_Thread_Mutex> guard(receiveLock_);
-    if (received_.empty()) return false;
-    record = received_.front();
-    received_.pop_front();
-  }
+  if (!PopReceived(record)) return false;
   peer.assign(record.peer, strnlen(record.peer, 15));
   stamp.assign(record.stamp, strnlen(record.stamp, sizeof record.stamp));
   text.assign(record.text, strnlen(record.text, sizeof record.text));
@@ -203,6 +206,7 @@ bool KestrumAgent::PollOnce() {
     std::memcpy(record.peer, deliver->sender, sizeof record.peer - 1);
     std::memcpy(record.stamp, deliver->timestamp, sizeof record.stamp - 1);
     std::memcpy(record.text, deliver->text, std::min<size_t>(deliver->textLength, sizeof record.text - 1));
+    if (keeper_ && !keeper_(record)) return true;
     ACE_Guard<ACE_Thread_Mutex> guard(receiveLock_);
     received_.push_back(record);
   }

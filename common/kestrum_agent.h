@@ -28,7 +28,13 @@ struct SmsRecord {
   uint8_t dcs;
   char stamp[16];
   char text[2048];
+  int64_t keptAs = 0;  // a received SMS's id in its keeper's journal; 0 for none
 };
+
+// Hears each received SMS on the worker thread as it is fetched, before it
+// is queued, so that the program can keep it where a crash cannot take it;
+// it may set keptAs. False drops it: the keeper has it already.
+using ReceiveKeeper = std::function<bool(SmsRecord&)>;
 
 // What became of one SMS the agent handed to the service: taken, turned away
 // by a ready service (its queue full, say), or lost with the connection.
@@ -50,6 +56,9 @@ class KestrumAgent {
   void Disconnect();
   // The oldest received SMS; false (outputs untouched) when none is waiting.
   bool PopReceived(std::string& peer, std::string& stamp, std::string& text);
+  bool PopReceived(SmsRecord& record);
+  // Before Connect.
+  void SetReceiveKeeper(ReceiveKeeper keeper) { keeper_ = std::move(keeper); }
   // False, queueing nothing, without a centre of 1 to 15 characters or
   // before the modem is ready.
   bool QueueSend(const char* centre, const char* peer, const char* text, uint8_t dcs);
@@ -104,6 +113,7 @@ class KestrumAgent {
   TpMessage reply_;
   ACE_Thread_Mutex receiveLock_;
   std::deque<SmsRecord> received_;
+  ReceiveKeeper keeper_;
   ACE_Thread_Mutex sendLock_;
   std::deque<SmsRecord> toSend_;
   SendObserver sendObserver_;  // guarded by sendLock_

@@ -55,6 +55,7 @@ void LoadGatewaySettings(const std::string& path, GatewaySettings& s) {
   s.phoneCount = ReadInt("PhoneAndTerm", "PhoneCount", 0, path);
   s.speechLoudness = ReadNumber("Speech", "Loudness", DEFAULT_SPEECH_LOUDNESS, -40, -6, path);
   s.speechHighPass = ReadNumber("Speech", "HighPass", DEFAULT_SPEECH_HIGH_PASS, 0, 1000, path);
+  s.replayMinutes = static_cast<int32_t>(ReadNumber("Journal", "ReplayMinutes", DEFAULT_REPLAY_MINUTES, 0, 1440, path));
   s.pat.clear();
   for (int i = 1; i <= s.phoneCount; ++i)
     s.pat[ReadString(PatSection(i), "Number", path)] = ReadString(PatSection(i), "IDs", path);

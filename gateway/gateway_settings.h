@@ -13,6 +13,7 @@ using PatTable = std::map<std::string, std::string>;
 inline constexpr const char* DEFAULT_LAST_CLEAR_TIME = "2000-00-00 12:00:00";
 inline constexpr double DEFAULT_SPEECH_LOUDNESS = -16;
 inline constexpr double DEFAULT_SPEECH_HIGH_PASS = 200;
+inline constexpr int32_t DEFAULT_REPLAY_MINUTES = 30;
 
 struct GatewaySettings {
   int32_t port = 1;
@@ -29,6 +30,10 @@ struct GatewaySettings {
   // missing or unusable value gives the default.
   double speechLoudness = DEFAULT_SPEECH_LOUDNESS;
   double speechHighPass = DEFAULT_SPEECH_HIGH_PASS;
+  // [Journal] ReplayMinutes (0 to 1440): a message taken at most this long
+  // ago is played after a restart, and tried again this long while the
+  // broadcast server cannot be reached. Read only.
+  int32_t replayMinutes = DEFAULT_REPLAY_MINUTES;
 };
 
 enum SaveGroup { SAVE_MODEM = 0, SAVE_CLEANUP = 1, SAVE_AUTHORISATION = 2 };

@@ -3,6 +3,8 @@
 // system clock.
 #pragma once
 
+#include <cstring>
+
 #include "common/kestrum_agent.h"
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
@@ -14,8 +16,18 @@ class AgentMessages final : public ReceivedMessages, public KestrumAgentControl 
  public:
   explicit AgentMessages(KestrumAgent& agent) : KestrumAgentControl(agent) {}
   bool PopReceived(std::string& peer, std::string& stamp, std::string& text) override {
-    return agent_.PopReceived(peer, stamp, text);
+    SmsRecord record;
+    if (!agent_.PopReceived(record)) return false;
+    peer.assign(record.peer, strnlen(record.peer, sizeof record.peer));
+    stamp.assign(record.stamp, strnlen(record.stamp, sizeof record.stamp));
+    text.assign(record.text, strnlen(record.text, sizeof record.text));
+    lastJournalId_ = record.keptAs;
+    return true;
   }
+  int64_t LastJournalId() const override { return lastJournalId_; }
+
+ private:
+  int64_t lastJournalId_ = 0;
 };
 
 class ServerBroadcast final : public BroadcastPort {
@@ -26,6 +38,7 @@ class ServerBroadcast final : public BroadcastPort {
   int CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
                     const std::string& name) override;
   std::optional<bool> SessionFinished(int number) override;
+  std::string SessionTrouble(int number) override { return sessions_.TakeTrouble(number); }
 
  private:
   SessionMgr& sessions_;

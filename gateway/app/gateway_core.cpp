@@ -1,9 +1,12 @@
 #include "gateway/app/gateway_core.h"
 
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
+#include "gateway/journal/sqlite_message_journal.h"
 #include "gateway/program_directory.h"
 #include "platform/broadcast/broadcast_components.h"
 #include "platform/clock/clock.h"
@@ -42,16 +45,53 @@ std::unique_ptr<GatewayCore> GatewayCore::Start(const GatewayProcess& process, u
   core->view = std::make_unique<HeraldoViewLogic>(
       core->settings, core->settingsPath, core->programDirectory,
       PipelinePorts{core->agentPort.get(), &core->broadcast, &core->audio, &textDialog, &SystemClock()});
+  core->OpenJournal();
+  core->KeepFetched();
   core->view->Initialise();
   failure = GatewayStartFailure::None;
   return core;
+}
+
+void GatewayCore::OpenJournal() {
+  const std::string path = programDirectory + "/" + SqliteMessageJournal::kFileName;
+  try {
+    journal::OpenReport report;
+    journal = std::make_unique<SqliteMessageJournal>(path, SystemClock(), &report);
+    if (!report.movedTo.empty())
+      view->AppendLog(path + " could not be read (" + report.damage + "); moved aside to " + report.movedTo +
+                      ", a new journal started");
+  } catch (const journal::JournalError& error) {
+    // The loudspeakers matter more than the history: the program runs on, and says what it lacks.
+    journal = std::make_unique<SqliteMessageJournal>(journal::kInMemory, SystemClock());
+    view->AppendLog(path + " cannot be written (" + error.what() +
+                    "); messages are kept in memory only and a restart loses those not yet played");
+    std::fprintf(stderr, "Heraldo: %s cannot be written: %s\n", path.c_str(), error.what());
+  }
+  view->UseJournal(*journal);
+}
+
+void GatewayCore::KeepFetched() {
+  agent->SetReceiveKeeper([this](SmsRecord& record) {
+    std::string peer(record.peer, strnlen(record.peer, 15));
+    std::string stamp(record.stamp, strnlen(record.stamp, sizeof record.stamp));
+    std::string text(record.text, strnlen(record.text, sizeof record.text));
+    try {
+      std::optional<int64_t> id = journal->Add(ArrivingSms(peer, stamp, text, SystemClock().WallNow()));
+      if (!id) return false;  // handed out again by a service that stopped: it is here already
+      record.keptAs = *id;
+    } catch (const journal::JournalError& error) {
+      std::fprintf(stderr, "Heraldo: heraldo.db cannot be written: %s\n", error.what());
+    }
+    return true;
+  });
 }
 
 GatewayCore::~GatewayCore() {
   if (view) sessions.RemoveAll();
   view.reset();
   agentPort.reset();
-  agent.reset();  // joins the worker
+  agent.reset();  // joins the worker, which journals what it fetches
+  journal.reset();
   if (comInitialised_) com::CoUninitialize();
 }
 

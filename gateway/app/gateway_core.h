@@ -11,6 +11,7 @@
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
 #include "gateway/gateway_settings.h"
+#include "gateway/journal/message_journal.h"
 #include "gateway/pipeline/heraldo_view_logic.h"
 #include "platform/ui/message_box.h"
 
@@ -48,6 +49,8 @@ class GatewayCore {
   std::string settingsPath;
   std::string serverSettingsPath;
   std::string programDirectory;
+  // heraldo.db in the program directory; in memory when it cannot be written.
+  std::unique_ptr<MessageJournal> journal;
   std::unique_ptr<KestrumAgent> agent;
   std::unique_ptr<AgentMessages> agentPort;
   ServerBroadcast broadcast{sessions, serverSettings};
@@ -56,6 +59,11 @@ class GatewayCore {
 
  private:
   explicit GatewayCore(const GatewayProcess& process) : serverSettings(process.server), sessions(process.sessions) {}
+  // Opens the journal, saying in log.txt what became of a damaged one.
+  void OpenJournal();
+  // Journals each SMS the agent fetches before it is queued.
+  void KeepFetched();
+
   bool comInitialised_ = false;
 };
 

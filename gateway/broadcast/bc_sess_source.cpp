@@ -51,6 +51,14 @@ bcSessSource::bcSessSource(std::vector<PlayItem> playList, const BroadcastEnviro
     : playList_(std::move(playList)), environment_(environment), onFinished_(std::move(onFinished)) {}
 
 void bcSessSource::Finished() {
+  com::ComPtr<com::INetworkDelivery> delivery;
+  int32_t records = 0, lost = 0;
+  if (network_ && SUCCEEDED(network_.As(&delivery)) && SUCCEEDED(delivery->GetDelivery(&records, &lost)) && lost > 0) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%d of its %d audio records did not reach the broadcast server's data port", lost,
+                  records);
+    trouble_ = text;
+  }
   if (onFinished_) onFinished_(number_);
 }
 

@@ -42,6 +42,8 @@ class bcSessSource {
   int number() const { return number_; }
   int state() const { return state_; }
   int currentIndex() const { return currentIndex_; }
+  // Once finished: why the audio did not all reach the server; empty when it did.
+  const std::string& trouble() const { return trouble_; }
   bool subscribed() const { return cookie_ != 0; }
 
  private:
@@ -63,6 +65,7 @@ class bcSessSource {
   int32_t currentIndex_ = -1;
   int state_ = SOURCE_IDLE;
   int32_t number_ = -1;
+  std::string trouble_;
 };
 
 // A server address as the network stream wants it: the first octet in the

@@ -19,7 +19,15 @@ int SessionMgr::CreateSession(const std::vector<int>& terminalIds, const std::ve
   if (!environment_) return -1;
   // The source tells its end straight to the manager that owns its session.
   auto finished = [this](int number) {
-    if (Session* session = FindSession(number)) session->finished = true;
+    if (Session* session = FindSession(number)) {
+      session->finished = true;
+      if (!session->source()->trouble().empty()) {
+        std::lock_guard lock(finishedLock_);
+        // Only asked for by rows still in the list: a few at most.
+        if (troubles_.size() >= 100) troubles_.erase(troubles_.begin());
+        troubles_[number] = session->source()->trouble();
+      }
+    }
     MarkFinished(number);
   };
   std::unique_ptr<bcSessSource> source(new (std::nothrow) bcSessSource(playList, *environment_, finished));
@@ -32,6 +40,10 @@ int SessionMgr::CreateSession(const std::vector<int>& terminalIds, const std::ve
     number = session->start();
   } catch (...) {
     return -1;  // the session, deleted here, stops and removes what it had
+  }
+  {
+    std::lock_guard lock(finishedLock_);
+    troubles_.erase(number);  // an earlier session's, under a number given out again
   }
   std::unique_ptr<Session> replaced;
   {
@@ -89,6 +101,15 @@ void SessionMgr::RemoveSession(int number) {
 void SessionMgr::MarkFinished(int number) {
   std::lock_guard lock(finishedLock_);
   finished_.push_back(number);
+}
+
+std::string SessionMgr::TakeTrouble(int number) {
+  std::lock_guard lock(finishedLock_);
+  auto found = troubles_.find(number);
+  if (found == troubles_.end()) return {};
+  std::string trouble = std::move(found->second);
+  troubles_.erase(found);
+  return trouble;
 }
 
 void SessionMgr::ProcessFinished() {

@@ -48,6 +48,9 @@ class SessionMgr {
   Session* FindSession(int number);
   void RemoveSession(int number);
   void MarkFinished(int number);
+  // Why a finished session's audio did not all reach the server, asked once;
+  // empty when it did.
+  std::string TakeTrouble(int number);
   void ProcessFinished();
   void RemoveAll();
 
@@ -64,6 +67,7 @@ class SessionMgr {
   std::map<int, std::unique_ptr<Session>> sessions_;
   std::vector<int> active_;
   std::deque<int> finished_;
+  std::map<int, std::string> troubles_;  // guarded by finishedLock_
   SpinLock mapLock_;
   SpinLock listLock_;
   SpinLock finishedLock_;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "gateway/authorisation.h"
+#include "platform/journal/sqlite_db.h"
 #include "platform/timetext/timetext.h"
 
 namespace {
@@ -30,9 +31,28 @@ std::string Replace(std::string text, char from, char to) {
 
 bool IsPlaying(int32_t state) { return state == SMS_PLAYING || state == TEXT_PLAYING; }
 
+// While the broadcast server cannot be reached, how long a message waits
+// before it is tried again.
+constexpr std::time_t kRetryAfterS = 10;
+
+MessageItem ItemIn(int32_t smsState, bool isText) {
+  return MessageItem{isText ? smsState + TEXT_STATE_OFFSET : smsState, -1, isText ? 1 : 0};
+}
+
 }  // namespace
 
 std::string FileBaseName(const std::string& timeText) { return Replace(Replace(Trim(timeText), ' ', '_'), ':', '_'); }
+
+JournaledMessage ArrivingSms(const std::string& peer, const std::string& stamp, const std::string& text,
+                             std::time_t now) {
+  JournaledMessage message;
+  message.number = WithoutCountryCode(peer);
+  // The service always sends a full stamp; a short one gets the arrival time.
+  message.time = StampToTimeText(stamp).value_or(timetext::FormatLocalTime(now));
+  message.text = text;
+  message.taken = now;
+  return message;
+}
 
 HeraldoViewLogic::HeraldoViewLogic(GatewaySettings& settings, std::string settingsPath, std::string programDirectory,
                                    PipelinePorts ports)
@@ -55,6 +75,91 @@ void HeraldoViewLogic::Initialise() {
                                                         static_cast<std::time_t>(settings_.interDay) * kSecondsPerDay);
     SaveGatewaySettings(settingsPath_, settings_, SAVE_CLEANUP);
   }
+  if (!ports_.journal) return;
+  try {
+    for (const JournaledMessage& message : ports_.journal->Latest(MessageRows::kMaxRows)) Restore(message);
+  } catch (const journal::JournalError& error) {
+    AppendLog(std::string("heraldo.db cannot be read: ") + error.what());
+  }
+}
+
+void HeraldoViewLogic::Restore(const JournaledMessage& message) {
+  MessageRow row;
+  row.columns[COL_NUMBER] = message.number;
+  row.columns[COL_TIME] = message.time;
+  row.columns[COL_TEXT] = message.text;
+  row.columns[COL_SOURCE] = message.isText ? TextSourceText() : SmsSourceText();
+  row.journalId = message.id;
+  row.audioStem = AudioStem(message.number, message.time, message.id);
+  size_t index = rows_.Append(std::move(row));
+  bool unfinished = message.fate == MessageFate::Queued || message.fate == MessageFate::Playing;
+  // Taken just before the end, it may never have been checked.
+  if (message.fate == MessageFate::Refused ||
+      (unfinished && !Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed)) {
+    rows_.SetStateText(index, UnauthorisedText());
+    if (unfinished) Record(index, MessageFate::Refused);
+    return;
+  }
+  auto& item = rows_[index].item;
+  switch (message.fate) {
+    case MessageFate::Played: item = ItemIn(SMS_PLAYED, message.isText); break;
+    case MessageFate::Failed: item = ItemIn(SMS_FAILED, message.isText); break;
+    case MessageFate::Expired: item = ItemIn(SMS_EXPIRED, message.isText); break;
+    default:
+      if (ports_.clock->WallNow() - message.taken > static_cast<std::time_t>(settings_.replayMinutes) * 60) {
+        item = ItemIn(SMS_EXPIRED, message.isText);
+        Record(index, MessageFate::Expired);
+        AppendLog(message.number + " " + message.time + ": not played before the restart, and too old to play now");
+        break;
+      }
+      // A message cut off while playing is played again from its start.
+      AppendLog(message.number + " " + message.time + ": queued again after the restart");
+      PrepareAudio(index);
+      Queue(index, message.taken);
+      return;
+  }
+  rows_.SetState(index, item->state);
+}
+
+std::string HeraldoViewLogic::AudioStem(const std::string& number, const std::string& time, int64_t journalId) const {
+  // Two messages from one number in one second must not share their files;
+  // the clean-up reads the time at the name's end.
+  std::string tag = journalId > 0 ? "_" + std::to_string(journalId) + "_" : "";
+  return Replace(Trim(number + tag + FileBaseName(time)), ' ', '_');
+}
+
+void HeraldoViewLogic::Queue(size_t row, std::time_t taken) {
+  auto& item = rows_[row].item;
+  item = ItemIn(SMS_WAITING, rows_[row].columns[COL_SOURCE] == TextSourceText());
+  item->giveUpAt = taken + static_cast<std::time_t>(settings_.replayMinutes) * 60;
+  rows_.SetState(row, item->state);
+}
+
+void HeraldoViewLogic::Record(size_t row, MessageFate fate, const std::string& reason) {
+  if (!ports_.journal || rows_[row].journalId == 0) return;
+  try {
+    ports_.journal->Record(rows_[row].journalId, fate, reason);
+  } catch (const journal::JournalError& error) {
+    AppendLog(std::string("heraldo.db cannot be written: ") + error.what());
+  }
+}
+
+void HeraldoViewLogic::Fail(size_t row, const std::string& reason) {
+  rows_.SetState(row, rows_[row].item->isText ? TEXT_FAILED : SMS_FAILED);
+  AppendLog(rows_[row].columns[COL_NUMBER] + " " + rows_[row].columns[COL_TIME] + " not broadcast: " + reason);
+  Record(row, MessageFate::Failed, reason);
+}
+
+void HeraldoViewLogic::RetryOrFail(size_t row, const std::string& sessionName, const std::string& why) {
+  auto& item = rows_[row].item;
+  std::time_t now = ports_.clock->WallNow();
+  if (now < item->giveUpAt) {
+    if (item->nextTry == 0)
+      AppendLog(sessionName + ": " + why + "; tried again until " + timetext::FormatLocalTime(item->giveUpAt));
+    item->nextTry = now + kRetryAfterS;
+    return;
+  }
+  Fail(row, why + (item->nextTry == 0 ? std::string() : ", until the replay window ended"));
 }
 
 std::string HeraldoViewLogic::NowText() { return timetext::FormatLocalTime(ports_.clock->WallNow()); }
@@ -62,41 +167,53 @@ std::string HeraldoViewLogic::NowText() { return timetext::FormatLocalTime(ports
 void HeraldoViewLogic::ReceiveMessage() {
   std::string peer, stamp, text;
   if (!ports_.received->PopReceived(peer, stamp, text)) return;
-  // The service always sends a full stamp; a short one gets the arrival time.
-  std::string time = StampToTimeText(stamp).value_or(NowText());
-  AddMessage(WithoutCountryCode(peer), time, text, false);
+  JournaledMessage message = ArrivingSms(peer, stamp, text, ports_.clock->WallNow());
+  // The agent journaled it as it fetched it.
+  message.id = ports_.received->LastJournalId();
+  AddMessage(message);
 }
 
 void HeraldoViewLogic::SendTextBroadcast() {
   auto request = ports_.textDialog->Ask(settings_.pat);
   if (!request) return;
-  AddMessage(request->number, NowText(), request->text, true);
+  JournaledMessage message{0, request->number, NowText(), request->text, true};
+  message.taken = ports_.clock->WallNow();
+  if (ports_.journal) {
+    try {
+      message.id = ports_.journal->Add(message).value_or(0);
+    } catch (const journal::JournalError& error) {
+      AppendLog(std::string("heraldo.db cannot be written: ") + error.what());
+    }
+  }
+  AddMessage(message);
 }
 
-void HeraldoViewLogic::AddMessage(const std::string& number, const std::string& time, const std::string& text,
-                                  bool isText) {
+void HeraldoViewLogic::AddMessage(const JournaledMessage& message) {
   MessageRow row;
-  row.columns[COL_NUMBER] = number;
-  row.columns[COL_TIME] = time;
-  row.columns[COL_TEXT] = text;
-  row.columns[COL_SOURCE] = isText ? TextSourceText() : SmsSourceText();
+  row.columns[COL_NUMBER] = message.number;
+  row.columns[COL_TIME] = message.time;
+  row.columns[COL_TEXT] = message.text;
+  row.columns[COL_SOURCE] = message.isText ? TextSourceText() : SmsSourceText();
+  row.journalId = message.id;
+  row.audioStem = AudioStem(message.number, message.time, message.id);
   size_t index = rows_.Append(std::move(row));
-  AppendLog(text);
-  if (!Authorise(settings_, number, AuthorisationStep::Arrival).allowed) {
+  AppendLog(message.text);
+  if (!Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed) {
     rows_.SetStateText(index, UnauthorisedText());
+    Record(index, MessageFate::Refused);
     return;
   }
-  PrepareAudio(number, time, text);
-  rows_[index].item = MessageItem{isText ? TEXT_WAITING : SMS_WAITING, -1, isText ? 1 : 0};
-  rows_.SetStateText(index, StateText(rows_[index].item->state));
+  PrepareAudio(index);
+  Queue(index, message.taken);
 }
 
-void HeraldoViewLogic::PrepareAudio(const std::string& number, const std::string& time, const std::string& text) {
+bool HeraldoViewLogic::PrepareAudio(size_t row) {
   namespace fs = std::filesystem;
   std::error_code error;
   // Made again when someone removed it since the start.
   fs::create_directories(TempDirectory(), error);
-  std::string base = TempDirectory() + "/" + number + FileBaseName(time);
+  const std::string& text = rows_[row].columns[COL_TEXT];
+  std::string base = TempDirectory() + "/" + rows_[row].audioStem;
   std::string wavPath = base + ".wav";
   SpeechResult speech = ports_.audio->Text2Wav(text, wavPath);
   char entry[1024];
@@ -108,11 +225,12 @@ void HeraldoViewLogic::PrepareAudio(const std::string& number, const std::string
   }
   ports_.audio->Wav2Mp3(wavPath);
   // The row fails without its speech (StartPlayback); the log says why.
-  if (fs::exists(base + ".mp3", error)) return;
+  if (fs::exists(base + ".mp3", error)) return true;
   std::string why = speech.nothingToSpeak ? "the message holds nothing to speak, it is not broadcast"
                     : fs::is_directory(TempDirectory(), error) ? "speaking or encoding failed"
                                                                : TempDirectory() + " is not a folder";
   AppendLog(base + ".mp3 not made: " + why);
+  return false;
 }
 
 void HeraldoViewLogic::SchedulePlayback() {
@@ -120,21 +238,26 @@ void HeraldoViewLogic::SchedulePlayback() {
     auto& item = rows_[i].item;
     if (!item) continue;
     if (item->state == SMS_WAITING || item->state == TEXT_WAITING) {
-      StartPlayback(i);
+      if (item->nextTry <= ports_.clock->WallNow()) StartPlayback(i);
       continue;
     }
     if (!IsPlaying(item->state)) continue;
     auto finished = ports_.broadcast->SessionFinished(item->sessionNumber);
     if (finished && !*finished) continue;
-    rows_.SetState(i, item->state + 1);  // playing -> played
     busy_.erase(rows_[i].columns[COL_NUMBER]);
+    std::string trouble = ports_.broadcast->SessionTrouble(item->sessionNumber);
+    if (!trouble.empty()) {
+      Fail(i, trouble);
+      return;
+    }
+    rows_.SetState(i, item->state + 1);  // playing -> played
+    Record(i, MessageFate::Played);
     return;  // one row finished per tick
   }
 }
 
 void HeraldoViewLogic::StartPlayback(size_t row) {
   const std::string number = rows_[row].columns[COL_NUMBER];
-  const std::string time = Replace(rows_[row].columns[COL_TIME], ':', '_');
   Authorisation authorised = Authorise(settings_, number, AuthorisationStep::Playback);
   if (!authorised.allowed) return;
 
@@ -142,7 +265,7 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   // The server's list is asked for before the busy check, as the gateway always did.
   if (authorised.allTerminals) terminals = ports_.broadcast->AllTerminalIds();
 
-  std::string mp3Name = Replace(Trim(number + time + ".mp3"), ' ', '_');
+  std::string mp3Name = rows_[row].audioStem + ".mp3";
   std::vector<PlayItem> playList;
   for (int i = 0; i < settings_.delay; ++i) playList.push_back({kLeadIn, programDirectory_ + "/" + kLeadIn});
   playList.push_back({mp3Name, TempDirectory() + "/" + mp3Name});
@@ -151,21 +274,29 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   auto& item = rows_[row].item;
   if (!item) return;
   std::string sessionName = authorised.allTerminals ? number : number + authorised.ids;
-  int failed = item->isText ? TEXT_FAILED : SMS_FAILED;
-  // Without the speech only the lead-in would play, and the row would say played.
+  // Without the speech only the lead-in would play, and the row would say
+  // played. A message played again after its files were cleaned up is
+  // spoken again.
   std::error_code error;
-  if (playList.empty() || terminals.empty() || !std::filesystem::exists(playList.back().path, error)) {
-    rows_.SetState(row, failed);
+  if (!std::filesystem::exists(playList.back().path, error) && !PrepareAudio(row)) {
+    Fail(row, "it has no speech");
+    return;
+  }
+  if (terminals.empty()) {
+    if (authorised.allTerminals) RetryOrFail(row, sessionName, "the broadcast server gave no terminal list");
+    else Fail(row, "its number lists no terminals");
     return;
   }
   int session = ports_.broadcast->CreateSession(terminals, playList, sessionName);
   if (session == -1) {
-    rows_.SetState(row, failed);
+    RetryOrFail(row, sessionName, "the broadcast server did not start the session");
     return;
   }
   busy_[number] = authorised.listed ? authorised.ids : kAllTerminalsMarker;
   item->sessionNumber = session;
+  item->nextTry = 0;
   rows_.SetState(row, item->isText ? TEXT_PLAYING : SMS_PLAYING);
+  Record(row, MessageFate::Playing);
   AppendLog(sessionName);
 }
 

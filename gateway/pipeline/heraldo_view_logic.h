@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/sms_stamp.h"
+#include "gateway/journal/message_journal.h"
 #include "gateway/pipeline/message_rows.h"
 #include "gateway/pipeline/pipeline_ports.h"
 #include "platform/clock/clock.h"
@@ -18,6 +19,8 @@ struct PipelinePorts {
   AudioMaker* audio = nullptr;
   TextBroadcastDialog* textDialog = nullptr;
   const Clock* clock = nullptr;
+  // Where every message and its fate are kept; none: nothing outlives the program.
+  MessageJournal* journal = nullptr;
 };
 
 class HeraldoViewLogic {
@@ -27,7 +30,13 @@ class HeraldoViewLogic {
   HeraldoViewLogic(GatewaySettings& settings, std::string settingsPath, std::string programDirectory,
                    PipelinePorts ports);
 
-  // Start-up: makes temp/ and settles the last clean-up time.
+  // Before Initialise: from now on every message and its fate are kept in
+  // `journal`, which must outlive the logic.
+  void UseJournal(MessageJournal& journal) { ports_.journal = &journal; }
+  // Start-up: makes temp/, settles the last clean-up time, and fills the
+  // list from the journal: what was waiting or playing when the program
+  // ended within the replay window is queued again, older ones are marked
+  // expired.
   void Initialise();
   // Timer 1: at most one received SMS per call.
   void ReceiveMessage();
@@ -48,8 +57,18 @@ class HeraldoViewLogic {
   std::string TempDirectory() const { return programDirectory_ + "/temp"; }
 
  private:
-  void AddMessage(const std::string& number, const std::string& time, const std::string& text, bool isText);
-  void PrepareAudio(const std::string& number, const std::string& time, const std::string& text);
+  void AddMessage(const JournaledMessage& message);
+  void Restore(const JournaledMessage& message);
+  // Speaks the row's text into its files; false when there is no MP3.
+  bool PrepareAudio(size_t row);
+  void Queue(size_t row, std::time_t taken);
+  // The journal is told; a journal that cannot be written costs a log line.
+  void Record(size_t row, MessageFate fate, const std::string& reason = {});
+  void Fail(size_t row, const std::string& reason);
+  // The broadcast server cannot be reached: tried again until the replay
+  // window has passed, then failed.
+  void RetryOrFail(size_t row, const std::string& sessionName, const std::string& why);
+  std::string AudioStem(const std::string& number, const std::string& time, int64_t journalId) const;
   std::string NowText();
 
   GatewaySettings& settings_;
@@ -62,3 +81,8 @@ class HeraldoViewLogic {
 
 // "2024-07-12 16:30:42" -> "2024-07-12_16_30_42": blanks and colons become "_".
 std::string FileBaseName(const std::string& timeText);
+
+// The message a received SMS becomes: the sender without "86", the service
+// centre's time (the arrival time `now` for a short stamp), GBK text.
+JournaledMessage ArrivingSms(const std::string& peer, const std::string& stamp, const std::string& text,
+                             std::time_t now);

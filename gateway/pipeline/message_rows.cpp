@@ -11,11 +11,11 @@ std::string Gbk(const char* utf8) { return codepage::Utf8ToGbk(utf8); }
 
 const std::string& StateText(int32_t state) {
   static const std::string texts[] = {
-      Gbk("短信正在播放"), Gbk("短信播放完成"), Gbk("短信等待播放"), Gbk("短信播放失败"),
-      Gbk("文本正在播放"), Gbk("文本播放完成"), Gbk("文本等待播放"), Gbk("文本播放失败"),
+      Gbk("短信正在播放"), Gbk("短信播放完成"), Gbk("短信等待播放"), Gbk("短信播放失败"),     Gbk("文本正在播放"),
+      Gbk("文本播放完成"), Gbk("文本等待播放"), Gbk("文本播放失败"), Gbk("未播放（已过期）"), Gbk("未播放（已过期）"),
   };
   static const std::string none;
-  return state >= 1 && state <= 8 ? texts[state - 1] : none;
+  return state >= 1 && state <= TEXT_EXPIRED ? texts[state - 1] : none;
 }
 
 const std::string& UnauthorisedText() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -18,6 +19,10 @@ enum MessageState : int32_t {
   TEXT_PLAYED = 6,
   TEXT_WAITING = 7,
   TEXT_FAILED = 8,
+  // Waiting or playing when the program ended, longer ago than the replay
+  // window: not played by itself, but "重复播放" plays it.
+  SMS_EXPIRED = 9,
+  TEXT_EXPIRED = 10,
 };
 
 inline constexpr int32_t TEXT_STATE_OFFSET = 4;
@@ -26,6 +31,10 @@ struct MessageItem {
   int32_t state = SMS_WAITING;
   int32_t sessionNumber = -1;
   int32_t isText = 0;
+  // While the broadcast server cannot be reached, a waiting message is
+  // tried again at nextTry, until giveUpAt; then it fails.
+  std::time_t nextTry = 0;
+  std::time_t giveUpAt = 0;
 };
 
 enum RowColumn { COL_NUMBER = 0, COL_TIME = 1, COL_TEXT = 2, COL_STATE = 3, COL_SOURCE = 4 };
@@ -33,6 +42,9 @@ enum RowColumn { COL_NUMBER = 0, COL_TIME = 1, COL_TEXT = 2, COL_STATE = 3, COL_
 struct MessageRow {
   std::string columns[5];  // GBK texts
   std::optional<MessageItem> item;
+  int64_t journalId = 0;  // 0: not journaled
+  // The name of its WAV and MP3 files in temp/, without the extension.
+  std::string audioStem;
 };
 
 // The fixed texts, GBK.

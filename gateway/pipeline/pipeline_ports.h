@@ -3,6 +3,7 @@
 // their own.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@ class ReceivedMessages {
  public:
   virtual ~ReceivedMessages() = default;
   virtual bool PopReceived(std::string& peer, std::string& stamp, std::string& text) = 0;
+  // The journal's id of the message PopReceived gave last; 0 for none.
+  virtual int64_t LastJournalId() const { return 0; }
 };
 
 // The broadcast server and its sessions.
@@ -28,6 +31,9 @@ class BroadcastPort {
                             const std::string& name) = 0;
   // Whether a registered session has finished; nothing when it is not registered.
   virtual std::optional<bool> SessionFinished(int number) = 0;
+  // Why a finished session did not reach its terminals (its audio did not
+  // get to the server); empty when it did. Asked once, after it finished.
+  virtual std::string SessionTrouble(int) { return {}; }
 };
 
 // What became of one message's speech, for the log.

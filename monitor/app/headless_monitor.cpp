@@ -19,13 +19,14 @@ namespace {
 
 // A queued SMS can still be refused by the service (its queue full) or lost
 // with the connection: the operator hears its end, not only its start.
-void ReportSendOutcomes(KestrumAgent& agent) {
-  agent.SetSendObserver([](const SmsRecord& sms, SendOutcome outcome) {
+void ReportSendOutcomes(MonitorCore& core) {
+  core.SetSendOutcomes([](const SmsRecord& sms, SendOutcome outcome) {
     static constexpr const char* kEnds[] = {"sms accepted by the service: ", "sms refused by the service: ",
                                             "sms lost with the connection to the service: "};
     ReportLine(kEnds[static_cast<int>(outcome)] + std::string(sms.peer, strnlen(sms.peer, sizeof sms.peer)) + " " +
                codepage::GbkToUtf8(std::string(sms.text, strnlen(sms.text, sizeof sms.text))));
   });
+  core.SetNotes([](const std::string& line) { ReportLine("outbox: " + line); });
 }
 
 // What the window's status bar would show, one line per change.
@@ -56,7 +57,7 @@ std::unique_ptr<MonitorCore> StartCore(MonitorSettings& settings) {
     ReportLine(error);
     return nullptr;
   }
-  ReportSendOutcomes(*core->agent);
+  ReportSendOutcomes(*core);
   return core;
 }
 

@@ -26,18 +26,30 @@ class AcquisitionLookup final : public TerminalLookup {
   const TerminalAcquisition& acquisition_;
 };
 
+// The client agent as the outbox hands it messages.
+class AgentCarrier final : public AlertSender {
+ public:
+  explicit AgentCarrier(KestrumAgent& agent) : agent_(agent) {}
+  bool QueueSend(const char* centre, const char* peer, const char* text, uint8_t dcs) override {
+    return agent_.QueueSend(centre, peer, text, dcs);
+  }
+
+ private:
+  KestrumAgent& agent_;
+};
+
 class ReportingSender final : public AlertSender {
  public:
-  // `report` hears every message handed to the agent (peer, GBK text, accepted).
-  ReportingSender(KestrumAgent& agent, std::function<void(const std::string&, const std::string&, bool)> report)
-      : agent_(agent), report_(std::move(report)) {}
+  // `report` hears every message handed to `next` (peer, GBK text, accepted).
+  ReportingSender(AlertSender& next, std::function<void(const std::string&, const std::string&, bool)> report)
+      : next_(next), report_(std::move(report)) {}
   bool QueueSend(const char* centre, const char* peer, const char* text, uint8_t dcs) override {
-    bool queued = agent_.QueueSend(centre, peer, text, dcs);
+    bool queued = next_.QueueSend(centre, peer, text, dcs);
     report_(peer, text, queued);
     return queued;
   }
 
  private:
-  KestrumAgent& agent_;
+  AlertSender& next_;
   std::function<void(const std::string&, const std::string&, bool)> report_;
 };

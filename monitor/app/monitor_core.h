@@ -5,11 +5,13 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/kestrum_agent.h"
 #include "common/modem_agent_control.h"
 #include "monitor/acquisition/terminal_acquisition.h"
+#include "monitor/alerts/sms_outbox.h"
 #include "monitor/app/monitor_adapters.h"
 #include "monitor/settings/monitor_settings.h"
 
@@ -28,12 +30,29 @@ class MonitorCore {
   MonitorCore& operator=(const MonitorCore&) = delete;
 
   MonitorSettings& settings;
+  // Hear, in UTF-8, what the outbox has to say (a message given up, a
+  // journal that cannot be written), and how each message handed to the
+  // service ended; standard error and nothing until set. Both are called
+  // from other threads.
+  void SetNotes(std::function<void(const std::string&)> notes);
+  void SetSendOutcomes(std::function<void(const SmsRecord&, SendOutcome)> outcomes);
   std::unique_ptr<KestrumAgent> agent;
   std::unique_ptr<KestrumAgentControl> agentControl;
-  std::unique_ptr<ReportingSender> sender;
+  std::unique_ptr<AgentCarrier> carrier;
+  // vigimon.db in the program directory; in memory when it cannot be written.
+  std::unique_ptr<OutboxJournal> outboxJournal;
+  std::unique_ptr<SmsOutbox> outbox;
+  std::unique_ptr<ReportingSender> sender;  // into the outbox
+  std::unique_ptr<OutboxPump> pump;
   std::unique_ptr<TerminalAcquisition> acquisition;
   std::unique_ptr<AcquisitionLookup> lookup;
 
  private:
   explicit MonitorCore(MonitorSettings& settings);
+  void OpenOutbox();
+  void Note(const std::string& line);
+
+  std::mutex hearersLock_;
+  std::function<void(const std::string&)> notes_;
+  std::function<void(const SmsRecord&, SendOutcome)> sendOutcomes_;
 };

@@ -41,6 +41,9 @@ struct MonitorSettings {
   int32_t comPort = -1;
   int32_t baudRate = 0;
   std::string smsCentre;  // with "86"
+  // [SMS] HoldMinutes (1 to 1440): how long an alert or report waits for the
+  // modem before it is given up. Read only.
+  int32_t holdMinutes = 60;
   int32_t pollInterval = 30;
   int32_t sendWhenAllNormal = 0;
   std::vector<ReportTimePoint> reportTimes;

@@ -112,6 +112,8 @@ void loadSettings(MonitorSettings& settings) {
   settings.comPort = ini.Int(kSms, "COM", -1);
   settings.baudRate = ini.Int(kSms, "Baudrate", 0);
   settings.smsCentre = ini.Raw(kSms, "SMCenter");
+  const int32_t hold = ini.Int(kSms, "HoldMinutes", 60);
+  settings.holdMinutes = hold >= 1 && hold <= 1440 ? hold : 60;
   settings.pollInterval = ini.Int(kUi, "Interval", 30);
   if (settings.pollInterval < kMinPollInterval) settings.pollInterval = kMinPollInterval;
   settings.sendWhenAllNormal = ini.Int(kSendTime, "SendOK", 0);

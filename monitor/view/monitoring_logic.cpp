@@ -17,16 +17,42 @@ MonitoringLogic::MonitoringLogic(MonitorSettings& settings, TerminalAcquisition&
 
 bool MonitoringLogic::StartUp(const AreasRead& areasRead) {
   bool ok = RunStartUpSequence(acquisition_, areasRead);
-  if (ok) checkOfflineAlerts(settings_, lookup_, &sender_);
+  if (ok) CheckAlerts();
   UpdateStatus();
   return ok;
 }
 
 bool MonitoringLogic::Poll() {
   bool ok = RunPollSequence(acquisition_);
-  if (ok) checkOfflineAlerts(settings_, lookup_, &sender_);
+  if (ok) CheckAlerts();
   UpdateStatus();
   return ok;
+}
+
+namespace {
+
+// Counts what the alert check queues.
+class CountingSender final : public AlertSender {
+ public:
+  explicit CountingSender(AlertSender& next) : next_(next) {}
+  bool QueueSend(const char* centre, const char* peer, const char* text, uint8_t dcs) override {
+    ++count;
+    return next_.QueueSend(centre, peer, text, dcs);
+  }
+  int count = 0;
+
+ private:
+  AlertSender& next_;
+};
+
+}  // namespace
+
+void MonitoringLogic::CheckAlerts() {
+  CountingSender counting(sender_);
+  checkOfflineAlerts(settings_, lookup_, &counting);
+  // The alerts wait in the outbox; their baselines are written with them,
+  // so that a monitor killed now does not raise them again when it restarts.
+  if (counting.count > 0) saveSettings(settings_);
 }
 
 void MonitoringLogic::ReportDue(const AreasRead& areasRead) {

@@ -59,6 +59,9 @@ class MonitoringLogic {
   ReportClock& reportClock() { return reportClock_; }
 
  private:
+  // The alert check, and the baselines saved when it queued alerts.
+  void CheckAlerts();
+
   MonitorSettings& settings_;
   TerminalAcquisition& acquisition_;
   ModemAgentControl* agent_;

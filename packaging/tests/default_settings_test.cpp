@@ -30,7 +30,7 @@ std::string LoadGateway(const std::string& path) {
   std::ostringstream out;
   out << s.port << ' ' << s.rate << ' ' << s.delay << ' ' << s.interDay << ' ' << s.deadLineDay << ' '
       << s.lastClearTime << ' ' << s.regular << ' ' << s.phoneCount << ' ' << s.pat.size() << ' ' << s.speechLoudness
-      << ' ' << s.speechHighPass;
+      << ' ' << s.speechHighPass << ' ' << s.replayMinutes;
   return out.str();
 }
 

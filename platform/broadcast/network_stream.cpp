@@ -30,6 +30,15 @@ HRESULT NetworkStream::Stop() {
 HRESULT NetworkStream::SetSession(int32_t session) {
   std::lock_guard lock(mutex_);
   session_ = session;
+  records_ = lost_ = 0;
+  return S_OK;
+}
+
+HRESULT NetworkStream::GetDelivery(int32_t* records, int32_t* lost) {
+  if (!records || !lost) return E_POINTER;
+  std::lock_guard lock(mutex_);
+  *records = records_;
+  *lost = lost_;
   return S_OK;
 }
 
@@ -49,6 +58,13 @@ HRESULT NetworkStream::SetServer(uint32_t address, int32_t port) {
 
 HRESULT NetworkStream::Send(const std::vector<uint8_t>& record) {
   // Called with the lock held.
+  ++records_;
+  HRESULT sent = Deliver(record);
+  if (FAILED(sent)) ++lost_;
+  return sent;
+}
+
+HRESULT NetworkStream::Deliver(const std::vector<uint8_t>& record) {
   if (port_ == 0) return RPC_S_SERVER_UNAVAILABLE_HR;
   if (!client_.IsOpen()) {
     auto now = std::chrono::steady_clock::now();

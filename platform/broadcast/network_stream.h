@@ -18,7 +18,8 @@
 
 namespace broadcast_components {
 
-class NetworkStream final : public com::Implements<com::StreamControlImplBase, com::NetworkStreamImplBase, IAudioSink> {
+class NetworkStream final : public com::Implements<com::StreamControlImplBase, com::NetworkStreamImplBase, IAudioSink,
+                                                   com::INetworkDelivery> {
  public:
   NetworkStream() = default;
 
@@ -39,8 +40,13 @@ class NetworkStream final : public com::Implements<com::StreamControlImplBase, c
   com::HRESULT Frame(uint32_t durationUs, std::span<const uint8_t> frame) override;
   com::HRESULT EndFile() override;
 
+  // INetworkDelivery: counted from the last SetSession.
+  com::HRESULT GetDelivery(int32_t* records, int32_t* lost) override;
+
  private:
+  // Counts the record, then delivers it.
   com::HRESULT Send(const std::vector<uint8_t>& record);
+  com::HRESULT Deliver(const std::vector<uint8_t>& record);
 
   std::mutex mutex_;
   int32_t session_ = -1;
@@ -48,6 +54,8 @@ class NetworkStream final : public com::Implements<com::StreamControlImplBase, c
   uint16_t port_ = 0;
   TcpClient client_;
   std::chrono::steady_clock::time_point nextAttempt_{};
+  int32_t records_ = 0;
+  int32_t lost_ = 0;
 };
 
 }  // namespace broadcast_components

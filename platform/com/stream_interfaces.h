@@ -133,6 +133,23 @@ class NetworkStreamImplBase : public INetworkStream {
   ~NetworkStreamImplBase() = default;
 };
 
+// What the network stream delivered of the current session: an interface of
+// this port, beside the platform's own, so that a broadcast whose audio never
+// reached the server is not taken for one that played. A gateway that cannot
+// get it (another component) counts nothing as lost.
+class INetworkDelivery : public IUnknown {
+ public:
+  static constexpr IID kIid = GuidLiteral("{301F2007-25BD-407D-9BE1-756DABE832C5}");
+  using Base = IUnknown;
+
+  // Records sent for the session named last with SetSession, and how many of
+  // them the server did not take.
+  virtual HRESULT GetDelivery(int32_t* records, int32_t* lost) = 0;
+
+ protected:
+  ~INetworkDelivery() = default;
+};
+
 // The file-end event. The component raises it through the sink's
 // IDispatch::Invoke (member kDispidFileEof, DISPATCH_METHOD, no arguments)
 // on the thread that created the component; a sink normally forwards Invoke

@@ -79,8 +79,14 @@ void Database::OpenFile(const std::string& path, int flags) {
   int code = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (code != SQLITE_OK) throw JournalError(path + ": " + Why(db_, code));
   sqlite3_busy_timeout(db_, 5000);
-  // Both pragmas read the file, so a damaged one shows here, before any work.
+  // These read the file, so a damaged one shows here, before any work.
+  // A journal's rows come and go: pages freed by a commit go back to the
+  // system with it, and the log is cut back after each checkpoint, so the
+  // files shrink when the messages have gone through.
+  Execute("PRAGMA auto_vacuum=FULL");
   Execute("PRAGMA journal_mode=WAL");
+  Execute("PRAGMA wal_autocheckpoint=64");
+  Execute("PRAGMA journal_size_limit=262144");
   Execute("PRAGMA synchronous=FULL");
   Statement check(db_, "PRAGMA quick_check");
   if (!check.Step() || check.Text(0) != "ok") throw JournalError(path + ": integrity check failed");

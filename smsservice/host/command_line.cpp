@@ -18,7 +18,8 @@ constexpr std::pair<const char*, HostVerb> kRegistrationVerbs[] = {
 }  // namespace
 
 const char* const kHostUsage =
-    "Usage: Quillon [--listen ADDR] [--port N] [--state-dir DIR] [--keep-stored] [--indications]\n"
+    "Usage: Quillon [--listen ADDR] [--port N] [--state-dir DIR | --no-journal] [--keep-stored]\n"
+    "               [--indications]\n"
     "       Quillon -RegServer | -UnregServer | -RegServerPerUser | -UnregServerPerUser | -Service\n"
     "\n"
     "Runs the SMS service: as a service when registered with -Service and started by\n"
@@ -30,6 +31,8 @@ const char* const kHostUsage =
     "  --state-dir DIR  folder of the journal that keeps every SMS until a client\n"
     "                 has it or the modem has sent it (default $QUILLON_STATE_DIR,\n"
     "                 else /var/lib/quillon)\n"
+    "  --no-journal   keep messages in memory only: a crash or a restart loses those\n"
+    "                 not yet fetched or sent\n"
     "  --keep-stored  hand the SMS the modem stored while the service was away to\n"
     "                 clients, instead of discarding them at start-up\n"
     "  --indications  have the modem announce each new SMS (AT+CNMI) and fetch it\n"
@@ -86,6 +89,10 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
     }
     if (name == "--keep-stored") {
       options.keepStored = true;
+      continue;
+    }
+    if (name == "--no-journal") {
+      options.noJournal = true;
       continue;
     }
     if (name == "--indications") {

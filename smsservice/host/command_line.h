@@ -30,6 +30,9 @@ struct HostOptions {
   bool keepStored = false;
   // Where the journal lives (the unit's state directory).
   std::string stateDir = "/var/lib/quillon";
+  // Messages live in memory only, as before the service had a journal: for
+  // measuring what the journal costs, and for machines with no storage to spare.
+  bool noJournal = false;
   // The modem announces each SMS it stores, and it is listed at once rather
   // than after 5 s without traffic.
   bool indications = false;
@@ -37,7 +40,7 @@ struct HostOptions {
 };
 
 // --listen ADDR, --port N (1 to 65535), --state-dir DIR (else
-// $QUILLON_STATE_DIR), --keep-stored, --indications and --help, the first
+// $QUILLON_STATE_DIR), --no-journal, --keep-stored, --indications and --help, the first
 // three also as --name=value;
 // other arguments are left to FindVerb. nullopt with *error set when an
 // option lacks its value or the port is not a number in range.

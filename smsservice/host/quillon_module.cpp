@@ -200,9 +200,12 @@ int CQuillonModule::Run() {
   // taken here, once, and everything below is handed what it needs.
   CGsmMorden& modem = *CGsmMorden::Instance();
   CUiProxySvr* server = CUiProxySvr::Instance();
-  std::unique_ptr<SqliteSmsJournal> journal = OpenJournal();
-  if (!journal) return 1;
-  modem.KeepJournal(*journal);
+  std::unique_ptr<SqliteSmsJournal> journal;
+  if (!options_.noJournal) {
+    journal = OpenJournal();
+    if (!journal) return 1;
+    modem.KeepJournal(*journal);
+  }
   modem.KeepStoredMessages(options_.keepStored);
   modem.UseIndications(options_.indications);
   DriverAccess requests(modem);

@@ -157,6 +157,12 @@ bool RunStartupDialogue(const ModemLink& link, const std::atomic<bool>& cancelle
                         bool* indications) {
   SerialLine& line = link.line;
   char area[kReplyArea + 1];
+  // A service that was killed may have left the modem waiting for the rest
+  // of a PDU, where every command would be taken as message text, or half a
+  // command line: escape clears both, and its answer is read away.
+  CancelEntry(line);
+  timescale::Sleep(milliseconds(100));
+  line.Read(area, kReplyArea);
   for (const auto& step : kChecks) {
     if (cancelled) return false;
     std::string_view reply = Ask(line, step.command, step.pauseMs, area);

@@ -31,6 +31,7 @@ class HeadlessProgram:
     """A headless program whose output lines are collected as they come."""
 
     def __init__(self, args, env, cwd=None):
+        self.launch = (args, env, cwd)
         self.proc = subprocess.Popen(args, env=env, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                      text=True)
         self.lines = []
@@ -48,6 +49,14 @@ class HeadlessProgram:
                 return True
             time.sleep(0.1)
         return False
+
+    def kill_and_restart(self):
+        """SIGKILL, as a power cut ends it, then the same program with the same files again."""
+        self.proc.kill()
+        self.proc.wait(10)
+        self.reader.join(5)
+        self.proc.stdout.close()
+        HeadlessProgram.__init__(self, *self.launch)
 
     def stop(self):
         """Ends it with SIGTERM; its exit status."""

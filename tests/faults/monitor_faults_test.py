@@ -41,5 +41,28 @@ class MonitorFaults(unittest.TestCase):
         self.assertTrue(vigimon.proc.poll() is None)
 
 
+    def test_alerts_waiting_for_the_modem_outlive_a_killed_monitor_and_go_out_once(self):
+        site = Installation(self, vigimon=True)
+        vigimon, quillon = site.vigimon, site.quillon
+        quillon.sim.ok(cmd="unplug")  # the modem away: the alerts wait
+        self.assertTrue(line_after(vigimon, 0, "status 0: 短信猫正在连接...", 15), "\n".join(vigimon.lines))
+        seen = len(vigimon.lines)
+        for terminal in range(1, 61):
+            site.bcsim.ok(cmd="set_terminal", id=terminal, online=False)
+        queued = lambda: [line for line in vigimon.lines[seen:] if line.startswith("sms queued: ")]
+        self.assertTrue(wait_until(lambda: len(queued()) == 4, 20), "\n".join(vigimon.lines))
+        vigimon.kill_and_restart()
+        quillon.sim.ok(cmd="replug")
+        sent = wait_for_sent(quillon, 4, 60)
+        self.assertIn(("+8613900000001", INSTALLATION_ALERT), sent)
+        self.assertEqual(sorted(number for number, _ in sent),
+                         ["+8613800000001", "+8613800000002", "+8613900000001", "+8613900000002"],
+                         "\n".join(vigimon.lines))
+        # Its baselines were kept with the alerts: the restarted monitor does not raise them again.
+        self.assertTrue(line_after(vigimon, 0, "status 2: 离线终端数量：60", 20), "\n".join(vigimon.lines))
+        time.sleep(11)
+        self.assertEqual(len(sent_messages(quillon)), 4, "\n".join(vigimon.lines))
+
+
 if __name__ == "__main__":
     unittest.main()

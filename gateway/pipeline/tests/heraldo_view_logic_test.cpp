@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gateway/journal/sqlite_message_journal.h"
 #include "platform/clock/manual_clock.h"
 #include "platform/codepage/codepage.h"
 #include "platform/timetext/timetext.h"
@@ -17,16 +18,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// With a journal, it journals what it hands over, as the gateway's agent does.
 struct FakeAgent : ReceivedMessages {
   std::deque<std::array<std::string, 3>> inbox;
+  MessageJournal* journal = nullptr;
+  const Clock* clock = nullptr;
+  int64_t lastId = 0;
   bool PopReceived(std::string& peer, std::string& stamp, std::string& text) override {
     if (inbox.empty()) return false;
     peer = inbox.front()[0];
     stamp = inbox.front()[1];
     text = inbox.front()[2];
     inbox.pop_front();
+    if (journal) lastId = journal->Add(ArrivingSms(peer, stamp, text, clock->WallNow())).value_or(0);
     return true;
   }
+  int64_t LastJournalId() const override { return lastId; }
 };
 
 struct CreatedSession {
@@ -58,6 +65,8 @@ struct FakeBroadcast : BroadcastPort {
     if (it == finished.end()) return std::nullopt;
     return it->second;
   }
+  std::map<int, std::string> trouble;
+  std::string SessionTrouble(int number) override { return trouble[number]; }
 };
 
 struct FakeAudio : AudioMaker {
@@ -194,7 +203,8 @@ TEST_F(Pipeline, LeadInFollowsTheDelay) {
 }
 
 TEST_F(Pipeline, FailuresLeaveTheBusyMapAlone) {
-  broadcast.all.clear();  // server unreachable
+  settings.replayMinutes = 0;  // no retries: the first failure is the last
+  broadcast.all.clear();       // server unreachable
   Receive("8613900000001", "nowhere");
   logic->SchedulePlayback();
   EXPECT_EQ(State(0), "短信播放失败");
@@ -282,6 +292,132 @@ TEST(StampText, ServiceCentreTimeShownAsLocalTime) {
   EXPECT_EQ(StampToTimeText("2407121630423F"), "2024-07-12 16:30:42");   // no readable zone
   EXPECT_FALSE(StampToTimeText("24071216304"));
   EXPECT_EQ(FileBaseName(" 2012-03-04 05:06:07 "), "2012-03-04_05_06_07");
+}
+
+// The gateway with its journal, started again as after a power cut.
+class JournaledPipeline : public Pipeline {
+ protected:
+  void SetUp() override {
+    Pipeline::SetUp();
+    settings.pat["13900000001"] = "";
+    Restart();
+  }
+  void Restart() {
+    logic = std::make_unique<HeraldoViewLogic>(settings, (dir / "SMS.ini").string(), dir.string(),
+                                               PipelinePorts{&agent, &broadcast, &audio, &dialog, &clock});
+    journal = std::make_unique<SqliteMessageJournal>((dir / "heraldo.db").string(), clock);
+    agent.journal = journal.get();
+    agent.clock = &clock;
+    logic->UseJournal(*journal);
+    logic->Initialise();
+  }
+  std::vector<std::string> States() {
+    std::vector<std::string> states;
+    for (size_t i = 0; i < logic->rows().size(); ++i) states.push_back(State(i));
+    return states;
+  }
+  std::unique_ptr<SqliteMessageJournal> journal;
+};
+
+TEST_F(JournaledPipeline, WhatWasWaitingOrPlayingIsPlayedAfterARestartAndThePlayedOnesAreNot) {
+  Receive("8613900000001", "played before", "26120905300032");
+  logic->SchedulePlayback();
+  broadcast.finished[101] = true;
+  logic->SchedulePlayback();
+  Receive("8613900000001", "cut off while playing", "26120905300132");
+  Receive("8613900000001", "still waiting", "26120905300232");
+  logic->SchedulePlayback();  // the second starts; the third waits for the number
+  ASSERT_EQ(States(), (std::vector<std::string>{"短信播放完成", "短信正在播放", "短信等待播放"}));
+
+  clock.Advance(std::chrono::minutes(5));
+  Restart();
+  EXPECT_EQ(States(), (std::vector<std::string>{"短信播放完成", "短信等待播放", "短信等待播放"}));
+  for (int tick = 0; tick < 6; ++tick) {
+    logic->SchedulePlayback();
+    for (auto& [number, done] : broadcast.finished) done = true;
+  }
+  ASSERT_EQ(broadcast.created.size(), 4u) << "the interrupted one again from its start, then the waiting one";
+  EXPECT_NE(broadcast.created[2].playList.back().name.find("_2_2026-12-09_05_30_01"), std::string::npos);
+  EXPECT_NE(broadcast.created[3].playList.back().name.find("_3_2026-12-09_05_30_02"), std::string::npos);
+  EXPECT_EQ(States(), (std::vector<std::string>{"短信播放完成", "短信播放完成", "短信播放完成"}));
+}
+
+TEST_F(JournaledPipeline, MessagesOlderThanTheReplayWindowAreMarkedExpiredAndPlayOnlyWhenAsked) {
+  settings.replayMinutes = 30;
+  Receive("8613900000001", "too late now", "26120905300032");
+  clock.Advance(std::chrono::minutes(31));
+  Restart();
+  EXPECT_EQ(States(), (std::vector<std::string>{"未播放（已过期）"}));
+  logic->SchedulePlayback();
+  EXPECT_TRUE(broadcast.created.empty());
+  EXPECT_NE(Log().find("not played before the restart, and too old to play now"), std::string::npos);
+
+  fs::remove_all(dir / "temp");  // cleaned up meanwhile: the replay speaks it again
+  logic->StartPlayback(0);
+  ASSERT_EQ(broadcast.created.size(), 1u);
+  EXPECT_TRUE(fs::exists(broadcast.created[0].playList.back().path));
+  Restart();
+  EXPECT_EQ(States(), (std::vector<std::string>{"未播放（已过期）"})) << "a replay cut off shows as not played";
+}
+
+TEST_F(JournaledPipeline, TwoSmsFromOneNumberInOneSecondKeepTheirOwnSpeech) {
+  Receive("8613900000001", "first of two", "26120905300032");
+  Receive("8613900000001", "second of two", "26120905300032");
+  ASSERT_EQ(audio.spoken.size(), 2u);
+  EXPECT_NE(audio.spoken[0], audio.spoken[1]);
+  for (int tick = 0; tick < 4; ++tick) {
+    logic->SchedulePlayback();
+    for (auto& [number, done] : broadcast.finished) done = true;
+  }
+  ASSERT_EQ(broadcast.created.size(), 2u);
+  std::ifstream second(
+      broadcast.created[1].playList.back().path.substr(0, broadcast.created[1].playList.back().path.size() - 3) +
+      "wav");
+  std::string spoken((std::istreambuf_iterator<char>(second)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(spoken, "second of two");
+}
+
+TEST_F(JournaledPipeline, AServerThatCannotStartTheSessionIsTriedAgainForTheReplayWindowThenNamed) {
+  settings.replayMinutes = 2;
+  broadcast.refuse = true;
+  Receive("8613900000001", "server down", "26120905300032");
+  logic->SchedulePlayback();
+  EXPECT_EQ(State(0), "短信等待播放");
+  EXPECT_NE(Log().find("13900000001: the broadcast server did not start the session; tried again until"),
+            std::string::npos)
+      << Log();
+  broadcast.refuse = false;
+  clock.Advance(std::chrono::seconds(5));
+  logic->SchedulePlayback();
+  EXPECT_TRUE(broadcast.created.empty()) << "not before the retry is due";
+  clock.Advance(std::chrono::seconds(5));
+  logic->SchedulePlayback();
+  EXPECT_EQ(broadcast.created.size(), 1u) << "the server came back within the window";
+
+  broadcast.refuse = true;
+  Receive("8613900000001", "server stays down", "26120905310032");
+  broadcast.finished[101] = true;
+  logic->SchedulePlayback();
+  for (int i = 0; i < 13; ++i) {
+    clock.Advance(std::chrono::seconds(10));
+    logic->SchedulePlayback();
+  }
+  EXPECT_EQ(State(1), "短信播放失败");
+  EXPECT_NE(Log().find("not broadcast: the broadcast server did not start the session"), std::string::npos);
+  Restart();
+  EXPECT_EQ(journal->Latest(1)[0].reason,
+            "the broadcast server did not start the session, until the replay window ended");
+}
+
+TEST_F(JournaledPipeline, AudioThatNeverReachedTheServerFailsTheRowWithTheReason) {
+  Receive("8613900000001", "data port down", "26120905300032");
+  logic->SchedulePlayback();
+  broadcast.finished[101] = true;
+  broadcast.trouble[101] = "40 of its 40 audio records did not reach the broadcast server's data port";
+  logic->SchedulePlayback();
+  EXPECT_EQ(State(0), "短信播放失败");
+  EXPECT_NE(Log().find("not broadcast: 40 of its 40 audio records"), std::string::npos);
+  EXPECT_TRUE(logic->busy().empty()) << "the number's next message may start";
 }
 
 }  // namespace

@@ -128,6 +128,31 @@ class QuillonHostTest(unittest.TestCase):
                 self.assertIn("another Quillon is running with this journal", rival.stderr.decode("utf-8"))
             self.assert_stops_on(child, signum)
 
+    def test_a_damaged_journal_is_moved_aside_and_an_unwritable_folder_stops_the_start(self):
+        self.assertEqual(self.quillon("-RegServer"), 0)
+        state = os.path.join(self.dir, "state")
+        os.makedirs(state)
+        with open(os.path.join(state, "quillon.db"), "wb") as damaged:
+            damaged.write(b"half a page, then the power went" * 64)
+        child = self.start()
+        self.connect(child).close()
+        self.assert_stops_on(child, signal.SIGTERM)
+        output = child.stdout.read().decode("utf-8")
+        aside = [name for name in os.listdir(state) if name.startswith("quillon.db.damaged-")]
+        self.assertEqual(len(aside), 1, os.listdir(state))
+        self.assertIn("moved aside to " + os.path.join(state, aside[0]) + ", a new one started", output)
+        with open(os.path.join(state, aside[0]), "rb") as kept:
+            self.assertTrue(kept.read().startswith(b"half a page"))
+
+        # A folder under a plain file can never be made, root or not.
+        with open(os.path.join(self.dir, "plain"), "w") as plain:
+            plain.write("x")
+        blocked = dict(self.env, QUILLON_STATE_DIR=os.path.join(self.dir, "plain", "state"))
+        failed = subprocess.run([QUILLON, "--port", str(free_port())], env=blocked, capture_output=True, timeout=10)
+        self.assertEqual(failed.returncode, 1)
+        self.assertEqual(failed.stdout.decode("utf-8"), START_FAILED + "\n")
+        self.assertIn("cannot keep the journal " + blocked["QUILLON_STATE_DIR"], failed.stderr.decode("utf-8"))
+
     def test_unregserver_removes_the_registration_and_the_unit(self):
         self.assertEqual(self.quillon("-Service"), 0)
         self.assertEqual(self.quillon("-UnregServer"), 0)

@@ -21,7 +21,7 @@ bool Listening(int port) {
 
 }  // namespace
 
-QuillonService::QuillonService(int com, const std::string& timeScale) {
+QuillonService::QuillonService(int com, const std::string& timeScale, std::vector<std::string> options) {
   char pattern[] = "/tmp/quillon-XXXXXX";
   if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
   scratch_ = pattern;
@@ -38,9 +38,9 @@ QuillonService::QuillonService(int com, const std::string& timeScale) {
     ChildProcess registration({BinDir() + "/Quillon", "-RegServer"}, env_);
     if (registration.Stop(0, std::chrono::seconds(10)) != 0) throw std::runtime_error("Quillon -RegServer failed");
   }
-  process_ =
-      std::make_unique<ChildProcess>(std::vector<std::string>{BinDir() + "/Quillon", "--port", std::to_string(port_)},
-                                     env_, (scratch_ / "quillon.log").string());
+  std::vector<std::string> command{BinDir() + "/Quillon", "--port", std::to_string(port_)};
+  command.insert(command.end(), options.begin(), options.end());
+  process_ = std::make_unique<ChildProcess>(command, env_, (scratch_ / "quillon.log").string());
   if (!WaitUntil([this] { return Listening(port_); }, 10)) throw std::runtime_error("Quillon did not listen");
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/support/child_process.h"
 #include "tests/e2e/support/modem_sim.h"
@@ -14,7 +15,8 @@ class QuillonService {
  public:
   // Starts modemsim (COM<com>) and Quillon with the modem's waits at
   // `timeScale`; throws when either does not come up.
-  explicit QuillonService(int com = 3, const std::string& timeScale = "0.1");
+  // `options` go to Quillon's command line.
+  explicit QuillonService(int com = 3, const std::string& timeScale = "0.1", std::vector<std::string> options = {});
   ~QuillonService();
 
   ModemSim& sim() { return *sim_; }
@@ -23,6 +25,8 @@ class QuillonService {
   pid_t pid() const { return process_->pid(); }
   // Where Quillon's standard output goes.
   std::filesystem::path log() const { return scratch_ / "quillon.log"; }
+  // Its journal's folder.
+  std::filesystem::path stateDir() const { return scratch_ / "state"; }
   // What a client of this service needs in its environment.
   const std::map<std::string, std::string>& env() const { return env_; }
 

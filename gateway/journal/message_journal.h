@@ -1,0 +1,37 @@
+// Heraldo's journal: every message it took, from the SMS service or from the
+// operator, and what became of it. A message is committed before it is
+// queued, so that one fetched, waiting or playing when the program ends is
+// played after it starts again; the list shows what happened before.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class MessageFate { Queued, Playing, Played, Refused, Failed, Expired };
+
+struct JournaledMessage {
+  int64_t id = 0;
+  // As the row shows them: GBK, the time as "%Y-%m-%d %H:%M:%S".
+  std::string number;
+  std::string time;
+  std::string text;
+  bool isText = false;
+  MessageFate fate = MessageFate::Queued;
+  std::string reason;     // why it failed, UTF-8
+  std::time_t taken = 0;  // when Heraldo took it
+};
+
+class MessageJournal {
+ public:
+  virtual ~MessageJournal() = default;
+  // Its id; nothing for an SMS the journal took in the last hour (same
+  // sender, time stamp and text): the service hands a message out again when
+  // it stopped just after handing it out.
+  virtual std::optional<int64_t> Add(const JournaledMessage& message) = 0;
+  virtual void Record(int64_t id, MessageFate fate, const std::string& reason = {}) = 0;
+  // The last `count` messages, oldest first.
+  virtual std::vector<JournaledMessage> Latest(size_t count) = 0;
+};

@@ -1,0 +1,77 @@
+#include "gateway/journal/sqlite_message_journal.h"
+
+namespace {
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS message (
+  id INTEGER PRIMARY KEY AUTOINCREMENT, taken INTEGER NOT NULL, changed INTEGER NOT NULL,
+  number TEXT NOT NULL, time TEXT NOT NULL, text TEXT NOT NULL, is_text INTEGER NOT NULL,
+  fate INTEGER NOT NULL, reason TEXT NOT NULL DEFAULT '');
+CREATE INDEX IF NOT EXISTS message_by_sender ON message (number, time);
+)sql";
+
+}  // namespace
+
+SqliteMessageJournal::SqliteMessageJournal(const std::string& path, const Clock& clock, journal::OpenReport* report)
+    : db_(path, kSchema, report), clock_(clock) {
+  // Only what has finished goes; what still waits is kept whatever its age.
+  const char* prune =
+      "DELETE FROM message WHERE fate NOT IN (0, 1) AND (changed < ? OR id <= "
+      "(SELECT id FROM message ORDER BY id DESC LIMIT 1 OFFSET ?))";
+  db_.Prepare(prune).Bind(1, clock_.WallNow() - kKeptS).Bind(2, int64_t{kKeptMessages}).Run();
+}
+
+std::optional<int64_t> SqliteMessageJournal::Add(const JournaledMessage& message) {
+  std::lock_guard hold(lock_);
+  std::time_t now = clock_.WallNow();
+  if (!message.isText) {
+    auto repeat =
+        db_.Prepare("SELECT 1 FROM message WHERE number = ? AND time = ? AND text = ? AND is_text = 0 AND taken >= ?");
+    repeat.Bind(1, message.number).Bind(2, message.time).Bind(3, message.text).Bind(4, now - kRepeatWindowS);
+    if (repeat.Step()) return std::nullopt;
+  }
+  db_.Prepare(
+         "INSERT INTO message (taken, changed, number, time, text, is_text, fate, reason) "
+         "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+      .Bind(1, now)
+      .Bind(2, now)
+      .Bind(3, message.number)
+      .Bind(4, message.time)
+      .Bind(5, message.text)
+      .Bind(6, message.isText ? 1 : 0)
+      .Bind(7, static_cast<int64_t>(message.fate))
+      .Bind(8, message.reason)
+      .Run();
+  return db_.LastInsertId();
+}
+
+void SqliteMessageJournal::Record(int64_t id, MessageFate fate, const std::string& reason) {
+  std::lock_guard hold(lock_);
+  db_.Prepare("UPDATE message SET fate = ?, reason = ?, changed = ? WHERE id = ?")
+      .Bind(1, static_cast<int64_t>(fate))
+      .Bind(2, reason)
+      .Bind(3, clock_.WallNow())
+      .Bind(4, id)
+      .Run();
+}
+
+std::vector<JournaledMessage> SqliteMessageJournal::Latest(size_t count) {
+  std::lock_guard hold(lock_);
+  std::vector<JournaledMessage> latest;
+  auto rows = db_.Prepare(
+      "SELECT id, taken, number, time, text, is_text, fate, reason FROM "
+      "(SELECT * FROM message ORDER BY id DESC LIMIT ?) ORDER BY id");
+  rows.Bind(1, static_cast<int64_t>(count));
+  while (rows.Step()) {
+    JournaledMessage& message = latest.emplace_back();
+    message.id = rows.Integer(0);
+    message.taken = rows.Integer(1);
+    message.number = rows.Text(2);
+    message.time = rows.Text(3);
+    message.text = rows.Text(4);
+    message.isText = rows.Integer(5) != 0;
+    message.fate = static_cast<MessageFate>(rows.Integer(6));
+    message.reason = rows.Text(7);
+  }
+  return latest;
+}
