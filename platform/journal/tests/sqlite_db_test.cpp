@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -51,11 +52,12 @@ TEST_F(JournalFolder, WhatWasCommittedIsThereWhenTheFileIsOpenedAgain) {
 }
 
 TEST_F(JournalFolder, ADamagedFileIsMovedAsideAndANewJournalStarts) {
-  for (const char* content :
-       {"this is not a database at all, just words", "SQLite format 3\0garbage after the header"}) {
+  using namespace std::string_literals;
+  for (std::string content : {"this is not a database at all, just words"s, "SQLite format 3\0garbage after"s}) {
+    content.resize(48, '#');
     {
       std::ofstream file(path_, std::ios::binary | std::ios::trunc);
-      file.write(content, 48);
+      file.write(content.data(), static_cast<std::streamsize>(content.size()));
     }
     journal::OpenReport report;
     Database db(path_, kSchema, &report);
