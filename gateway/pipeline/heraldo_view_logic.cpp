@@ -83,7 +83,7 @@ void HeraldoViewLogic::Initialise() {
   }
 }
 
-void HeraldoViewLogic::Restore(const JournaledMessage& message) {
+size_t HeraldoViewLogic::AppendRow(const JournaledMessage& message) {
   MessageRow row;
   row.columns[COL_NUMBER] = message.number;
   row.columns[COL_TIME] = message.time;
@@ -91,7 +91,11 @@ void HeraldoViewLogic::Restore(const JournaledMessage& message) {
   row.columns[COL_SOURCE] = message.isText ? TextSourceText() : SmsSourceText();
   row.journalId = message.id;
   row.audioStem = AudioStem(message.number, message.time, message.id);
-  size_t index = rows_.Append(std::move(row));
+  return rows_.Append(std::move(row));
+}
+
+void HeraldoViewLogic::Restore(const JournaledMessage& message) {
+  size_t index = AppendRow(message);
   bool unfinished = message.fate == MessageFate::Queued || message.fate == MessageFate::Playing;
   // Taken just before the end, it may never have been checked.
   if (message.fate == MessageFate::Refused ||
@@ -189,14 +193,7 @@ void HeraldoViewLogic::SendTextBroadcast() {
 }
 
 void HeraldoViewLogic::AddMessage(const JournaledMessage& message) {
-  MessageRow row;
-  row.columns[COL_NUMBER] = message.number;
-  row.columns[COL_TIME] = message.time;
-  row.columns[COL_TEXT] = message.text;
-  row.columns[COL_SOURCE] = message.isText ? TextSourceText() : SmsSourceText();
-  row.journalId = message.id;
-  row.audioStem = AudioStem(message.number, message.time, message.id);
-  size_t index = rows_.Append(std::move(row));
+  size_t index = AppendRow(message);
   AppendLog(message.text);
   if (!Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed) {
     rows_.SetStateText(index, UnauthorisedText());

@@ -57,6 +57,8 @@ class HeraldoViewLogic {
   std::string TempDirectory() const { return programDirectory_ + "/temp"; }
 
  private:
+  // The message's row at the end of the list; its index.
+  size_t AppendRow(const JournaledMessage& message);
   void AddMessage(const JournaledMessage& message);
   void Restore(const JournaledMessage& message);
   // Speaks the row's text into its files; false when there is no MP3.

@@ -36,6 +36,16 @@ void CopyField(char (&field)[N], const std::string& value) {
   field[length] = '\0';
 }
 
+// Number, centre, stamp, text, pid and dcs, in that order from column `first`.
+void ReadMessage(const Statement& rows, int first, ModemSms& sms) {
+  CopyField(sms.number, rows.Text(first));
+  CopyField(sms.smsc, rows.Text(first + 1));
+  CopyField(sms.timestamp, rows.Text(first + 2));
+  CopyField(sms.text, rows.Text(first + 3));
+  sms.pid = static_cast<uint8_t>(rows.Integer(first + 4));
+  sms.dcs = static_cast<uint8_t>(rows.Integer(first + 5));
+}
+
 }  // namespace
 
 SqliteSmsJournal::SqliteSmsJournal(const std::string& path, const Clock& clock, journal::OpenReport* report)
@@ -118,12 +128,7 @@ std::vector<ModemSms> SqliteSmsJournal::WaitingReceived() {
   while (rows.Step()) {
     ModemSms& sms = waiting.emplace_back();
     sms.journalId = rows.Integer(0);
-    CopyField(sms.number, rows.Text(1));
-    CopyField(sms.smsc, rows.Text(2));
-    CopyField(sms.timestamp, rows.Text(3));
-    CopyField(sms.text, rows.Text(4));
-    sms.pid = static_cast<uint8_t>(rows.Integer(5));
-    sms.dcs = static_cast<uint8_t>(rows.Integer(6));
+    ReadMessage(rows, 1, sms);
     sms.parts = static_cast<uint8_t>(rows.Integer(7));
     sms.index = SMS_NOT_STORED;
   }
@@ -234,12 +239,7 @@ std::vector<PartStore::StoredPart> SqliteSmsJournal::StoredParts() {
     stored.key = {rows.Text(0), static_cast<int>(rows.Integer(1)), rows.Integer(2) != 0};
     stored.totalParts = static_cast<int>(rows.Integer(3));
     stored.firstSeen = rows.Integer(4);
-    CopyField(stored.part.number, rows.Text(5));
-    CopyField(stored.part.smsc, rows.Text(6));
-    CopyField(stored.part.timestamp, rows.Text(7));
-    CopyField(stored.part.text, rows.Text(8));
-    stored.part.pid = static_cast<uint8_t>(rows.Integer(9));
-    stored.part.dcs = static_cast<uint8_t>(rows.Integer(10));
+    ReadMessage(rows, 5, stored.part);
     stored.part.index = static_cast<int16_t>(rows.Integer(11));
     stored.part.part = static_cast<int16_t>(rows.Integer(12));
   }
