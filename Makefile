@@ -50,6 +50,7 @@ bench: build
 	@cd build/bin && ./speech_bench
 	@cd build/bin && ./loudness_bench
 	@/usr/bin/python3 bench/sms_latency_bench.py --indications
+	@/usr/bin/python3 bench/modem_recovery_bench.py
 	@build/bin/poll_bench --terminals 10000 --polls 5
 	@QT_QPA_PLATFORM=offscreen build/bin/heraldo_tick_bench
 	@/usr/bin/python3 bench/heraldo_window_bench.py

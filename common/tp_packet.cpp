@@ -28,6 +28,22 @@ void GetNumberField(const uint8_t* at, char (&field)[TP_NUMBER_FIELD]) {
   std::memcpy(field, at, TP_NUMBER_FIELD);
 }
 
+// A text into a field of N bytes: cut short of N, never inside a UTF-8
+// character, and always NUL-terminated.
+template <size_t N>
+void PutText(uint8_t* at, const char (&text)[N]) {
+  size_t length = strnlen(text, N - 1);
+  while (length > 0 && length < strnlen(text, N) && (static_cast<uint8_t>(text[length]) & 0xC0) == 0x80) --length;
+  std::memset(at, 0, N);
+  std::memcpy(at, text, length);
+}
+
+template <size_t N>
+void GetText(const uint8_t* at, char (&field)[N]) {
+  if (std::memchr(at, 0, N) == nullptr) throw TpPacketError(TP_MALFORMED_ERROR);
+  std::memcpy(field, at, N);
+}
+
 void RequirePayload(const SP_Packet& packet, size_t needed) {
   if (packet.payloadLength() < needed) throw TpPacketError(TP_MALFORMED_ERROR);
 }
@@ -52,6 +68,8 @@ const char* TpCommandName(uint8_t command) {
     case TP_MODEM_STATE: return "TP_MODEM_STATE";
     case TP_MODEM_QUERY: return "TP_MODEM_QUERY";
     case TP_MODEM_QUERY_ACK: return "TP_MODEM_QUERY_ACK";
+    case TP_STATUS: return "TP_STATUS";
+    case TP_STATUS_ACK: return "TP_STATUS_ACK";
     case TP_SMS_FETCH: return "TP_SMS_FETCH";
     case TP_SMS_DELIVER: return "TP_SMS_DELIVER";
     case TP_SMS_SUBMIT: return "TP_SMS_SUBMIT";
@@ -169,9 +187,62 @@ void TpBuffer::MakeSubmitAck(uint8_t result) {
   Finish(*this, packet, TP_SUBMIT_ACK_SIZE);
 }
 
+void TpBuffer::MakeStatusRequest() {
+  SP_Packet packet;
+  Begin(*this, packet, TP_STATUS);
+  Finish(*this, packet, TP_STATUS_SIZE);
+}
+
+void TpBuffer::MakeServiceStatus(const TpServiceStatus& status) {
+  using namespace tp_layout;
+  SP_Packet packet;
+  uint8_t* p = Begin(*this, packet, TP_STATUS_ACK);
+  p[kStatusVersion] = status.version;
+  p[kStatusOfState] = status.state;
+  p[kStatusOfPort] = status.port;
+  PutU32(p + kStatusOfBaud, status.baud);
+  p[kStatusRegistration] = status.registration;
+  p[kStatusSignal] = status.signalCsq;
+  PutU16(p + kStatusStorageUsed, status.storageUsed);
+  PutU16(p + kStatusStorageTotal, status.storageTotal);
+  PutU16(p + kStatusSendQueue, status.sendQueue);
+  PutU16(p + kStatusReceiveQueue, status.receiveQueue);
+  PutU32(p + kStatusGivenUp, status.givenUp);
+  PutU32(p + kStatusRecoveries, status.recoveries);
+  PutText(p + kStatusMaker, status.maker);
+  PutText(p + kStatusModel, status.model);
+  PutText(p + kStatusImei, status.imei);
+  PutText(p + kStatusLastError, status.lastError);
+  Finish(*this, packet, TP_STATUS_ACK_SIZE);
+}
+
 namespace {
 
 using namespace tp_layout;
+
+TpServiceStatus ParseServiceStatus(const SP_Packet& packet) {
+  RequirePayload(packet, TP_STATUS_ACK_SIZE);
+  const uint8_t* p = packet.payload();
+  TpServiceStatus status;
+  status.version = p[kStatusVersion];
+  if (status.version < 1) throw TpPacketError(TP_MALFORMED_ERROR);
+  status.state = p[kStatusOfState];
+  status.port = p[kStatusOfPort];
+  status.baud = GetU32(p + kStatusOfBaud);
+  status.registration = p[kStatusRegistration];
+  status.signalCsq = p[kStatusSignal];
+  status.storageUsed = GetU16(p + kStatusStorageUsed);
+  status.storageTotal = GetU16(p + kStatusStorageTotal);
+  status.sendQueue = GetU16(p + kStatusSendQueue);
+  status.receiveQueue = GetU16(p + kStatusReceiveQueue);
+  status.givenUp = GetU32(p + kStatusGivenUp);
+  status.recoveries = GetU32(p + kStatusRecoveries);
+  GetText(p + kStatusMaker, status.maker);
+  GetText(p + kStatusModel, status.model);
+  GetText(p + kStatusImei, status.imei);
+  GetText(p + kStatusLastError, status.lastError);
+  return status;
+}
 
 TpModemParam ParseParam(const SP_Packet& packet) {
   RequirePayload(packet, TP_MODEM_PARAM_SIZE);
@@ -226,7 +297,9 @@ void TpMessage::Parse(const SP_Packet& packet) {
     case TP_MODEM_QUERY_ACK: record = ParseStatus(packet); break;
     // The query's payload carries nothing the service reads.
     case TP_MODEM_QUERY: record = TpModemParam{}; break;
-    case TP_SMS_FETCH: record = TpSmsFetch{}; break;
+    case TP_SMS_FETCH:
+    case TP_STATUS: record = TpSmsFetch{}; break;
+    case TP_STATUS_ACK: record = ParseServiceStatus(packet); break;
     case TP_SMS_DELIVER: ParseDeliver(packet, record.emplace<TpSmsDeliver>()); break;
     case TP_SMS_SUBMIT: ParseSubmit(packet, record.emplace<TpSmsSubmit>()); break;
     case TP_SMS_SUBMIT_ACK:

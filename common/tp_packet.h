@@ -30,6 +30,8 @@ enum TpCommand : uint8_t {
   TP_MODEM_STATE = 2,
   TP_MODEM_QUERY = 3,
   TP_MODEM_QUERY_ACK = 4,
+  TP_STATUS = 5,
+  TP_STATUS_ACK = 6,
   TP_SMS_FETCH = 17,
   TP_SMS_DELIVER = 18,
   TP_SMS_SUBMIT = 19,
@@ -49,6 +51,11 @@ inline constexpr size_t TP_SMS_FETCH_SIZE = 2;
 inline constexpr size_t TP_SMS_DELIVER_FIXED = 36;
 inline constexpr size_t TP_SMS_SUBMIT_FIXED = 35;
 inline constexpr size_t TP_SUBMIT_ACK_SIZE = 1;
+inline constexpr size_t TP_STATUS_SIZE = 2;
+inline constexpr size_t TP_STATUS_ACK_SIZE = 241;
+inline constexpr uint8_t TP_STATUS_VERSION = 1;
+inline constexpr uint8_t TP_STATUS_NOT_KNOWN = 0xFF;           // registration
+inline constexpr uint16_t TP_STATUS_COUNT_NOT_KNOWN = 0xFFFF;  // storage
 
 // Where each field lies in its record's payload (bytes from the payload's
 // start; numbers little-endian, number fields NUL-padded to 16 bytes).
@@ -67,6 +74,18 @@ inline constexpr size_t kSubmitSmsc = 0, kSubmitDestination = 16, kSubmitCoding 
                         kSubmitText = 35;
 // TP_SMS_SUBMIT_ACK: result (1)
 inline constexpr size_t kAckResult = 0;
+// TP_STATUS: two reserved bytes. A service older than the request does not
+// answer it; older clients never send it.
+// TP_STATUS_ACK: version (1, now 1; later versions only add fields at the
+// end), state (1), port (1), baud (4), registration (1: the "+CREG" status
+// 0-5, 255 not known), signal (1: "+CSQ" 0-31, 99 not known), storage used
+// and total (2 each, 65535 not known), send and receive queue lengths (2
+// each), messages given up (4), recoveries (4), maker (32), model (32),
+// IMEI (24), last error (128); the texts NUL-padded, each with its NUL.
+inline constexpr size_t kStatusVersion = 0, kStatusOfState = 1, kStatusOfPort = 2, kStatusOfBaud = 3,
+                        kStatusRegistration = 7, kStatusSignal = 8, kStatusStorageUsed = 9, kStatusStorageTotal = 11,
+                        kStatusSendQueue = 13, kStatusReceiveQueue = 15, kStatusGivenUp = 17, kStatusRecoveries = 21,
+                        kStatusMaker = 25, kStatusModel = 57, kStatusImei = 89, kStatusLastError = 113;
 }  // namespace tp_layout
 
 // Name of a command code ("TP_SMS_FETCH"), or nullptr for an unknown code.
@@ -163,6 +182,25 @@ struct TpSubmitAck {
   uint8_t result = 0;
 };
 
+struct TpServiceStatus {
+  uint8_t version = TP_STATUS_VERSION;
+  uint8_t state = MODEM_CLOSED;
+  uint8_t port = 1;
+  uint32_t baud = 19200;
+  uint8_t registration = TP_STATUS_NOT_KNOWN;
+  uint8_t signalCsq = 99;
+  uint16_t storageUsed = TP_STATUS_COUNT_NOT_KNOWN;
+  uint16_t storageTotal = TP_STATUS_COUNT_NOT_KNOWN;
+  uint16_t sendQueue = 0;
+  uint16_t receiveQueue = 0;
+  uint32_t givenUp = 0;
+  uint32_t recoveries = 0;
+  char maker[32] = {};
+  char model[32] = {};
+  char imei[24] = {};
+  char lastError[128] = {};
+};
+
 // A packet being built in place, ready to send: `length` bytes from `data`.
 struct TpBuffer {
   uint8_t data[TP_BUFFER_SIZE] = {};
@@ -176,13 +214,18 @@ struct TpBuffer {
   bool MakeSmsDeliver(const TpSmsDeliver& record);
   bool MakeSmsSubmit(const TpSmsSubmit& record);
   void MakeSubmitAck(uint8_t result);
+  void MakeStatusRequest();
+  // Texts too long for their fields are cut, on a character of UTF-8.
+  void MakeServiceStatus(const TpServiceStatus& status);
 };
 
 // The result of parsing: the command code and the record of that command.
 struct TpMessage {
   uint8_t command = 0;
   // The record of the packet's command, empty for an unknown command.
-  std::variant<std::monostate, TpModemParam, TpModemStatus, TpSmsFetch, TpSmsDeliver, TpSmsSubmit, TpSubmitAck> record;
+  std::variant<std::monostate, TpModemParam, TpModemStatus, TpSmsFetch, TpSmsDeliver, TpSmsSubmit, TpSubmitAck,
+               TpServiceStatus>
+      record;
 
   // The record when the packet is of that command, else null.
   const TpModemParam* modemOpen() const { return RecordOf<TpModemParam>(TP_MODEM_OPEN); }
@@ -193,6 +236,7 @@ struct TpMessage {
   const TpSmsDeliver* smsDeliver() const { return RecordOf<TpSmsDeliver>(TP_SMS_DELIVER); }
   const TpSmsSubmit* smsSubmit() const { return RecordOf<TpSmsSubmit>(TP_SMS_SUBMIT); }
   const TpSubmitAck* submitAck() const { return RecordOf<TpSubmitAck>(TP_SMS_SUBMIT_ACK); }
+  const TpServiceStatus* serviceStatus() const { return RecordOf<TpServiceStatus>(TP_STATUS_ACK); }
 
   // Fills the record of the packet's command; an unknown command leaves it
   // empty. Throws TpPacketError when the payload is shorter than its

@@ -12,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   modemsim::ModemState state(8);
   modemsim::AtEngine engine(state);
   modemsim::ControlProtocol protocol(state, engine, [] {});
+  protocol.OnReboot([](int) {});
   std::string_view text(reinterpret_cast<const char*>(data), size);
   while (!text.empty()) {
     std::string_view line = text.substr(0, text.find('\n'));

@@ -96,7 +96,7 @@ std::string RenderUnit(const std::string& serviceName, const std::string& execSt
   unit += "Description=" + UnitValue(description) + "\n";
   unit += "Documentation=man:" + serviceName + "(8)\n";
   unit += "After=network.target\n\n";
-  unit += "[Service]\nType=simple\n";
+  unit += "[Service]\nType=notify\nNotifyAccess=main\nWatchdogSec=30\n";
   unit += "EnvironmentFile=-" + OptionsFile(serviceName) + "\n";
   unit += execStartLine + "\n";
   unit += "Restart=on-abnormal\nRestartSec=5\n";

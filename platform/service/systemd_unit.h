@@ -8,7 +8,9 @@
 //   After=network.target
 //
 //   [Service]
-//   Type=simple
+//   Type=notify
+//   NotifyAccess=main
+//   WatchdogSec=30
 //   EnvironmentFile=-/etc/default/<name>
 //   ExecStart="<full path of the program>" $<NAME>_OPTS
 //   Restart=on-abnormal
@@ -23,10 +25,12 @@
 //   [Install]
 //   WantedBy=multi-user.target
 //
-// Type=simple: the service is up once the program runs; the program reports
-// no readiness of its own. Restart=on-abnormal brings it back after a crash
-// but not after it stopped itself with an exit code (such as 1 when port
-// 8200 is taken), where restarting would only fail again. Starting at boot
+// Type=notify: the service is up once the program says it is ready (its
+// request server listens); WatchdogSec=30: the program's working loops
+// report every 15 s, and one that stalls gets the service restarted.
+// Restart=on-abnormal brings it back after a crash or a stall but not after
+// it stopped itself with an exit code (such as 1 when port 8200 is taken),
+// where restarting would only fail again. Starting at boot
 // is the link in multi-user.target.wants that "systemctl enable" makes.
 //
 // The service never runs as root. It runs as the system user <name> that

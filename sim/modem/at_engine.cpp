@@ -76,8 +76,8 @@ class Output {
     if (out_.empty() || out_.back().reply) out_.push_back({"", false});
     out_.back().bytes += c;
   }
-  void Reply(std::string bytes) {
-    if (!bytes.empty()) out_.push_back({std::move(bytes), true});
+  void Reply(std::string bytes, const std::string& command) {
+    if (!bytes.empty()) out_.push_back({std::move(bytes), true, command});
   }
 
  private:
@@ -103,7 +103,8 @@ std::vector<ModemOutput> AtEngine::Feed(std::string_view bytes, int64_t nowMs) {
       line_.clear();
       state_.Log(nowMs, line);
       if (!silent) {
-        out.Reply(Execute(line));
+        std::string reply = Execute(line);
+        out.Reply(std::move(reply), command_);
       } else if (state_.faults.silentCommands > 0) {
         --state_.faults.silentCommands;
       }
@@ -121,7 +122,7 @@ void AtEngine::FeedPdu(char c, int64_t nowMs, std::vector<ModemOutput>& result) 
   if (c == kCtrlZ || c == kEscape) {
     collectingPdu_ = false;
     state_.Log(nowMs, pdu_, true);
-    out.Reply(c == kCtrlZ ? FinishSend() : Ok());
+    out.Reply(c == kCtrlZ ? FinishSend() : Ok(), command_);
     pdu_.clear();
     return;
   }
@@ -146,6 +147,7 @@ std::string AtEngine::Execute(const std::string& line) {
   while (!command.empty() && command.back() == ' ') command.pop_back();
   if (!command.starts_with("AT")) return {};  // line noise: a modem ignores it
   std::string body = command.substr(2);
+  command_ = body;
   if (body.empty()) return Ok();
   if (body.starts_with('+')) {
     size_t end = body.find_first_of("=?");
@@ -180,13 +182,10 @@ std::string AtEngine::Extended(const std::string& name, const std::string& suffi
   if (name == "+CGSN" || name == "+GSN") return constant(kImei);
   if (name == "+CIMI") return state_.faults.simNotReady ? "\r\n+CME ERROR: 10\r\n" : constant(kImsi);
   if (name == "+CPAS") return Info({"+CPAS: 0"});
-  if (name == "+CFUN") {
-    if (test) return Info({"+CFUN: (0,1,4),(0,1)"});
-    return query ? Info({"+CFUN: 1"}) : args.empty() ? Error() : Ok();
-  }
+  if (name == "+CFUN") return Functionality(args, suffix);
   if (name == "+CSQ") {
     if (test) return Info({"+CSQ: (0-31,99),(0-7,99)"});
-    return action ? Info({"+CSQ: " + std::to_string(state_.faults.signal) + ",99"}) : Error();
+    return action ? Info({"+CSQ: " + std::to_string(state_.Signal()) + ",99"}) : Error();
   }
   if (name == "+CPIN") {
     if (test) return Ok();
@@ -257,10 +256,13 @@ std::string AtEngine::FinishSend() {
   // the service-centre part.
   if (pdu_.size() < 2 || pdu_.size() % 2 != 0 || !IsHex(pdu_) || TpduLength(pdu_) != pduLength_)
     return "\r\n+CMS ERROR: 304\r\n";
+  int registration = state_.Registration();
+  if (registration != 1 && registration != 5) return "\r\n+CMS ERROR: 331\r\n";  // no network service
   if (state_.faults.failSends > 0) {
     --state_.faults.failSends;
     return Error();
   }
+  if (state_.faults.wedged) return Error();
   std::string pdu = pdu_;
   std::transform(pdu.begin(), pdu.end(), pdu.begin(), [](unsigned char c) { return std::toupper(c); });
   state_.sent.push_back({pdu, pduLength_});
@@ -277,15 +279,23 @@ std::string AtEngine::List(const std::string& suffix) {
     --state_.faults.failLists;
     return Error();
   }
-  std::string reply;
+  std::vector<std::string> entries;
   for (StoredMessage* message : state_.store.Occupied()) {
     if (*stat != 4 && static_cast<int>(message->status) != *stat) continue;
-    reply += "+CMGL: " + std::to_string(message->index) + "," + std::to_string(static_cast<int>(message->status)) +
-             ",," + std::to_string(TpduLength(message->pdu)) + "\r\n" + message->pdu + "\r\n";
+    entries.push_back("+CMGL: " + std::to_string(message->index) + "," +
+                      std::to_string(static_cast<int>(message->status)) + ",," +
+                      std::to_string(TpduLength(message->pdu)) + "\r\n" + message->pdu + "\r\n");
     // Listing an unread message reads it, as it does on real modems.
     message->status = SlotStatus::Read;
   }
-  return reply.empty() ? Ok() : "\r\n" + reply + Ok();
+  if (entries.empty()) return Ok();
+  // Noise lands inside the listing too, where a client parsing entries meets it.
+  UrcNoise& noise = state_.faults.noise;
+  if (noise.On() && entries.size() >= 2)
+    entries[noise.Below(entries.size() - 1)] += noise.Line(state_.Signal(), state_.Registration());
+  std::string reply = "\r\n";
+  for (const std::string& entry : entries) reply += entry;
+  return reply + Ok();
 }
 
 std::string AtEngine::Read(const std::string& suffix) {
@@ -348,11 +358,29 @@ std::string AtEngine::Registration(const std::string& suffix) {
     registrationMode_ = *mode;
     return Ok();
   }
-  int status = state_.faults.registration;
+  int status = state_.Registration();
   std::string line = "+CREG: " + std::to_string(registrationMode_) + "," + std::to_string(status);
   bool located = status == 1 || status == 5;
   if (registrationMode_ == 2 && located) line += ",\"1A2B\",\"01C3\"";
   return state_.faults.registrationOk ? Info({line}) : "\r\n" + line + "\r\n";
+}
+
+std::string AtEngine::Functionality(const std::vector<std::string>& args, const std::string& suffix) {
+  if (suffix == "=?") return Info({"+CFUN: (0,1,4),(0,1)"});
+  if (suffix == "?") return Info({"+CFUN: " + std::to_string(state_.functionality)});
+  auto level = !args.empty() ? ParseInt(args[0]) : std::nullopt;
+  auto restart = args.size() == 2 ? ParseInt(args[1]) : std::optional<int>(0);
+  if (!level || !restart || args.size() > 2 || (*level != 0 && *level != 1 && *level != 4) || *restart < 0 ||
+      *restart > 1)
+    return Error();
+  // Switching the radio off and on again is what unsticks a wedged modem.
+  if (*level == 1 && !state_.RadioOn()) state_.faults.wedged = false;
+  state_.functionality = *level;
+  if (*level == 1 && *restart == 1) {
+    Reset();
+    state_.echo = true;
+  }
+  return Ok();
 }
 
 }  // namespace modemsim

@@ -15,6 +15,9 @@ namespace modemsim {
 struct ModemOutput {
   std::string bytes;
   bool reply;  // false for echo, which goes out at once; replies may be delayed
+  // What follows "AT" in the command a reply answers, in upper case
+  // ("+CPIN?"), for delays that apply to some commands only.
+  std::string command;
 };
 
 class AtEngine {
@@ -42,9 +45,11 @@ class AtEngine {
   std::string Delete(const std::string& suffix);
   std::string Storage(const std::string& suffix);
   std::string Registration(const std::string& suffix);
+  std::string Functionality(const std::vector<std::string>& args, const std::string& suffix);
 
   ModemState& state_;
   std::string line_;
+  std::string command_;  // the last command run, as ModemOutput::command has it
   bool collectingPdu_ = false;
   int pduLength_ = 0;
   std::string pdu_;

@@ -90,6 +90,7 @@ json ControlProtocol::Dispatch(const json& request) {
   if (command == "transcript") return Transcript(request);
   if (command == "fault") return Fault(request);
   if (command == "reset") return Reset();
+  if (command == "reboot") return Reboot(request);
   if (command == "unplug" || command == "replug") {
     std::string error = onCable_ ? onCable_(command == "replug") : "no cable here";
     if (!error.empty()) throw BadRequest(error);
@@ -174,7 +175,7 @@ json ControlProtocol::Fault(const json& request) {
   } else if (mode == "silent") {
     f.silentCommands = request.contains("count") ? Count(request, "count", 0, 0, 1000000) : -1;
   } else if (mode == "delay") {
-    f.replyDelayMs = Count(request, "ms", 0, 0, 600000);
+    Delay(request);
   } else if (mode == "chunks") {
     f.chunkBytes = Count(request, "size", 0, 0, 65536);
     f.chunkGapMs = Count(request, "gap_ms", 30, 0, 60000);
@@ -182,6 +183,12 @@ json ControlProtocol::Fault(const json& request) {
     f.signal = Count(request, "value", 99, 0, 99);
   } else if (mode == "sim_not_ready") {
     f.simNotReady = Field<bool>(request, "on", true);
+  } else if (mode == "wedged") {
+    f.wedged = Field<bool>(request, "on", true);
+  } else if (mode == "noise") {
+    bool on = Field<bool>(request, "on", true);
+    int everyMs = Count(request, "every_ms", 1000, 0, 60000);
+    f.noise.Start(on ? everyMs : 0, Field<uint32_t>(request, "seed", UrcNoise::kDefaultSeed));
   } else if (mode == "registration") {
     f.registration = Count(request, "status", 0, 0, 5);
     f.registrationOk = Field<bool>(request, "with_ok", true);
@@ -199,6 +206,25 @@ json ControlProtocol::Fault(const json& request) {
     throw BadRequest("unknown fault mode \"" + mode + "\"");
   }
   return {{"ok", true}, {"faults", FaultsJson()}};
+}
+
+void ControlProtocol::Delay(const json& request) {
+  int ms = Count(request, "ms", 0, 0, 600000);
+  if (!request.contains("command")) {
+    state_.faults.replyDelayMs = ms;
+    return;
+  }
+  std::string command = Field<std::string>(request, "command");
+  if (command.empty() || command.size() > 32) throw BadRequest("\"command\" must name a command in 1..32 characters");
+  state_.faults.commandDelays.Set(command, ms);
+}
+
+json ControlProtocol::Reboot(const json& request) {
+  if (!request.contains("seconds")) throw BadRequest("missing \"seconds\"");
+  int seconds = Count(request, "seconds", 0, 0, 600);
+  if (!onReboot_) throw BadRequest("no power switch here");
+  onReboot_(seconds);
+  return {{"ok", true}};
 }
 
 json ControlProtocol::Prestore(const json& request) {
@@ -225,6 +251,7 @@ json ControlProtocol::Reset() {
   state_.newlyStored.clear();
   state_.faults = Faults{};
   state_.echo = true;
+  state_.functionality = 1;
   engine_.Reset();
   if (onReset_) onReset_();
   return {{"ok", true}};
@@ -246,7 +273,10 @@ json ControlProtocol::FaultsJson() const {
           {"fail_indication_setups", f.failIndicationSetups},
           {"indications", f.indications == IndicationFault::kAtOnce    ? "at_once"
                           : f.indications == IndicationFault::kDropped ? "dropped"
-                                                                       : "as_configured"}};
+                                                                       : "as_configured"},
+          {"wedged", f.wedged},
+          {"noise_every_ms", f.noise.EveryMs()},
+          {"command_delays", f.commandDelays.All()}};
 }
 
 }  // namespace modemsim

@@ -25,6 +25,8 @@ class ControlProtocol {
   // "unplug" and "replug" call `handler` with false and true; it answers
   // an error text, or "" when the cable changed.
   void OnCable(std::function<std::string(bool plugIn)> handler) { onCable_ = std::move(handler); }
+  // "reboot" calls `handler` with its seconds, once they are checked.
+  void OnReboot(std::function<void(int seconds)> handler) { onReboot_ = std::move(handler); }
 
   // The reply to one request line, without its newline. Never throws.
   std::string Handle(std::string_view line);
@@ -37,6 +39,8 @@ class ControlProtocol {
   nlohmann::json Log(const nlohmann::json& request);
   nlohmann::json Transcript(const nlohmann::json& request);
   nlohmann::json Fault(const nlohmann::json& request);
+  void Delay(const nlohmann::json& request);
+  nlohmann::json Reboot(const nlohmann::json& request);
   nlohmann::json Prestore(const nlohmann::json& request);
   nlohmann::json Reset();
   nlohmann::json FaultsJson() const;
@@ -45,6 +49,7 @@ class ControlProtocol {
   AtEngine& engine_;
   std::function<void()> onReset_;
   std::function<std::string(bool)> onCable_;
+  std::function<void(int)> onReboot_;
 };
 
 }  // namespace modemsim

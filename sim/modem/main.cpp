@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -23,6 +24,7 @@
 #include "sim/modem/modem_state.h"
 #include "sim/modem/paced_output.h"
 #include "sim/modem/pty_link.h"
+#include "sim/modem/reboot_timer.h"
 
 namespace {
 
@@ -79,6 +81,23 @@ void SendIndications(modemsim::ModemState& state, const modemsim::AtEngine& engi
   output.Interject(state.indications.TakeDue(reserved), now);
 }
 
+// A noise line when one is due. A moment that finds the line clogged
+// passes, so that noise cannot pile up while nobody reads.
+void SendNoise(modemsim::ModemState& state, modemsim::PacedOutput& output, int64_t now) {
+  constexpr size_t kMaxWaiting = 64;
+  modemsim::UrcNoise& noise = state.faults.noise;
+  if (noise.Due(now) && output.Waiting() < kMaxWaiting)
+    output.Interject(noise.Line(state.Signal(), state.Registration()), now);
+}
+
+// The shortest of some waits in milliseconds, -1 (none) left out; -1 when all are.
+int Soonest(std::initializer_list<int> waits) {
+  int soonest = -1;
+  for (int wait : waits)
+    if (wait >= 0 && (soonest < 0 || wait < soonest)) soonest = wait;
+  return soonest;
+}
+
 int Fail(const std::string& message) {
   std::fprintf(stderr, "modemsim: %s\n", message.c_str());
   return 1;
@@ -102,7 +121,11 @@ int main(int argc, char** argv) {
   modemsim::ModemState state(options->storage);
   modemsim::AtEngine engine(state);
   modemsim::PacedOutput output;
-  modemsim::ControlProtocol protocol(state, engine, [&output] { output.Clear(); });
+  modemsim::RebootTimer reboot;
+  modemsim::ControlProtocol protocol(state, engine, [&output, &reboot] {
+    output.Clear();
+    reboot.Cancel();
+  });
   modemsim::ControlServer control([&protocol](const std::string& line) { return protocol.Handle(line); });
 
   std::string error;
@@ -111,6 +134,13 @@ int main(int argc, char** argv) {
   if (!pty) return Fail(error);
   std::printf("ready\n");
   std::fflush(stdout);
+
+  // What a restart or a new terminal begins with; storage and faults survive.
+  auto powerUp = [&] {
+    engine.Reset();
+    state.echo = true;
+    state.functionality = 1;
+  };
 
   // Unplugging closes the terminal and removes the link, as a USB modem's
   // device goes; replugging makes a new terminal behind the same link. The
@@ -125,31 +155,49 @@ int main(int argc, char** argv) {
     std::string failure;
     pty = modemsim::PtyLink::Create(options->deviceDir, options->com, failure);
     if (!pty) return failure;
-    engine.Reset();
-    state.echo = true;
+    powerUp();
     return "";
+  });
+  // A rebooting modem loses what it had still to write and what was being
+  // entered, and hears nothing until it is up again.
+  protocol.OnReboot([&](int seconds) {
+    output.Clear();
+    engine.Reset();
+    reboot.Start(nowMs(), seconds);
   });
 
   std::vector<pollfd> fds;
   for (;;) {
     int64_t now = nowMs();
-    int wait = output.WaitMs(now);
+    int writeWait = output.WaitMs(now);
+    bool live = pty && !reboot.Running();
+    // Bytes due now wait for room on the line; the rest for their time.
+    int wait =
+        Soonest({writeWait == 0 ? -1 : writeWait, reboot.WaitMs(now), live ? state.faults.noise.WaitMs(now) : -1});
     fds = {{signalFd, POLLIN, 0},
-           {pty ? pty->master() : -1, static_cast<short>(POLLIN | (wait == 0 ? POLLOUT : 0)), 0},
+           {pty ? pty->master() : -1, static_cast<short>(POLLIN | (writeWait == 0 ? POLLOUT : 0)), 0},
            {pty ? pty->clientWatch() : -1, POLLIN, 0}};
     control.AddPollFds(fds);
-    if (::poll(fds.data(), fds.size(), wait == 0 ? -1 : wait) < 0 && errno != EINTR) return Fail("poll failed");
+    if (::poll(fds.data(), fds.size(), wait) < 0 && errno != EINTR) return Fail("poll failed");
     if (fds[0].revents & POLLIN) break;
 
     now = nowMs();
+    if (reboot.Ended(now)) {
+      powerUp();
+      if (pty) output.Push("\r\nRDY\r\n", now);
+    }
     if (pty && (fds[1].revents & POLLIN)) {
       char buffer[4096];
       ssize_t n = ::read(pty->master(), buffer, sizeof buffer);
       if (n < 0 && errno != EAGAIN && errno != EINTR) return Fail(std::string("pty read: ") + std::strerror(errno));
       std::string_view received(buffer, n > 0 ? n : 0);
       state.Transcribe(true, received);
-      for (auto& piece : engine.Feed(received, now))
-        output.Push(std::move(piece.bytes), piece.reply ? now + state.faults.replyDelayMs : now);
+      if (!reboot.Running()) {
+        for (auto& piece : engine.Feed(received, now)) {
+          int delay = piece.reply ? state.faults.replyDelayMs + state.faults.commandDelays.MsFor(piece.command) : 0;
+          output.Push(std::move(piece.bytes), now + delay);
+        }
+      }
     }
     if (pty && (fds[2].revents & POLLIN)) pty->TrackClients();
     std::string written;
@@ -157,7 +205,12 @@ int main(int argc, char** argv) {
       return Fail(std::string("pty write: ") + std::strerror(errno));
     state.Transcribe(false, written);
     control.Service(fds);
-    if (pty) SendIndications(state, engine, output, nowMs());
+    if (reboot.Running()) {
+      state.newlyStored.clear();  // nothing to indicate them after power-up
+    } else if (pty) {
+      SendIndications(state, engine, output, nowMs());
+      SendNoise(state, output, nowMs());
+    }
   }
   return 0;  // the link goes with `pty`
 }

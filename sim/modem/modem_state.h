@@ -8,8 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/modem/command_delays.h"
 #include "sim/modem/indications.h"
 #include "sim/modem/message_store.h"
+#include "sim/modem/urc_noise.h"
 
 namespace modemsim {
 
@@ -22,7 +24,8 @@ struct Faults {
   // Commands swallowed without echo or answer: -1 every one, else the next N.
   int silentCommands = 0;
   int replyDelayMs = 0;
-  int chunkBytes = 0;  // 0: every reply in one write
+  CommandDelays commandDelays;  // added to replyDelayMs for the commands named
+  int chunkBytes = 0;           // 0: every reply in one write
   int chunkGapMs = 30;
   int signal = 23;
   bool simNotReady = false;
@@ -30,6 +33,10 @@ struct Faults {
   bool registrationOk = true;    // false: the status line comes without "OK"
   int failIndicationSetups = 0;  // next N "AT+CNMI=..." answer ERROR and change nothing
   IndicationFault indications = IndicationFault::kNone;
+  // Sends fail with ERROR, all else works, until the radio is switched off
+  // and on again ("AT+CFUN=0", then "AT+CFUN=1"), as a stuck radio stack.
+  bool wedged = false;
+  UrcNoise noise;
 };
 
 struct SentPdu {
@@ -76,6 +83,12 @@ struct ModemState {
     transcriptBytes = 0;
   }
 
+  // "+CREG" status and "+CSQ" signal as the host sees them: nothing while
+  // the radio is off.
+  int Registration() const { return RadioOn() ? faults.registration : 0; }
+  int Signal() const { return RadioOn() ? faults.signal : 99; }
+  bool RadioOn() const { return functionality == 1; }
+
   MessageStore store;
   Indications indications;
   std::vector<int> newlyStored;  // slots stored since the last look, for their indications
@@ -85,6 +98,7 @@ struct ModemState {
   size_t transcriptBytes = 0;
   Faults faults;
   bool echo = true;
+  int functionality = 1;         // "AT+CFUN": 1 full, 0 or 4 radio off
   int nextMessageReference = 1;  // "+CMGS: mr"
   int nextConcatReference = 1;   // reference of the next injected concatenated message
 };

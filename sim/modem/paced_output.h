@@ -18,6 +18,7 @@ class PacedOutput {
   // inside a line: when a line is part written, after its end.
   void Interject(std::string bytes, int64_t nowMs);
   bool Empty() const { return queue_.empty(); }
+  size_t Waiting() const { return queue_.size(); }  // pieces queued
   // Milliseconds until a write is due (0: now); -1 when nothing waits.
   int WaitMs(int64_t nowMs) const;
   // Writes what is due to the non-blocking `fd`: each queued piece in a write

@@ -16,6 +16,7 @@
 #include "platform/log/activity_log.h"
 #include "platform/service/win_error.h"
 #include "platform/signals/stop_signals.h"
+#include "platform/systemd/service_notifier.h"
 #include "smsservice/journal/sqlite_sms_journal.h"
 #include "smsservice/modem/gsm_modem.h"
 #include "smsservice/server/request_dispatch.h"
@@ -217,11 +218,15 @@ int CQuillonModule::Run() {
   }
   activity_log::Log(LOG_INFO, "%s started, listening on %s:%u", kServiceName, options_.listenAddress.c_str(),
                     static_cast<unsigned>(options_.port));
+  // systemd (Type=notify) counts the service up once clients can connect.
+  service_notifier::Status("listening; the modem opens when a client names its port");
+  service_notifier::Ready();
   if (serviceMode_) {
     LogEvent("Service started");
     SetServiceStatus(kServiceRunning);
   }
   const int result = RunMessageLoop();
+  service_notifier::Stopping();
   server->Close();
   // The port is released here rather than left to the end of the process.
   modem.Shutdown();

@@ -15,10 +15,14 @@ constexpr int kReadChunk = 128;
 void ReplyBuffer::Clear() {
   size_t lastLine = Text().rfind('\n');
   lastLine = lastLine == std::string_view::npos ? 0 : lastLine + 1;
-  uint32_t kept = MayBeIndication(Text().substr(lastLine)) ? count - static_cast<uint32_t>(lastLine) : 0;
+  uint32_t kept = MayBeUnsolicited(Text().substr(lastLine)) ? count - static_cast<uint32_t>(lastLine) : 0;
   std::memmove(area, area + lastLine, kept);
   std::memset(area + kept, 0, count - kept);
   count = kept;
+}
+
+void WriteCommand(SerialLine& line, std::string_view command) {
+  line.Write(command.data(), static_cast<int>(command.size()));
 }
 
 void ListUnread(SerialLine& line) {
@@ -66,7 +70,7 @@ ReplyVerdict ReadReply(SerialLine& line, ReplyBuffer& buffer) {
   std::memcpy(buffer.area + buffer.count, chunk, got);
   uint32_t before = buffer.count;
   buffer.count += got;
-  size_t left = TakeOutIndications(buffer.area, buffer.count, before, buffer.indicated);
+  size_t left = TakeOutUnsolicited(buffer.area, buffer.count, before, buffer.unsolicited);
   std::memset(buffer.area + left, 0, buffer.count - left);
   buffer.count = static_cast<uint32_t>(left);
   return JudgeReply(buffer.Text());

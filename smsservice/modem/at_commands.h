@@ -11,6 +11,7 @@
 #include "smsservice/modem/at_replies.h"
 #include "smsservice/modem/modem_sms.h"
 #include "smsservice/modem/serial_line.h"
+#include "smsservice/modem/unsolicited_lines.h"
 
 // The reply to one command, collected over several reads. Large enough for
 // a listing of 2,500 messages of full length (about 400 characters each),
@@ -20,17 +21,18 @@ struct ReplyBuffer {
   static constexpr uint32_t kCapacity = 1024 * 1024;
   uint32_t count = 0;
   char area[kCapacity + 1] = {};
-  // The storage slots named by the new-message indications that ReadReply
-  // took out of the replies (see TakeOutIndications), until the engine
-  // empties it; Clear leaves it alone.
-  std::vector<int> indicated;
+  // The unsolicited lines that ReadReply took out of the replies, in order,
+  // until the engine empties it; Clear leaves it alone.
+  std::vector<UnsolicitedLine> unsolicited;
 
   // Empties the reply, but for an unfinished line that may be an
-  // indication: its end comes with the next read.
+  // unsolicited one: its end comes with the next read.
   void Clear();
   std::string_view Text() const { return {area, count}; }
 };
 
+// Writes `command` as it stands ("AT+CREG?\r\n").
+void WriteCommand(SerialLine& line, std::string_view command);
 // "AT+CMGL=0\r\n"
 void ListUnread(SerialLine& line);
 // "AT+CMGL=4\r\n": read ones too, as a service that stopped after a
@@ -51,10 +53,10 @@ int WritePdu(SerialLine& line, const char* pdu);
 // comes after the service gave up would otherwise leave the modem taking
 // every later command as message text.
 void CancelEntry(SerialLine& line);
-// Reads once up to 128 bytes onto the buffer, takes the indications out and
-// judges what is left.
+// Reads once up to 128 bytes onto the buffer, takes the unsolicited lines
+// out and judges what is left.
 ReplyVerdict ReadReply(SerialLine& line, ReplyBuffer& buffer);
 // With no command under way: waits at most `wait` for the modem to speak
-// and reads what it says. Its indications are noted in the buffer; the rest
-// is dropped, as no command waits for it.
+// and reads what it says. Its unsolicited lines are noted in the buffer; the
+// rest is dropped, as no command waits for it.
 void ListenIdle(SerialLine& line, ReplyBuffer& buffer, std::chrono::milliseconds wait);

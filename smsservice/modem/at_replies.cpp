@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::string_view kIndicationTag = "+CMTI:";
-
 bool Contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
 
 // A decimal as "%d" reads it: leading blanks, an optional sign, digits.
@@ -38,7 +36,12 @@ std::optional<std::string_view> After(std::string_view text, std::string_view ta
 
 bool HasOk(std::string_view reply) { return Contains(reply, "OK"); }
 
-bool SimReady(std::string_view reply) { return Contains(reply, "READY"); }
+bool SimReady(std::string_view reply) {
+  auto rest = After(reply, "+CPIN:");
+  if (!rest) return false;
+  while (!rest->empty() && rest->front() == ' ') rest->remove_prefix(1);
+  return rest->starts_with("READY");
+}
 
 bool CheckSignal(std::string_view reply) {
   auto rest = After(reply, "+CSQ:");
@@ -72,35 +75,87 @@ int StoredCount(std::string_view reply) {
   return used > 0 && used <= INT16_MAX ? static_cast<int>(used) : 0;
 }
 
-size_t TakeOutIndications(char* text, size_t length, size_t from, std::vector<int>& slots) {
-  const std::string_view all(text, length);
-  size_t read = from == 0 ? 0 : all.rfind('\n', from - 1);
-  read = read == std::string_view::npos || from == 0 ? 0 : read + 1;
-  size_t write = read;
-  // Lines move down over the ones taken out; `all` is only read ahead of `write`.
-  while (read < length) {
-    size_t end = all.find('\n', read);
-    size_t next = end == std::string_view::npos ? length : end + 1;
-    std::string_view line = all.substr(read, next - read);
-    if (end != std::string_view::npos && line.starts_with(kIndicationTag)) {
-      auto comma = After(line, ",");
-      long slot = comma ? ScanDecimal(*comma).value_or(-1) : -1;
-      slots.push_back(slot >= 0 && slot <= INT16_MAX ? static_cast<int>(slot) : -1);
-      bool crlfBefore = write >= 2 && text[write - 2] == '\r' && text[write - 1] == '\n';
-      if (crlfBefore && (write == 2 || text[write - 3] == '\n')) write -= 2;
-      else if (write >= 1 && text[write - 1] == '\n' && (write == 1 || text[write - 2] == '\n')) write -= 1;
-    } else {
-      std::memmove(text + write, text + read, line.size());
-      write += line.size();
-    }
-    read = next;
-  }
-  return write;
+StorageUse ParseStorageUse(std::string_view reply) {
+  auto rest = After(reply, "+CPMS:");
+  if (!rest) return {};
+  // "AT+CPMS?" names the memory first: "+CPMS: "SM",3,50,..."
+  if (rest->find('"') < rest->find(',')) rest = After(*rest, ",");
+  long used = rest ? ScanDecimal(*rest).value_or(0) : 0;
+  auto afterComma = rest ? After(*rest, ",") : std::nullopt;
+  long total = afterComma ? ScanDecimal(*afterComma).value_or(0) : 0;
+  if (used < 0 || used > INT16_MAX || total < 0 || total > INT16_MAX) return {};
+  return {static_cast<int>(used), static_cast<int>(total)};
 }
 
-bool MayBeIndication(std::string_view unfinishedLine) {
-  return !unfinishedLine.empty() &&
-         (kIndicationTag.starts_with(unfinishedLine) || unfinishedLine.starts_with(kIndicationTag));
+std::optional<int> RegistrationStatus(std::string_view reply) {
+  auto rest = After(reply, "+CREG:");
+  if (!rest) return std::nullopt;
+  auto status = After(*rest, ",");
+  auto stat = status ? ScanDecimal(*status) : std::nullopt;
+  if (!stat || *stat < 0 || *stat > 5) return std::nullopt;
+  return static_cast<int>(*stat);
+}
+
+std::optional<int> SignalQuality(std::string_view reply) {
+  auto rest = After(reply, "+CSQ:");
+  auto rssi = rest ? ScanDecimal(*rest) : std::nullopt;
+  if (!rssi) return std::nullopt;
+  return *rssi >= 0 && *rssi <= 31 ? static_cast<int>(*rssi) : 99;
+}
+
+std::string IdentityText(std::string_view reply) {
+  size_t start = 0;
+  while (start < reply.size()) {
+    size_t end = std::min(reply.find('\n', start), reply.size());
+    std::string_view line = reply.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+    if (line.empty() || line.starts_with("AT") || line.starts_with("at") || line == "OK") continue;
+    if (line.starts_with('+') && line.find(':') != std::string_view::npos) line = line.substr(line.find(':') + 1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '"')) line.remove_prefix(1);
+    while (!line.empty() && line.back() == '"') line.remove_suffix(1);
+    std::string text;
+    for (char c : line.substr(0, 40)) text += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? ' ' : c;
+    return text;
+  }
+  return "";
+}
+
+std::string FinalResult(std::string_view reply) {
+  for (std::string_view code : {"+CMS ERROR:", "+CME ERROR:"}) {
+    size_t at = reply.find(code);
+    if (at == std::string_view::npos) continue;
+    size_t end = reply.find_first_of("\r\n", at);
+    return std::string(
+        reply.substr(at, std::min<size_t>(end == std::string_view::npos ? reply.size() : end, at + 24) - at));
+  }
+  if (Contains(reply, "ERROR")) return "ERROR";
+  if (Contains(reply, "\r\nOK\r\n")) return "OK";
+  return "";
+}
+
+SendFailure ClassifySendFailure(std::string_view reply) {
+  auto rest = After(reply, "+CMS ERROR:");
+  auto cause = rest ? ScanDecimal(*rest) : std::nullopt;
+  if (!cause) return SendFailure::kModem;
+  switch (*cause) {
+    // Network out of order, temporary failure, congestion, resources
+    // unavailable; no network service, network time-out.
+    case 38:
+    case 41:
+    case 42:
+    case 47:
+    case 331:
+    case 332: return SendFailure::kNoNetwork;
+    // The service centre's number is unknown, or the PDU is bad.
+    case 304:
+    case 305:
+    case 330: return SendFailure::kMessage;
+    default: break;
+  }
+  // The network's and the service centre's causes judge the message; the
+  // modem's own (300 and up) judge the modem.
+  return *cause < 300 ? SendFailure::kMessage : SendFailure::kModem;
 }
 
 bool HasPrompt(std::string_view collected) { return Contains(collected, "\r\n> "); }

@@ -1,16 +1,24 @@
 #include "smsservice/modem/gsm_modem.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <syslog.h>
+#include <utility>
 
 #include "platform/journal/sqlite_db.h"
 #include "platform/log/activity_log.h"
+#include "platform/systemd/service_notifier.h"
 #include "smsservice/modem/pdu_codec.h"
 #include "smsservice/modem/sms_traffic.h"
-#include "smsservice/modem/startup_dialogue.h"
 
 namespace {
+
+using std::chrono::seconds;
+
+constexpr seconds kLongestBackoff{30};
+// How often the keeper looks up while it waits, and feeds the watchdog.
+constexpr auto kKeeperBeat = std::chrono::milliseconds(500);
 
 bool IsSevenBit(const char* text) {
   for (; *text != '\0'; ++text)
@@ -33,40 +41,168 @@ CGsmMorden* CGsmMorden::Instance() { return ACE_Singleton<CGsmMorden, ACE_Null_M
 CGsmMorden::CGsmMorden() : CGsmMorden(serial::MakeTermiosPort(), SystemClock()) {}
 
 CGsmMorden::CGsmMorden(std::unique_ptr<serial::SerialPort> port, const Clock& clock)
-    : line_(std::move(port)), partials_(clock), clock_(clock) {}
+    : line_(std::move(port)), partials_(clock), clock_(clock), health_(clock), keeper_([this] { KeeperThread(); }) {
+  health_.OnChange([this] { TellStatus(); });
+}
 
-CGsmMorden::~CGsmMorden() { ReleaseSession(); }
+CGsmMorden::~CGsmMorden() { StopKeeper(); }
 
 int CGsmMorden::Open(int port, int baud) {
+  std::lock_guard lock(mutex_);
   if (port != requestedPort_ || baud != requestedBaud_) {
     activity_log::Log(LOG_INFO, "open requested: COM%d at %d baud", port, baud);
     requestedPort_ = port;
     requestedBaud_ = baud;
   }
-  if (state_ != MODEM_CLOSED || shuttingDown_) return state_;
-  // An engine that stopped by itself may still hold the port.
-  ReleaseSession();
+  // A session that ended by itself is the keeper's to clean up and retry.
+  if (state_ != MODEM_CLOSED || shuttingDown_ || inSession_) return state_;
   port_ = port;
   baud_ = baud;
-  char device[32];
-  std::snprintf(device, sizeof device, "\\\\.\\COM%d", port);
-  if (!line_.Open(device, baud, NOPARITY, 8, ONESTOPBIT)) {
-    // Clients ask again every second: say it once, until the port opens.
-    if (!openFailing_)
-      activity_log::Log(LOG_WARNING, "COM%d cannot be opened (missing or in use); trying again at each request", port);
-    openFailing_ = true;
+  wanted_ = true;
+  if (!OpenLine()) {
+    wake_.notify_all();
     return MODEM_CLOSED;
   }
-  openFailing_ = false;
   SetModemState(MODEM_OPENING);
-  ACE_thread_t id;
-  if (ACE_Thread::spawn(StartupThread, this, THR_NEW_LWP | THR_JOINABLE, &id, &startupThread_) != 0) {
-    line_.Close();
-    SetModemState(MODEM_CLOSED);
-    return MODEM_CLOSED;
-  }
-  startupThreadRunning_ = true;
+  startNow_ = true;
+  wake_.notify_all();
   return MODEM_OPENING;
+}
+
+bool CGsmMorden::OpenLine() {
+  char device[32];
+  std::snprintf(device, sizeof device, "\\\\.\\COM%d", port_.load());
+  if (line_.Open(device, baud_, NOPARITY, 8, ONESTOPBIT)) {
+    openFailing_ = false;
+    return true;
+  }
+  // Tried again and again: said once, until the port opens.
+  if (!openFailing_) {
+    activity_log::Log(LOG_WARNING, "COM%d cannot be opened (missing or in use); trying again", port_.load());
+    char error[64];
+    std::snprintf(error, sizeof error, "COM%d cannot be opened", port_.load());
+    health_.NoteError(error);
+  }
+  openFailing_ = true;
+  return false;
+}
+
+void CGsmMorden::TryAgainLater() {
+  retryAt_ = timescale::Now() + backoff_;
+  backoff_ = std::min(backoff_ * 2, kLongestBackoff);
+}
+
+void CGsmMorden::KeeperThread() {
+  std::unique_lock lock(mutex_);
+  while (!shuttingDown_) {
+    bool due = startNow_ || (wanted_ && timescale::Now() >= retryAt_);
+    if (!due) {
+      auto untilRetry = std::chrono::duration_cast<std::chrono::milliseconds>(retryAt_ - timescale::Now());
+      auto wait = wanted_ ? std::clamp(timescale::Real(untilRetry), std::chrono::microseconds(1000),
+                                       std::chrono::microseconds(kKeeperBeat))
+                          : std::chrono::microseconds(kKeeperBeat);
+      wake_.wait_for(lock, wait);
+      service_notifier::Alive();
+      continue;
+    }
+    if (!line_.IsOpen() && !OpenLine()) {
+      TryAgainLater();
+      continue;
+    }
+    startNow_ = false;
+    SetModemState(MODEM_OPENING);
+    RunSession(lock);
+  }
+}
+
+void CGsmMorden::RunSession(std::unique_lock<std::mutex>& lock) {
+  inSession_ = true;
+  stopSession_ = false;
+  StartupRequest request{keepStored_, useIndications_, cycleRadio_};
+  cycleRadio_ = false;
+  bool checkBootLine = std::exchange(checkBootLine_, false);
+  health_.SetRegistration(kRegistrationNotKnown);  // what the last session knew is stale
+  lock.unlock();
+  StartupOutcome outcome = RunStartupDialogue(Link(), stopSession_, request);
+  lock.lock();
+  if (outcome.ready && !stopSession_) {
+    if (checkBootLine && !outcome.echoWasOn) {
+      activity_log::Log(LOG_NOTICE, "this modem sends \"^BOOT\" without restarting; it is not taken as a restart now");
+      bootMeansRestart_ = false;
+    }
+    StartEngine(std::move(outcome.kept), outcome.indications);
+    SetModemState(MODEM_READY);
+    backoff_ = seconds(1);
+    if (lostAt_) {
+      health_.CountRecovery();
+      activity_log::Log(LOG_NOTICE, "modem COM%d back after %ld s", port_.load(),
+                        timescale::ElapsedSeconds(*lostAt_, timescale::Now()));
+      lostAt_.reset();
+    }
+    // No watchdog here: while the engine runs, it feeds it itself.
+    wake_.wait(lock, [this] { return engineStopped_ || stopSession_; });
+    CSmsTraffic* engine = std::exchange(engine_, nullptr);
+    lock.unlock();
+    delete engine;  // its thread needs the lock to report its end
+    lock.lock();
+    EngineStop reason = stopSession_ ? EngineStop::kTold : stopReason_;
+    if (reason != EngineStop::kTold && !lostAt_) lostAt_ = timescale::Now();
+    cycleRadio_ = reason == EngineStop::kRadioCycle;
+    checkBootLine_ = reason == EngineStop::kBootLine;
+  } else if (!outcome.failure.empty()) {
+    health_.NoteError(outcome.failure);
+  }
+  // The radio is cycled on the open line; anything else starts afresh, as
+  // a modem that went away comes back as a new device.
+  if (!cycleRadio_ || stopSession_) line_.Close();
+  health_.SetRegistration(kRegistrationNotKnown);
+  health_.SetSignal(kSignalNotKnown);
+  SetModemState(MODEM_CLOSED);
+  if (cycleRadio_ && !stopSession_) startNow_ = true;
+  else TryAgainLater();
+  inSession_ = false;
+  idle_.notify_all();
+}
+
+void CGsmMorden::StartEngine(std::vector<ModemSms> kept, bool indications) {
+  if (!backlog_.empty()) {
+    kept.insert(kept.begin(), backlog_.begin(), backlog_.end());
+    backlog_.clear();
+  }
+  engineStopped_ = false;
+  engine_ = new CSmsTraffic(
+      Link(), [this](EngineStop reason) { EngineStopped(reason); },
+      EngineSettings{std::move(kept), indications, bootMeansRestart_});
+}
+
+void CGsmMorden::EngineStopped(EngineStop reason) {
+  // Clients see the modem closed at once; the keeper cleans up and retries.
+  if (reason != EngineStop::kTold) SetModemState(MODEM_CLOSED);
+  std::lock_guard lock(mutex_);
+  stopReason_ = reason;
+  engineStopped_ = true;
+  wake_.notify_all();
+}
+
+void CGsmMorden::ReleaseSession() {
+  std::unique_lock lock(mutex_);
+  wanted_ = false;
+  startNow_ = false;
+  stopSession_ = true;
+  wake_.notify_all();
+  idle_.wait(lock, [this] { return !inSession_; });
+  line_.Close();
+}
+
+void CGsmMorden::StopKeeper() {
+  {
+    std::lock_guard lock(mutex_);
+    shuttingDown_ = true;
+    stopSession_ = true;
+    wake_.notify_all();
+  }
+  if (keeper_.joinable()) keeper_.join();
+  line_.Close();
 }
 
 void CGsmMorden::KeepJournal(SmsJournal& journal) {
@@ -93,10 +229,7 @@ void CGsmMorden::KeepJournal(SmsJournal& journal) {
                     received.size(), sends.size(), counts.partsWaiting, counts.givenUp);
 }
 
-bool CGsmMorden::PeekReceived(ModemSms& sms) {
-  if (state_ == MODEM_CLOSED && engine_ != nullptr) ReleaseSession();
-  return rings_.PeekIncoming(sms);
-}
+bool CGsmMorden::PeekReceived(ModemSms& sms) { return rings_.PeekIncoming(sms); }
 
 void CGsmMorden::ConfirmFetched(int64_t journalId) {
   rings_.DropIncoming(journalId);
@@ -121,8 +254,7 @@ bool CGsmMorden::FetchReceived(char (&number)[SMS_NUMBER_FIELD], char (&timestam
 }
 
 bool CGsmMorden::SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) {
-  if (state_ == MODEM_CLOSED && engine_ != nullptr) ReleaseSession();
-  if (state_ != MODEM_READY || engine_ == nullptr) return false;
+  if (state_ != MODEM_READY) return false;
 
   ModemSms sms;
   bool hasPrefix = std::strncmp(number, "86", 2) == 0;
@@ -169,18 +301,8 @@ bool CGsmMorden::Queue(ModemSms& sms) {
   return false;
 }
 
-void CGsmMorden::ReleaseSession() {
-  if (startupThreadRunning_) {
-    ACE_Thread::join(startupThread_);
-    startupThreadRunning_ = false;
-  }
-  DeleteEngine();
-  line_.Close();
-}
-
 void CGsmMorden::Shutdown() {
-  shuttingDown_ = true;
-  ReleaseSession();
+  StopKeeper();
   SetModemState(MODEM_CLOSED);
   ModemSms sms;
   SmsJournal& journal = *journal_;
@@ -204,33 +326,35 @@ void CGsmMorden::Shutdown() {
     activity_log::Log(LOG_WARNING, "SMS from %s dropped: the service stopped before a client fetched it", sms.number);
 }
 
-void CGsmMorden::StartEngine(std::vector<ModemSms> kept, bool indications) {
-  if (!backlog_.empty()) {
-    kept.insert(kept.begin(), backlog_.begin(), backlog_.end());
-    backlog_.clear();
-  }
-  engine_ = new CSmsTraffic(
-      Link(), [this] { SetModemState(MODEM_CLOSED); }, std::move(kept), indications);
+ModemReport CGsmMorden::Report() {
+  ModemReport report;
+  report.state = state_;
+  report.port = port_;
+  report.baud = baud_;
+  report.health = health_.Snapshot();
+  report.sendQueue = rings_.SendWaiting() + (report.health.messageInHand ? 1 : 0);
+  std::lock_guard lock(mutex_);
+  report.receiveQueue = rings_.ReceivedWaiting() + static_cast<int>(backlog_.size());
+  return report;
 }
 
 void CGsmMorden::SetModemState(int state) {
-  if (state_.exchange(state) != state) activity_log::Log(LOG_NOTICE, "modem COM%d %s", port_, StateName(state));
+  if (state_.exchange(state) == state) return;
+  activity_log::Log(LOG_NOTICE, "modem COM%d %s", port_.load(), StateName(state));
+  TellStatus();
 }
 
-void CGsmMorden::DeleteEngine() { delete engine_.exchange(nullptr); }
-
-ACE_THR_FUNC_RETURN CGsmMorden::StartupThread(void* self) {
-  auto* modem = static_cast<CGsmMorden*>(self);
-  std::vector<ModemSms> kept;
-  bool indications = modem->useIndications_;
-  if (RunStartupDialogue(modem->Link(), modem->shuttingDown_, modem->keepStored_ ? &kept : nullptr, &indications)) {
-    modem->DeleteEngine();
-    modem->StartEngine(std::move(kept), indications);
-    modem->SetModemState(MODEM_READY);
-  } else {
-    modem->SetModemState(MODEM_CLOSED);
-    modem->DeleteEngine();
-    modem->line_.Close();
-  }
-  return 0;
+void CGsmMorden::TellStatus() {
+  char status[160];
+  int state = state_;
+  HealthSnapshot health = health_.Snapshot();
+  if (state == MODEM_READY && health.signalCsq != kSignalNotKnown)
+    std::snprintf(status, sizeof status, "COM%d ready, %s, signal %d", port_.load(),
+                  RegistrationName(health.registration), health.signalCsq);
+  else if (state == MODEM_READY)
+    std::snprintf(status, sizeof status, "COM%d ready, %s", port_.load(), RegistrationName(health.registration));
+  else if (state == MODEM_CLOSED && !health.lastError.empty())
+    std::snprintf(status, sizeof status, "COM%d %s (%s)", port_.load(), StateName(state), health.lastError.c_str());
+  else std::snprintf(status, sizeof status, "COM%d %s", port_.load(), StateName(state));
+  service_notifier::Status(status);
 }

@@ -23,6 +23,9 @@ struct ModemSms {
   // decoded at all (never delivered, but still deleted from the modem).
   int16_t part = SMS_PART_COMPLETE;
   uint8_t parts = 1;  // how many SMS a received message came in
+  // Sends the modem refused for this message itself, across engines, so
+  // that a radio cycle in between does not start its count again.
+  uint8_t refusals = 0;
   // Its entry in the service's journal; 0 for none.
   int64_t journalId = 0;
 };

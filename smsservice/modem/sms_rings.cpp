@@ -64,3 +64,13 @@ void SmsRings::DropIncoming(int64_t journalId) {
   if (receiveRead_ == receiveWrite_ || receiveRing_[receiveRead_].journalId != journalId) return;
   receiveRead_ = Next(receiveRead_);
 }
+
+int SmsRings::SendWaiting() {
+  std::lock_guard lock(sendLock_);
+  return (sendWrite_ - sendRead_ + kSlots) % kSlots;
+}
+
+int SmsRings::ReceivedWaiting() {
+  std::lock_guard lock(receiveLock_);
+  return (receiveWrite_ - receiveRead_ + kSlots) % kSlots;
+}

@@ -32,6 +32,9 @@ class SmsRings {
   bool PeekIncoming(ModemSms& record);
   // Takes the oldest record out when it is the one with `journalId`.
   void DropIncoming(int64_t journalId);
+  // How many records each ring holds now.
+  int SendWaiting();
+  int ReceivedWaiting();
 
  private:
   int sendWrite_ = 0;

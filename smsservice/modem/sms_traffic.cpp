@@ -5,14 +5,14 @@
 #include <utility>
 
 #include "platform/log/activity_log.h"
+#include "platform/systemd/service_notifier.h"
 #include "platform/timescale/timescale.h"
-#include "smsservice/modem/sms_traffic_machine.h"
 
-CSmsTraffic::CSmsTraffic(const ModemLink& link, std::function<void()> onStopped, std::vector<ModemSms> kept,
-                         bool indications)
-    : onStopped_(std::move(onStopped)), link_(link), kept_(std::move(kept)), indications_(indications), thread_([this] {
-        EngineThread();
-      }) {}
+CSmsTraffic::CSmsTraffic(const ModemLink& link, std::function<void(EngineStop)> onStopped, EngineSettings settings)
+    : onStopped_(std::move(onStopped)),
+      link_(link),
+      settings_(std::move(settings)),
+      thread_([this] { EngineThread(); }) {}
 
 CSmsTraffic::~CSmsTraffic() {
   stopEvent_.Set();
@@ -21,15 +21,18 @@ CSmsTraffic::~CSmsTraffic() {
 }
 
 void CSmsTraffic::EngineThread() {
-  SmsTrafficMachine machine(link_, std::move(kept_), indications_);
-  bool answering = true;
-  while (answering) {
-    answering = machine.Step();
+  SmsTrafficMachine machine(link_, std::move(settings_));
+  bool running = true;
+  while (running) {
+    running = machine.Step();
+    // The watchdog is fed from here: an engine stuck in a step stops feeding it.
+    service_notifier::Alive();
     // A stop request is heard between steps, so stopping waits for one step at most.
     if (stopEvent_.WaitFor(timescale::Real(std::chrono::milliseconds(20)))) break;
   }
   machine.ReturnUnsent();
-  if (!answering) activity_log::Log(LOG_WARNING, "SMS engine stopped");
-  if (onStopped_) onStopped_();
+  EngineStop reason = running ? EngineStop::kTold : machine.stopReason();
+  if (!running) activity_log::Log(LOG_WARNING, "SMS engine stopped: %s", EngineStopText(reason));
+  if (onStopped_) onStopped_(reason);
   doneEvent_.Set();
 }

@@ -15,17 +15,15 @@
 #include "smsservice/modem/partial_table.h"
 #include "smsservice/modem/serial_line.h"
 #include "smsservice/modem/sms_rings.h"
+#include "smsservice/modem/sms_traffic_machine.h"
 
 class CSmsTraffic {
  public:
   // Starts the engine thread at once. `onStopped` runs on that thread when
-  // the engine stops, whether the modem fell silent or the engine was told
-  // to stop, before the destructor may return.
-  // The link's parts must outlive the engine. `kept` go to clients before
-  // anything the engine lists. `indications`: the modem sends new-message
-  // indications.
-  CSmsTraffic(const ModemLink& link, std::function<void()> onStopped, std::vector<ModemSms> kept = {},
-              bool indications = false);
+  // the engine stops, with the reason, whether the modem failed or the
+  // engine was told to stop, before the destructor may return.
+  // The link's parts must outlive the engine.
+  CSmsTraffic(const ModemLink& link, std::function<void(EngineStop)> onStopped, EngineSettings settings = {});
   // Tells the thread to stop and waits until it has ended: at most one step.
   virtual ~CSmsTraffic();
   CSmsTraffic(const CSmsTraffic&) = delete;
@@ -34,10 +32,9 @@ class CSmsTraffic {
  private:
   void EngineThread();
 
-  std::function<void()> onStopped_;
+  std::function<void(EngineStop)> onStopped_;
   ModemLink link_;
-  std::vector<ModemSms> kept_;
-  bool indications_;
+  EngineSettings settings_;
   ManualResetEvent stopEvent_;
   ManualResetEvent doneEvent_;
   std::thread thread_;  // last: it starts once everything above exists

@@ -1,6 +1,8 @@
 #include "smsservice/server/request_dispatch.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -55,7 +57,42 @@ size_t Submit(const TpSmsSubmit& request, ModemAccess& modem, TpBuffer& buffer) 
   return buffer.length;
 }
 
+// Cut to fit, on a whole UTF-8 character, and NUL-terminated.
+template <size_t N>
+void CopyText(char (&field)[N], const std::string& text) {
+  size_t length = std::min(text.size(), N - 1);
+  while (length > 0 && length < text.size() && (static_cast<uint8_t>(text[length]) & 0xC0) == 0x80) --length;
+  std::memcpy(field, text.data(), length);
+  field[length] = '\0';
+}
+
+uint16_t Count(int value) {
+  return value < 0 ? TP_STATUS_COUNT_NOT_KNOWN : static_cast<uint16_t>(std::min(value, 0xFFFE));
+}
+
 }  // namespace
+
+TpServiceStatus StatusRecord(const ModemReport& report) {
+  TpServiceStatus status;
+  const HealthSnapshot& health = report.health;
+  status.state = static_cast<uint8_t>(report.state);
+  status.port = static_cast<uint8_t>(report.port);
+  status.baud = static_cast<uint32_t>(report.baud);
+  status.registration =
+      health.registration >= 0 && health.registration <= 5 ? static_cast<uint8_t>(health.registration) : 255;
+  status.signalCsq = static_cast<uint8_t>(health.signalCsq >= 0 && health.signalCsq <= 31 ? health.signalCsq : 99);
+  status.storageUsed = Count(health.storageUsed);
+  status.storageTotal = Count(health.storageTotal);
+  status.sendQueue = Count(report.sendQueue);
+  status.receiveQueue = Count(report.receiveQueue);
+  status.givenUp = health.givenUp;
+  status.recoveries = health.recoveries;
+  CopyText(status.maker, health.identity.maker);
+  CopyText(status.model, health.identity.model);
+  CopyText(status.imei, health.identity.imei);
+  CopyText(status.lastError, health.lastError);
+  return status;
+}
 
 size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& modem, Clock::Monotonic::time_point now,
                        uint8_t* reply, Handover* handover) {
@@ -78,6 +115,10 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
       break;
     }
     case TP_SMS_FETCH: length = Fetch(modem, buffer, handover); break;
+    case TP_STATUS:
+      buffer.MakeServiceStatus(StatusRecord(modem.Report()));
+      length = buffer.length;
+      break;
     case TP_SMS_SUBMIT: {
       TpMessage message;
       message.Parse(packet);

@@ -24,6 +24,15 @@ class ModemAccess {
   virtual bool PeekReceived(ModemSms& sms) = 0;
   virtual void ConfirmFetched(int64_t journalId) = 0;
   virtual bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) = 0;
+  // What a status request tells; a modem access that knows no more than
+  // the state tells just that.
+  virtual ModemReport Report() {
+    ModemReport report;
+    report.state = GetModemState();
+    report.port = GetPort();
+    report.baud = GetBaud();
+    return report;
+  }
 };
 
 // The service's own modem, as requests reach it.
@@ -39,6 +48,7 @@ class DriverAccess final : public ModemAccess {
   bool SubmitSms(const char* number, const char* smsc, const char* text, uint8_t dcs) override {
     return modem_.SubmitSms(number, smsc, text, dcs);
   }
+  ModemReport Report() override { return modem_.Report(); }
 
  private:
   CGsmMorden& modem_;
@@ -53,6 +63,9 @@ struct OpenRule {
 };
 
 inline constexpr size_t REPLY_AREA_SIZE = 6000;
+
+// The report as a TP_STATUS_ACK record carries it.
+TpServiceStatus StatusRecord(const ModemReport& report);
 
 // A reply that hands a received message over: once it has been written to
 // the client's socket, the message is confirmed and leaves the service.

@@ -229,7 +229,8 @@ TEST_F(ModemIndications, LostIndicationsLeaveTheMessageToThePeriodicListing) {
 
 // Start-up, a send, a received message and its deletion, each after an idle
 // listing: without indications every byte either way is as it was before
-// they existed (tests/e2e/expected/plain_session.transcript, recorded then).
+// they existed (tests/e2e/expected/plain_session.transcript, recorded then),
+// but for the identity queries of the start-up, which came later.
 TEST_F(ModemIndications, WithoutThemASessionCrossesTheLineAsBefore) {
   ASSERT_TRUE(OpenReady());
   ASSERT_TRUE(NextListing());

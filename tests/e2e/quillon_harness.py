@@ -1,6 +1,7 @@
 """Runs the SMS service as an operator would: registered as a plain program in
 a scratch registry, listening on a free loopback port, with modemsim as its
 modem."""
+import json
 import os
 import socket
 import subprocess
@@ -70,7 +71,7 @@ class HeadlessProgram:
 class Quillon:
     """modemsim plus a Quillon in program mode; stop() ends both."""
 
-    def __init__(self, time_scale="0.1", storage=None, options=()):
+    def __init__(self, time_scale="0.1", storage=None, options=(), extra_env=None):
         self.scratch = tempfile.mkdtemp(prefix="quillon-")
         self.sim = ModemSim(com=COM, storage=storage)
         self.port = free_port()
@@ -82,6 +83,7 @@ class Quillon:
                         QUILLON_DEVICE_DIR=self.sim.device_dir,
                         QUILLON_TIME_SCALE=time_scale,
                         QUILLON_SERVICE_PORT=str(self.port))
+        self.env.update(extra_env or {})
         subprocess.run([os.path.join(BIN, "Quillon"), "-RegServer"], env=self.env, check=True,
                        capture_output=True, timeout=10)
         # A file, not a pipe: nobody reads the log while the test runs, and a full pipe would block it.
@@ -121,6 +123,12 @@ class Quillon:
     def quillonctl(self, *args, timeout=60):
         return subprocess.run([os.path.join(BIN, "quillonctl"), *args, "--com", str(COM)], env=self.env,
                               capture_output=True, timeout=timeout, text=True)
+
+    def status(self):
+        """`quillonctl status --json`, parsed."""
+        result = subprocess.run([os.path.join(BIN, "quillonctl"), "status", "--json"], env=self.env,
+                                capture_output=True, timeout=20, text=True)
+        return json.loads(result.stdout)
 
     def output(self):
         """What Quillon has written to its standard output so far."""

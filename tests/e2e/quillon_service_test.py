@@ -100,9 +100,9 @@ class ServiceWithModem(unittest.TestCase):
         self.q.sim.ok(cmd="fault", mode="signal", value=99)  # the replugged modem has no network yet
         self.q.quillonctl("open", "--wait", "0")
         deadline = time.time() + 10
-        while time.time() < deadline and "modem start-up failed at \"AT+CSQ\"" not in self.q.output():
+        while time.time() < deadline and "modem start-up failed: \"AT+CSQ\"" not in self.q.output():
             time.sleep(0.1)
-        self.assertIn("modem start-up failed at \"AT+CSQ\": reply \"", self.q.output())
+        self.assertIn("modem start-up failed: \"AT+CSQ\" answered \"  +CSQ: 99,99", self.q.output())
         self.q.sim.ok(cmd="fault", mode="clear")
         self.q.open_ready()
         self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="after the replug")
@@ -170,7 +170,7 @@ class ServiceWithModem(unittest.TestCase):
         self.q.open_ready()
         self.assertEqual([c["line"] for c in self.q.sim.ok(cmd="log")["commands"] if c["line"].startswith("AT+CNMI")],
                          ["AT+CNMI=2,1,0,0,0", "AT+CNMI=0,0"])
-        self.assertIn('the modem refused new-SMS indications ("AT+CNMI=2,1,0,0,0": reply "  ERROR  "); '
+        self.assertIn('the modem refused new-SMS indications ("AT+CNMI=2,1,0,0,0": ERROR); '
                       'falling back to "AT+CNMI=0,0"', self.q.output())
         self.q.sim.ok(cmd="inject", **{"from": "8613811111111"}, text="still listed")
         got = self.q.quillonctl("fetch", "--count", "1", "--timeout", "10")

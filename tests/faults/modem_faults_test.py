@@ -42,7 +42,7 @@ class ModemFaultsAtTheService(ServiceTest):
         q.sim.ok(cmd="fault", mode="error", command="send", count=3)
         self.assertEqual(send(q, "13900000001", "after three errors"), 0)
         self.assertEqual(wait_for_sent(q, 1), [("+8613900000001", "after three errors")])
-        self.assertIn("SMS to 8613900000001 not taken by the modem; attempt 4 of 31", q.output())
+        self.assertIn("SMS to 8613900000001 not taken by the modem (ERROR); attempt 4 of 31", q.output())
 
         q.sim.ok(cmd="fault", mode="error", command="send", count=40)
         self.assertEqual(send(q, "13900000002", "never accepted"), 0)

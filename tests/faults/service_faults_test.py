@@ -86,7 +86,7 @@ class ServiceFaults(unittest.TestCase):
     def test_sigterm_while_sending_ends_at_once_and_the_next_service_sends(self):
         self.quillon.sim.ok(cmd="fault", mode="error", command="send", count=30)
         self.assertEqual(send(self.quillon, "13900000100", "停止时正在发送"), 0)
-        self.assertTrue(wait_until(lambda: "SMS to 8613900000100 not taken by the modem; attempt 3 of 31"
+        self.assertTrue(wait_until(lambda: "SMS to 8613900000100 not taken by the modem (ERROR); attempt 3 of 31"
                                    in self.quillon.output(), 10), self.quillon.output())
         start = time.time()
         self.quillon.proc.terminate()

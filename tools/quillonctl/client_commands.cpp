@@ -13,6 +13,7 @@
 #include "common/sms_stamp.h"
 #include "common/tp_packet.h"
 #include "tools/quillonctl/command_line.h"
+#include "tools/quillonctl/status_report.h"
 #include "tools/quillonctl/terminal_text.h"
 
 namespace {
@@ -50,15 +51,13 @@ void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<d
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // One request and its reply over a fresh connection.
-TpMessage AskOpen(const ServiceOptions& s) {
+TpMessage Ask(const ServiceOptions& s, const TpBuffer& request) {
   ACE_SOCK_Stream stream;
   ACE_SOCK_Connector connector;
   ACE_INET_Addr address(s.servicePort, s.host.c_str());
   ACE_Time_Value timeout(5);
   if (connector.connect(stream, address, &timeout) != 0)
     throw RejectedInput("cannot reach the SMS service at " + s.host + ":" + std::to_string(s.servicePort));
-  TpBuffer request;
-  request.MakeModemOpen(static_cast<uint8_t>(s.com), static_cast<uint32_t>(s.baud));
   uint8_t reply[TP_BUFFER_SIZE];
   ACE_Time_Value replyTimeout(2);
   ssize_t got = -1;
@@ -67,6 +66,12 @@ TpMessage AskOpen(const ServiceOptions& s) {
   stream.close();
   if (got <= 0) throw RejectedInput("the SMS service did not answer");
   return DecodeTpPacket(reply, static_cast<size_t>(got));
+}
+
+TpMessage AskOpen(const ServiceOptions& s) {
+  TpBuffer request;
+  request.MakeModemOpen(static_cast<uint8_t>(s.com), static_cast<uint32_t>(s.baud));
+  return Ask(s, request);
 }
 
 // An agent connected and waiting for the modem; false when it is not ready in time.
@@ -168,4 +173,28 @@ int RunFetchCommand(const std::vector<std::string>& args) {
     return 1;
   }
   return 0;
+}
+
+int RunStatusCommand(const std::vector<std::string>& args) {
+  CommandLine options(args, {"json"});
+  options.AllowOnly(With({"json"}));
+  ServiceOptions s = ReadServiceOptions(options);
+  TpBuffer request;
+  request.MakeStatusRequest();
+  TpMessage reply;
+  try {
+    reply = Ask(s, request);
+  } catch (const RejectedInput& e) {
+    if (std::string(e.what()) != "the SMS service did not answer") throw;
+    throw RejectedInput("the SMS service did not answer a status request (a version without it?)");
+  }
+  if (!reply.serviceStatus()) throw RejectedInput("the SMS service answered with something other than a status");
+  const TpServiceStatus& status = *reply.serviceStatus();
+  std::cout << (options.Has("json") ? StatusJson(status) + "\n" : StatusText(status)) << std::flush;
+  // A script asking about another port learns that this is not its modem.
+  if (options.Has("com") && status.port != s.com) {
+    std::cerr << "quillonctl: the service drives COM" << int(status.port) << ", not COM" << s.com << "\n";
+    return 4;
+  }
+  return status.state == MODEM_READY ? 0 : 3;
 }

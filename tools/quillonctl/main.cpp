@@ -25,6 +25,8 @@ constexpr const char* kUsage =
     "  open [--com P] [--baud B] [--wait SECONDS]\n"
     "  send [--com P] [--baud B] --centre DIGITS --to DIGITS --text TEXT [--dcs N] [--timeout S]\n"
     "  fetch [--com P] [--baud B] [--count N] [--timeout SECONDS]\n"
+    "  status [--com P] [--json]        the modem as the service sees it: state, network, signal,\n"
+    "                                   storage, queues; exit 0 when ready, 3 when not\n"
     "  journal [--state-dir DIR]        what the service's journal holds: received SMS no client\n"
     "                                   has had yet, SMS waiting to be sent, SMS given up\n"
     "  udev-rule --com P --device PATH   a udev rule linking PATH's modem as /dev/quillon/COMP\n"
@@ -48,6 +50,7 @@ int Run(const std::vector<std::string>& args) {
   if (args[0] == "open") return RunOpenCommand(rest);
   if (args[0] == "send") return RunSendCommand(rest);
   if (args[0] == "fetch") return RunFetchCommand(rest);
+  if (args[0] == "status") return RunStatusCommand(rest);
   if (args[0] == "journal") return RunJournalCommand(rest);
   if (args[0] == "udev-rule") return RunUdevRuleCommand(rest);
   throw UsageError("unknown command: " + args[0] + " (see quillonctl --help)");

@@ -7,6 +7,7 @@ import datetime
 import fcntl
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -43,6 +44,17 @@ class SimTestCase(unittest.TestCase):
 
     def echo_off(self):
         self.assertTrue(self.port.command("ATE0").endswith(b"\r\nOK\r\n"))
+
+    def send(self, expected, length=24):
+        """AT+CMGS with SUBMIT after the prompt, answered with `expected`."""
+        self.port.write(b"AT+CMGS=%d\r\n" % length)
+        self.port.read_until(b"> ")
+        self.port.write(SUBMIT.encode() + b"\x1a")
+        self.assertEqual(self.port.read_until(expected[-4:]), expected)
+
+    def reboot(self, seconds):
+        self.sim.ok(cmd="reboot", seconds=seconds)
+        self.assertEqual(self.port.read_until(b"RDY\r\n", seconds + 2), b"\r\nRDY\r\n")
 
 
 class Dialogue(SimTestCase):
@@ -187,6 +199,45 @@ class Faults(SimTestCase):
         self.assertEqual(self.port.command("AT"), b"\r\nOK\r\n")  # swallowed ATE1 changed nothing
         self.assertEqual([c["line"] for c in self.sim.ok(cmd="log")["commands"]][-4:], ["AT", "ATE1", "AT", "AT"])
 
+    def test_noise_between_listing_entries_and_while_idle(self):
+        self.echo_off()
+        self.sim.ok(cmd="fault", mode="prestore", count=3)
+        self.sim.ok(cmd="fault", mode="signal", value=17)
+        self.assertEqual(self.sim.ok(cmd="fault", mode="noise", every_ms=20, seed=7)["faults"]["noise_every_ms"], 20)
+        noise = re.compile(rb"\r\n(\^RSSI: 17|\+CREG: 1)\r\n")
+        said = self.port.command("AT+CMGL=4")
+        self.assertRegex(said, rb"[0-9A-F]\r\n\r\n(\^RSSI: 17|\+CREG: 1)\r\n\+CMGL: ")
+        pdus = [m["pdu"].encode() for m in self.sim.ok(cmd="storage")["messages"]]
+        self.assertEqual(noise.sub(b"", said), b"\r\n" + b"".join(b"+CMGL: %d,0,,%d\r\n%s\r\n" % (
+            i, tpdu_length(p.decode()), p) for i, p in enumerate(pdus, start=1)) + b"\r\nOK\r\n")
+        idle = self.port.quiet(0.3)
+        self.assertGreaterEqual(len(noise.findall(idle)), 3)
+        self.assertEqual(noise.sub(b"", idle), b"")
+        self.sim.ok(cmd="fault", mode="noise", on=False)
+        self.port.quiet(0.1)
+        self.assertEqual(self.port.quiet(0.2), b"")
+
+    def test_delay_for_one_command(self):
+        faults = self.sim.ok(cmd="fault", mode="delay", command="+cpin", ms=500)["faults"]
+        self.assertEqual(faults["command_delays"], {"+CPIN": 500})
+        started = time.monotonic()
+        self.port.write(b"AT+CPIN?\r")
+        self.port.read_until(b"AT+CPIN?\r", 0.3)  # echo at once
+        self.assertEqual(self.port.read_until(b"OK\r\n"), b"\r\n+CPIN: READY\r\n\r\nOK\r\n")
+        self.assertGreaterEqual(time.monotonic() - started, 0.5)
+        self.echo_off()
+        started = time.monotonic()
+        self.port.command("AT")
+        self.assertLess(time.monotonic() - started, 0.3)
+        # "AT" names the bare command only.
+        self.sim.ok(cmd="fault", mode="delay", command="+CPIN", ms=0)
+        self.sim.ok(cmd="fault", mode="delay", command="AT", ms=400)
+        for line, slow in (("AT", True), ("AT+CSQ", False), ("AT+CPIN?", False)):
+            started = time.monotonic()
+            self.port.command(line)
+            self.assertEqual(time.monotonic() - started >= 0.4, slow, line)
+        self.assertEqual(self.sim.ok(cmd="fault", mode="clear")["faults"]["command_delays"], {})
+
     def test_startup_faults(self):
         self.echo_off()
         self.sim.ok(cmd="fault", mode="signal", value=99)
@@ -253,6 +304,65 @@ class NewMessageIndications(SimTestCase):
         self.assertEqual(self.port.quiet(0.2), b"")
 
 
+class PowerAndRadio(SimTestCase):
+    def test_reboot_is_deaf_then_ready_at_power_up_with_storage_kept(self):
+        self.sim.ok(cmd="fault", mode="prestore", count=1)
+        self.echo_off()
+        self.assertEqual(self.port.command("AT+CREG=2"), b"\r\nOK\r\n")
+        self.sim.ok(cmd="fault", mode="delay", ms=300)
+        self.port.write(b"AT\r\n")
+        self.sim.ok(cmd="reboot", seconds=1)  # the late OK is lost
+        self.sim.ok(cmd="fault", mode="delay", ms=0)
+        time.sleep(0.5)
+        started = time.monotonic()
+        self.sim.ok(cmd="reboot", seconds=1)  # counts again from here
+        self.port.write(b"AT+CMGD=1,4\r\n")
+        self.assertEqual(self.port.read_until(b"RDY\r\n", 3), b"\r\nRDY\r\n")
+        self.assertGreaterEqual(time.monotonic() - started, 0.95)
+        self.port.write(b"AT+CREG?\r")
+        self.assertEqual(self.port.read_until(b"OK\r\n"), b"AT+CREG?\r\r\n+CREG: 0,1\r\n\r\nOK\r\n")
+        self.assertEqual(len(self.sim.ok(cmd="storage")["messages"]), 1)
+        transcript = self.sim.ok(cmd="transcript")["transcript"]
+        self.assertIn(b"AT+CMGD=1,4\r\n", b"".join(e["bytes"].encode() for e in transcript if e["from"] == "host"))
+        # A reset ends a reboot at once, without RDY.
+        self.sim.ok(cmd="reboot", seconds=600)
+        self.sim.ok(cmd="reset")
+        self.port.write(b"AT\r")
+        self.assertEqual(self.port.read_until(b"OK\r\n"), b"AT\r\r\nOK\r\n")
+
+    def test_sends_need_network_service(self):
+        self.echo_off()
+        self.sim.ok(cmd="fault", mode="registration", status=2)
+        self.send(b"\r\n+CMS ERROR: 304\r\n", 23)  # the length is checked first
+        self.send(b"\r\n+CMS ERROR: 331\r\n")
+        self.sim.ok(cmd="fault", mode="registration", status=5)
+        self.sim.ok(cmd="fault", mode="error", command="send", count=1)
+        self.assertEqual(self.port.command("AT+CFUN=0"), b"\r\nOK\r\n")
+        self.assertEqual(self.port.command("AT+CFUN?"), b"\r\n+CFUN: 0\r\n\r\nOK\r\n")
+        self.assertEqual(self.port.command("AT+CREG?"), b"\r\n+CREG: 0,0\r\n\r\nOK\r\n")
+        self.assertEqual(self.port.command("AT+CSQ"), b"\r\n+CSQ: 99,99\r\n\r\nOK\r\n")
+        self.send(b"\r\n+CMS ERROR: 331\r\n")  # the error fault is still to come
+        self.assertEqual(self.port.command("AT+CFUN=1,0"), b"\r\nOK\r\n")
+        self.send(b"\r\nERROR\r\n")
+        self.send(b"\r\n+CMGS: 1\r\n\r\nOK\r\n")
+        self.assertEqual(len(self.sim.ok(cmd="sent")["sent"]), 1)
+
+    def test_wedged_until_the_radio_is_switched_off_and_on(self):
+        self.echo_off()
+        self.assertTrue(self.sim.ok(cmd="fault", mode="wedged")["faults"]["wedged"])
+        self.send(b"\r\nERROR\r\n")
+        self.assertEqual(self.port.command("AT+CREG?"), b"\r\n+CREG: 0,1\r\n\r\nOK\r\n")
+        self.reboot(0)
+        self.echo_off()
+        self.assertEqual(self.port.command("AT+CFUN=1"), b"\r\nOK\r\n")  # on while on: no cycle
+        self.send(b"\r\nERROR\r\n")
+        self.port.command("AT+CFUN=4")
+        self.send(b"\r\n+CMS ERROR: 331\r\n")
+        self.port.command("AT+CFUN=1")
+        self.send(b"\r\n+CMGS: 1\r\n\r\nOK\r\n")
+        self.assertFalse(self.sim.ok(cmd="fault", mode="signal", value=23)["faults"]["wedged"])
+
+
 class Control(SimTestCase):
     storage = 4
 
@@ -268,9 +378,12 @@ class Control(SimTestCase):
     def test_numbers_that_do_not_fit_and_an_empty_order_are_refused(self):
         for request, error in ((dict(mode="delay", ms=1e10), '"ms" must be an integer'),
                                (dict(mode="delay", ms=4294967596), '"ms" is out of range'),
-                               (dict(mode="signal", value=2**32 + 5), '"value" is out of range')):
+                               (dict(mode="signal", value=2**32 + 5), '"value" is out of range'),
+                               (dict(mode="noise", every_ms=60001), '"every_ms" must be 0..60000')):
             reply = self.sim.control(cmd="fault", **request)
             self.assertEqual(reply, {"ok": False, "error": error})
+        self.assertEqual(self.sim.control(cmd="reboot", seconds=601),
+                         {"ok": False, "error": '"seconds" must be 0..600'})
         for order in ([], [1, 4294967298], [2, 1.0]):
             reply = self.sim.control(cmd="inject", parts=2, order=order, **{"from": "10086", "text": "abcdef"})
             self.assertFalse(reply["ok"], order)

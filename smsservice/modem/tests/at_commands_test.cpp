@@ -94,7 +94,8 @@ TEST_F(AtCommands, IndicationsLeaveRepliesWhereverTheReadsCutThem) {
   reply->Clear();
   ReadReply(*line, *reply);
   EXPECT_EQ(reply->Text(), "\r\n> ");
-  EXPECT_EQ(reply->indicated, (std::vector<int>{2, 3}));
+  EXPECT_EQ(reply->unsolicited,
+            (std::vector<UnsolicitedLine>{{Unsolicited::kNewMessage, 2}, {Unsolicited::kNewMessage, 3}}));
 }
 
 TEST_F(AtCommands, AReplyThatWouldOverflowIsAnError) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,19 +29,23 @@ namespace {
 using State = SmsTrafficMachine::State;
 
 // Answers each command (a line ending in LF, or a PDU ending in Ctrl-Z) with
-// the next scripted answer, or with `otherwise` once the script has run out;
-// an empty answer is silence. A read returns what has been answered so far,
-// at most what it asks for.
+// `respond` when it is set, else with the next scripted answer, or with
+// `otherwise` once the script has run out; an empty answer is silence. A
+// read returns what has been answered so far, at most what it asks for.
 class ScriptedModem : public RecordingPort {
  public:
   std::deque<std::string> answers;
   std::string otherwise;
+  std::function<std::string(const std::string& command)> respond;
 
   int Write(const void* bytes, int count) override {
     if (RecordingPort::Write(bytes, count) == 0) return 0;
+    command_.append(static_cast<const char*>(bytes), count);
     if (written.back() == '\n' || written.back() == '\x1A') {
-      pending_ += answers.empty() ? otherwise : answers.front();
-      if (!answers.empty()) answers.pop_front();
+      if (respond) pending_ += respond(command_);
+      else pending_ += answers.empty() ? otherwise : answers.front();
+      if (!respond && !answers.empty()) answers.pop_front();
+      command_.clear();
     }
     return count;
   }
@@ -55,6 +60,7 @@ class ScriptedModem : public RecordingPort {
 
  private:
   std::string pending_;
+  std::string command_;
 };
 
 // Lets the first `writes` writes through and fails every later one, as a
@@ -85,6 +91,7 @@ class CableCutAfter : public serial::SerialPortWrapper {
 const char kPrompt[] = "\r\n> ";
 const char kOk[] = "\r\nOK\r\n";
 const char kError[] = "\r\nERROR\r\n";
+const char kRegistered[] = "\r\n+CREG: 0,1\r\n\r\nOK\r\n";
 
 // What one attempt to send Hi() puts on the line.
 const std::string kHiAttempt = "AT+CMGS=12\r\n049168310811000491682100000002E834\x1A";
@@ -112,7 +119,7 @@ class SmsTraffic : public ::testing::Test {
     auto owned = std::make_unique<ScriptedModem>();
     modem = owned.get();
     line = std::make_unique<SerialLine>(std::move(owned));
-    machine = std::make_unique<SmsTrafficMachine>(ModemLink{*line, rings, partials, journal, SystemClock()});
+    machine = std::make_unique<SmsTrafficMachine>(ModemLink{*line, rings, partials, journal, health, SystemClock()});
   }
 
   // Steps until the machine has reached `state`; false if it stops first or
@@ -137,16 +144,20 @@ class SmsTraffic : public ::testing::Test {
   ManualClock clock;
   PartialTable partials{clock};
   SqliteSmsJournal journal{journal::kInMemory, clock};
+  ModemHealth health{SystemClock()};
   std::unique_ptr<SmsTrafficMachine> machine;
 };
 
+// A failure that is not the message's own is first checked against the
+// network: the modem is registered, so the message simply goes again.
 TEST_F(SmsTraffic, SendAnsweredWithErrorIsSentAgainUntilTheModemTakesIt) {
-  modem->answers = {kPrompt, "\r\n+CMS ERROR: 500\r\n", kPrompt, "\r\n+CMGS: 12\r\n\r\nOK\r\n"};
+  modem->answers = {kPrompt, "\r\n+CMS ERROR: 500\r\n", kRegistered, kPrompt, "\r\n+CMGS: 12\r\n\r\nOK\r\n"};
   ASSERT_TRUE(rings.PushSend(Hi()));
   ASSERT_TRUE(StepUntil(State::kSend));
   ASSERT_TRUE(StepUntil(State::kStartIdle));
-  EXPECT_EQ(modem->written, kHiAttempt + kHiAttempt);
+  EXPECT_EQ(modem->written, kHiAttempt + "AT+CREG?\r\n" + kHiAttempt);
   EXPECT_TRUE(modem->answers.empty());
+  EXPECT_EQ(health.Snapshot().lastError, "SMS to 8612: +CMS ERROR: 500");
 }
 
 TEST_F(SmsTraffic, APromptCutAcrossReadsStillBringsTheMessage) {
@@ -197,7 +208,7 @@ TEST_F(SmsTraffic, EntriesListedAgainAfterARestartAreDeletedNotRepeated) {
   modem->answers = {kTwoListed, kOk, kOk};
   SerialLine restarted(std::move(owned));
   SmsRings freshRings;
-  SmsTrafficMachine again(ModemLink{restarted, freshRings, partials, journal, SystemClock()});
+  SmsTrafficMachine again(ModemLink{restarted, freshRings, partials, journal, health, SystemClock()});
   for (int i = 0; i < 1000 && again.state() != State::kDeleteNext; ++i) again.Step();
   for (int i = 0; i < 1000 && again.state() != State::kStartIdle; ++i) again.Step();
   EXPECT_EQ(modem->written, "AT+CMGL=0\r\nAT+CMGD=3\r\nAT+CMGD=7\r\n");
@@ -226,12 +237,14 @@ TEST_F(SmsTraffic, ASendTheModemNeverConfirmedWaitsForTheNextEngineAndAGivenUpOn
   EXPECT_TRUE(journal.WaitingSends()[0].mayHaveGone) << "its PDU was written: it may have gone";
 
   SetUp();
-  modem->otherwise = kError;
+  modem->otherwise = "\r\n+CMS ERROR: 1\r\n";  // unassigned number: the message's own fault
   ASSERT_TRUE(rings.PushSend(back));
   ASSERT_TRUE(StepUntil(State::kSend));
   ASSERT_TRUE(StepUntil(State::kStartIdle, 100000));
   EXPECT_TRUE(journal.WaitingSends().empty());
   EXPECT_EQ(journal.Counts().givenUp, 1);
+  EXPECT_EQ(Occurrences(modem->written, "AT+CMGS=12\r\n"), 31u);
+  EXPECT_EQ(health.Snapshot().givenUp, 1u);
 }
 
 TEST_F(SmsTraffic, DeletionThatKeepsFailingIsGivenUpAfter31Attempts) {
@@ -258,11 +271,12 @@ TEST_F(SmsTraffic, SilenceAfterACutStopsTheEngineAfterTheSendTimeOutAndIsReporte
   std::atomic<int> reports{0};
   timescale::Clock::time_point stoppedAt;
   SmsRings engineRings;
-  auto engine = std::make_unique<CSmsTraffic>(ModemLink{cutLine, engineRings, partials, journal, SystemClock()}, [&] {
-    stoppedAt = timescale::Now();
-    ++reports;
-    stopped.Set();
-  });
+  auto engine = std::make_unique<CSmsTraffic>(ModemLink{cutLine, engineRings, partials, journal, health, SystemClock()},
+                                              [&](EngineStop) {
+                                                stoppedAt = timescale::Now();
+                                                ++reports;
+                                                stopped.Set();
+                                              });
   ASSERT_TRUE(engineRings.PushSend(Hi()));
   ASSERT_TRUE(engineRings.PushSend(Hi()));
   ASSERT_TRUE(stopped.WaitFor(std::chrono::seconds(10)));
@@ -273,6 +287,97 @@ TEST_F(SmsTraffic, SilenceAfterACutStopsTheEngineAfterTheSendTimeOutAndIsReporte
   long silentFor = timescale::ElapsedSeconds(*cut->cutAt, stoppedAt);
   EXPECT_GE(silentFor, 10);
   EXPECT_LT(silentFor, 60);  // the send's time-out, not the listing's
+}
+
+// A modem that answers by what it is asked, registered or not as the test
+// says: every send is refused with "no network service" while it is not.
+struct NetworkModem {
+  bool registered = true;
+  bool wedged = false;  // registered, and yet every message is refused
+  std::function<std::string(const std::string&)> Responder() {
+    return [this](const std::string& command) -> std::string {
+      if (command.starts_with("AT+CMGS=")) return registered ? kPrompt : "\r\n+CMS ERROR: 331\r\n";
+      if (command.ends_with("\x1A")) return wedged ? kError : "\r\n+CMGS: 1\r\n\r\nOK\r\n";
+      if (command.starts_with("AT+CREG?")) return registered ? kRegistered : "\r\n+CREG: 0,2\r\n\r\nOK\r\n";
+      if (command.starts_with("AT+CSQ")) return "\r\n+CSQ: 20,99\r\n\r\nOK\r\n";
+      return kOk;
+    };
+  }
+};
+
+// Off the network, a message waits (the ones behind it too) instead of
+// being tried 31 times and dropped; back on it, all go, once, in order.
+TEST_F(SmsTraffic, SendsWaitWhileTheModemIsOffTheNetworkAndGoInOrderWhenItIsBack) {
+  NetworkModem network;
+  network.registered = false;
+  modem->respond = network.Responder();
+  std::vector<ModemSms> queued;
+  for (const char* text : {"one", "two", "three"}) {
+    queued.push_back(Hi());
+    std::strcpy(queued.back().text, text);
+    ASSERT_TRUE(rings.PushSend(queued.back()));
+  }
+  // Long enough for several listings and network checks.
+  for (int i = 0; i < 600; ++i) ASSERT_TRUE(machine->Step());
+  EXPECT_EQ(Occurrences(modem->written, "AT+CMGS="), 1u) << modem->written;
+  EXPECT_GE(Occurrences(modem->written, "AT+CREG?"), 2u);
+  EXPECT_EQ(health.Snapshot().registration, 2);
+
+  network.registered = true;
+  for (int i = 0; i < 2000 && Occurrences(modem->written, "\x1A") < 3; ++i) ASSERT_TRUE(machine->Step());
+  EXPECT_EQ(Occurrences(modem->written, "AT+CMGS="), 4u);
+  std::vector<size_t> at;
+  for (const ModemSms& sms : queued) {
+    char pdu[SUBMIT_PDU_HEX_MAX];
+    ASSERT_GT(EncodeSubmitPdu(sms, pdu), 0);
+    at.push_back(modem->written.find(pdu));
+    EXPECT_EQ(Occurrences(modem->written, pdu), 1u) << sms.text;
+  }
+  EXPECT_TRUE(at[0] < at[1] && at[1] < at[2]) << modem->written;
+  ModemSms left;
+  EXPECT_FALSE(rings.PopSend(left));
+  EXPECT_EQ(health.Snapshot().givenUp, 0u);
+}
+
+// Registered, and every send refused with a bare ERROR: the radio is cycled
+// after ten, and the message keeps the count of its refusals for the next
+// engine, so that it is still given up after 31 in all.
+TEST_F(SmsTraffic, TenFailedSendsWhileRegisteredAskForARadioCycle) {
+  NetworkModem network;
+  network.wedged = true;
+  modem->respond = network.Responder();
+  ASSERT_TRUE(rings.PushSend(Hi()));
+  EXPECT_FALSE(StepUntil(State::kStopped, 100000));
+  EXPECT_EQ(machine->stopReason(), EngineStop::kRadioCycle);
+  EXPECT_EQ(Occurrences(modem->written, "\x1A"), 10u);
+  machine->ReturnUnsent();
+  ModemSms back;
+  ASSERT_TRUE(rings.PopSend(back));
+  EXPECT_EQ(back.refusals, 10);
+}
+
+// A restart is heard whether the modem says so in the middle of a reply or
+// only starts echoing again.
+TEST_F(SmsTraffic, AModemThatRestartedIsNoticedByItsAnnouncementOrItsEcho) {
+  modem->answers = {"\r\n+CMGL: 3,0,,25\r\n\r\nRDY\r\n"};
+  EXPECT_FALSE(StepUntil(State::kStopped, 100000));
+  EXPECT_EQ(machine->stopReason(), EngineStop::kRestarted);
+
+  SetUp();
+  modem->answers = {"AT+CMGL=0\r\r\n\r\nOK\r\n"};
+  EXPECT_FALSE(StepUntil(State::kStopped, 100000));
+  EXPECT_EQ(machine->stopReason(), EngineStop::kRestarted);
+
+  SetUp();  // signal and registration reports are noted and leave the listing whole
+  size_t between = kTwoListed.find("+CMGL: 7");
+  modem->answers = {
+      "\r\n^RSSI: 9\r\n" + kTwoListed.substr(0, between) + "\r\n+CREG: 5\r\n" + kTwoListed.substr(between), kOk, kOk};
+  ASSERT_TRUE(StepUntil(State::kAwaitListing));
+  ASSERT_TRUE(StepUntil(State::kStartIdle));
+  ExpectReceived("8613811111111", "first");
+  ExpectReceived("8613822222222", "second");
+  EXPECT_EQ(health.Snapshot().signalCsq, 9);
+  EXPECT_EQ(health.Snapshot().registration, 5);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -42,6 +44,8 @@ class FakeModem : public ModemAccess {
     submitted.push_back(std::string(number) + "/" + smsc);
     return acceptSubmit;
   }
+  std::optional<ModemReport> report;  // else what the base tells
+  ModemReport Report() override { return report ? *report : ModemAccess::Report(); }
 };
 
 std::vector<uint8_t> Bytes(const TpBuffer& b) { return {b.data, b.data + b.length}; }
@@ -195,6 +199,42 @@ TEST_F(Dispatch, OnlyTheFirstOfTwoPacketsInOneReadIsAnswered) {
   EXPECT_TRUE(reply.modemState());
   EXPECT_EQ(modem.opens, 1);
   EXPECT_EQ(modem.inbox.size(), 1u);  // the fetch was never seen
+}
+
+// Everything the service knows reaches the client, unknowns as unknowns, and
+// a text too long for its field is cut on a whole character.
+TEST_F(Dispatch, AStatusRequestIsAnsweredWithTheWholeReport) {
+  TpBuffer request;
+  request.MakeStatusRequest();
+  TpMessage reply = Ask(Bytes(request), connection, 1.0);
+  ASSERT_TRUE(reply.serviceStatus());
+  EXPECT_EQ(reply.serviceStatus()->state, MODEM_CLOSED);
+  EXPECT_EQ(reply.serviceStatus()->registration, TP_STATUS_NOT_KNOWN);
+  EXPECT_EQ(reply.serviceStatus()->storageUsed, TP_STATUS_COUNT_NOT_KNOWN);
+
+  ModemReport report;
+  report.state = MODEM_READY;
+  report.port = 3;
+  report.health.registration = 5;
+  report.health.signalCsq = 17;
+  report.health.storageUsed = 2;
+  report.health.storageTotal = 50;
+  report.health.identity = {"MODEMSIM", "GSM-SIM 1", "351234567890125"};
+  report.health.givenUp = 1;
+  report.health.recoveries = 4;
+  report.health.lastError = std::string(120, 'x') + "短信发送失败";  // 138 bytes
+  report.sendQueue = 7;
+  report.receiveQueue = 3;
+  modem.report = report;
+  reply = Ask(Bytes(request), connection, 2.0);
+  ASSERT_TRUE(reply.serviceStatus());
+  const TpServiceStatus& status = *reply.serviceStatus();
+  EXPECT_EQ(
+      std::make_tuple(status.state, status.port, status.registration, status.signalCsq, status.storageUsed,
+                      status.storageTotal, status.sendQueue, status.receiveQueue, status.givenUp, status.recoveries),
+      std::make_tuple(MODEM_READY, 3, 5, 17, 2, 50, 7, 3, 1u, 4u));
+  EXPECT_STREQ(status.imei, "351234567890125");
+  EXPECT_EQ(std::string(status.lastError), std::string(120, 'x') + "短信");  // 126 bytes; the next would not fit
 }
 
 }  // namespace
