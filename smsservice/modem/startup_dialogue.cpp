@@ -66,7 +66,8 @@ std::string Quoted(std::string_view reply) {
 // and its reply read until it is complete.
 class Conversation {
  public:
-  explicit Conversation(const ModemLink& link) : link_(link), reply_(std::make_unique<ReplyBuffer>()) {}
+  Conversation(const ModemLink& link, const std::atomic<bool>& cancelled)
+      : link_(link), cancelled_(cancelled), reply_(std::make_unique<ReplyBuffer>()) {}
 
   // Drops whatever the modem said unasked (a reply that came after its
   // command was given up, noise), writes `command`, waits `pause`, then
@@ -80,7 +81,7 @@ class Conversation {
     auto deadline = link_.clock.MonotonicNow() + pause + limit;
     timescale::Sleep(pause);
     final_ = false;
-    while (!link_.line.Lost()) {
+    while (!link_.line.Lost() && !cancelled_) {
       service_notifier::Alive();  // a listing of the storage may take a minute
       if (link_.line.WaitForInput(milliseconds(100)) && ReadReply(link_.line, *reply_) != REPLY_NONE) {
         final_ = true;
@@ -100,6 +101,7 @@ class Conversation {
   // Names the step that failed and what the modem said, on one line;
   // an error the modem answered is an error, silence a warning.
   StartupOutcome Failed(std::string_view command, std::string_view reply, milliseconds limit) {
+    if (cancelled_) return {};  // cut short by a stop, not failed
     command = WithoutLineEnd(command);
     std::string result = FinalResult(reply);
     char why[160];
@@ -138,6 +140,7 @@ class Conversation {
   }
 
   const ModemLink& link_;
+  const std::atomic<bool>& cancelled_;  // a service that stops waits for no answer
   std::unique_ptr<ReplyBuffer> reply_;
   bool final_ = false;
   bool restarted_ = false;
@@ -251,7 +254,7 @@ bool EnableIndications(Conversation& talk) {
 StartupOutcome RunStartupDialogue(const ModemLink& link, const std::atomic<bool>& cancelled,
                                   const StartupRequest& request) {
   SerialLine& line = link.line;
-  Conversation talk(link);
+  Conversation talk(link, cancelled);
   StartupOutcome outcome;
   // A service that was killed may have left the modem waiting for the rest
   // of a PDU, where every command would be taken as message text, or half a
