@@ -56,6 +56,7 @@ bench: build
 	@/usr/bin/python3 bench/heraldo_window_bench.py
 	@build/bin/export_bench
 	@build/bin/monitor_list_bench
+	@build/bin/vigimon_scrape_bench
 	@QUILLON_BIN_DIR=$(CURDIR)/build/bin build/bin/soak 10000 --compare
 
 format:

@@ -53,6 +53,9 @@ install(FILES ${packaging}/quillon/quillonctl.bash-completion
   DESTINATION share/bash-completion/completions RENAME quillonctl COMPONENT quillon)
 install(FILES ${packaging_out}/man/Quillon.8.gz DESTINATION share/man/man8 COMPONENT quillon)
 install(FILES ${packaging_out}/man/quillonctl.1.gz DESTINATION share/man/man1 COMPONENT quillon)
+# The alerting rules for a Prometheus, their tests and an example configuration.
+install(FILES ${packaging}/prometheus/alerts.yml ${packaging}/prometheus/alerts.test.yml
+  ${packaging}/prometheus/prometheus.yml DESTINATION share/quillon/prometheus COMPONENT quillon)
 
 # heraldo: the launcher, the settings a first start copies, the menu entry.
 install(PROGRAMS ${packaging}/heraldo/Heraldo DESTINATION bin COMPONENT heraldo)

@@ -11,3 +11,5 @@ xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" bash -c '
   QUILLON_BIN_DIR=$PWD/build/bin build/tests/heraldo_screenshots "'"$out"'"
   QUILLON_BIN_DIR=$PWD/build/bin build/tests/monitor_screenshots "'"$out"'"
 '
+# The metrics ports' status pages, as a browser shows them.
+/usr/bin/python3 scripts/status_page_screenshots.py "$out"

@@ -7,6 +7,7 @@
 #include "gateway/broadcast/bc_exception.h"
 #include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast/session_mgr.h"
+#include "platform/clock/clock.h"
 #include "platform/codepage/codepage.h"
 
 std::vector<int> ServerBroadcast::AllTerminalIds() {
@@ -26,18 +27,28 @@ std::vector<int> ServerBroadcast::AllTerminalIds() {
   }
   std::vector<int> ids;
   for (const auto& terminal : list) ids.push_back(terminal.id);
+  contact_.Tell(!ids.empty(), SystemClock().WallNow());
   return ids;
 }
 
 int ServerBroadcast::CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
                                    const std::string& name) {
+  int number = -1;
   try {
-    return sessions_.CreateSession(terminals, playList, name);
+    number = sessions_.CreateSession(terminals, playList, name);
   } catch (const Exception& failure) {
     // Out of memory for the session objects: the message fails like a refusal.
     WriteLog(BROADCAST_LOG_CATEGORY, LogLevel::Error, "%s", failure.fullMessage().c_str());
-    return -1;
   }
+  contact_.Tell(number != -1, SystemClock().WallNow());
+  return number;
+}
+
+std::string ServerBroadcast::SessionTrouble(int number) {
+  std::string trouble = sessions_.TakeTrouble(number);
+  // Audio lost on its way to the data port: the server is not there for the next one either.
+  contact_.Tell(trouble.empty(), SystemClock().WallNow());
+  return trouble;
 }
 
 std::optional<bool> ServerBroadcast::SessionFinished(int number) {

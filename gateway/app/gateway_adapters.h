@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "common/kestrum_agent.h"
+#include "gateway/app/arrival_line.h"
+#include "gateway/app/server_contact.h"
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
 #include "gateway/pipeline/heraldo_window_logic.h"
@@ -14,7 +16,9 @@
 
 class AgentMessages final : public ReceivedMessages, public KestrumAgentControl {
  public:
-  explicit AgentMessages(KestrumAgent& agent) : KestrumAgentControl(agent) {}
+  // `arrivals` hears, from the agent's keeper, each SMS it queues; both
+  // must outlive this object.
+  AgentMessages(KestrumAgent& agent, ArrivalLine& arrivals) : KestrumAgentControl(agent), arrivals_(arrivals) {}
   bool PopReceived(std::string& peer, std::string& stamp, std::string& text) override {
     SmsRecord record;
     if (!agent_.PopReceived(record)) return false;
@@ -22,12 +26,16 @@ class AgentMessages final : public ReceivedMessages, public KestrumAgentControl 
     stamp.assign(record.stamp, strnlen(record.stamp, sizeof record.stamp));
     text.assign(record.text, strnlen(record.text, sizeof record.text));
     lastJournalId_ = record.keptAs;
+    lastArrival_ = arrivals_.Take();
     return true;
   }
   int64_t LastJournalId() const override { return lastJournalId_; }
+  std::optional<ArrivalLine::TimePoint> LastArrival() const override { return lastArrival_; }
 
  private:
+  ArrivalLine& arrivals_;
   int64_t lastJournalId_ = 0;
+  std::optional<ArrivalLine::TimePoint> lastArrival_;
 };
 
 class ServerBroadcast final : public BroadcastPort {
@@ -38,11 +46,14 @@ class ServerBroadcast final : public BroadcastPort {
   int CreateSession(const std::vector<int>& terminals, const std::vector<PlayItem>& playList,
                     const std::string& name) override;
   std::optional<bool> SessionFinished(int number) override;
-  std::string SessionTrouble(int number) override { return sessions_.TakeTrouble(number); }
+  std::string SessionTrouble(int number) override;
+  // Whether the server answered the last time it was needed; safe from any thread.
+  const ServerContact& contact() const { return contact_; }
 
  private:
   SessionMgr& sessions_;
   const BroadcastServerSettings& server_;
+  ServerContact contact_;
 };
 
 class SpeechAudio final : public AudioMaker {

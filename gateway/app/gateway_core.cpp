@@ -41,11 +41,12 @@ std::unique_ptr<GatewayCore> GatewayCore::Start(const GatewayProcess& process, u
     failure = GatewayStartFailure::Agent;
     return nullptr;
   }
-  core->agentPort = std::make_unique<AgentMessages>(*core->agent);
+  core->agentPort = std::make_unique<AgentMessages>(*core->agent, core->arrivals);
   core->view = std::make_unique<HeraldoViewLogic>(
       core->settings, core->settingsPath, core->programDirectory,
       PipelinePorts{core->agentPort.get(), &core->broadcast, &core->audio, &textDialog, &SystemClock()});
   core->OpenJournal();
+  core->view->UseObserver(core->tally);
   core->KeepFetched();
   core->view->Initialise();
   failure = GatewayStartFailure::None;
@@ -82,6 +83,7 @@ void GatewayCore::KeepFetched() {
     } catch (const journal::JournalError& error) {
       std::fprintf(stderr, "Heraldo: heraldo.db cannot be written: %s\n", error.what());
     }
+    arrivals.Came(SystemClock().MonotonicNow());
     return true;
   });
 }

@@ -7,7 +7,10 @@
 #include <string>
 
 #include "common/kestrum_agent.h"
+#include "gateway/app/arrival_line.h"
+#include "gateway/app/broadcast_tally.h"
 #include "gateway/app/gateway_adapters.h"
+#include "gateway/app/gateway_watch.h"
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
 #include "gateway/gateway_settings.h"
@@ -51,11 +54,17 @@ class GatewayCore {
   std::string programDirectory;
   // heraldo.db in the program directory; in memory when it cannot be written.
   std::unique_ptr<MessageJournal> journal;
+  // The SMS the agent fetched and the pipeline's figures, for the metrics port.
+  ArrivalLine arrivals;
+  BroadcastTally tally;
   std::unique_ptr<KestrumAgent> agent;
   std::unique_ptr<AgentMessages> agentPort;
   ServerBroadcast broadcast{sessions, serverSettings};
   SpeechAudio audio{settings};
   std::unique_ptr<HeraldoViewLogic> view;
+
+  // What the metrics port may read from its own threads.
+  GatewayWatch Watch() const { return {tally, arrivals, broadcast.contact(), *agentPort}; }
 
  private:
   explicit GatewayCore(const GatewayProcess& process) : serverSettings(process.server), sessions(process.sessions) {}

@@ -5,6 +5,7 @@
 #include <syslog.h>
 
 #include "gateway/app/gateway_core.h"
+#include "gateway/app/gateway_metrics.h"
 #include "gateway/broadcast/diag_log.h"
 #include "gateway/broadcast/session_mgr.h"
 #include "gateway/broadcast_server_settings.h"
@@ -27,7 +28,7 @@ std::string RowLine(const char* what, const MessageRow& row) {
 
 }  // namespace
 
-int RunHeadlessGateway() {
+int RunHeadlessGateway(const std::string& metricsAddress) {
   openlog("Heraldo", LOG_PID, LOG_DAEMON);
   stop_signals::Block();  // before the agent and the clocks start their threads
 
@@ -67,6 +68,8 @@ int RunHeadlessGateway() {
   ReportLine("Heraldo headless: program directory " + core->programDirectory + ", broadcast server " +
              core->serverSettings.serverAddress + ":" + std::to_string(core->serverSettings.cmdPort));
 
+  std::unique_ptr<metrics::Endpoint> metricsEndpoint = ServeGatewayMetrics(*core, metricsAddress, ReportLine);
+
   EventTimers timers;
   for (GatewayTimer& timer : logic.Timers(logStatus, [&] { core->sessions.ProcessFinished(); }))
     timers.Add(timer.period, std::move(timer.tick));
@@ -74,7 +77,8 @@ int RunHeadlessGateway() {
 
   ReportLine("Heraldo stopping");
   view.LogAllRows();
-  core.reset();  // sessions removed, agent joined
+  metricsEndpoint.reset();  // no scrape reads the core past here
+  core.reset();             // sessions removed, agent joined
   RemoveLogger(BROADCAST_LOG_CATEGORY);
   closelog();
   return 0;

@@ -2,5 +2,8 @@
 // handling, with every row and state change logged instead of shown.
 #pragma once
 
-// Runs until SIGTERM or SIGINT; returns the exit status.
-int RunHeadlessGateway();
+#include <string>
+
+// Runs until SIGTERM or SIGINT; returns the exit status. With a
+// `metricsAddress` (HOST:PORT), serves metrics and a status page there.
+int RunHeadlessGateway(const std::string& metricsAddress);

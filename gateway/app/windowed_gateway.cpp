@@ -1,9 +1,11 @@
 #include "gateway/app/windowed_gateway.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <QApplication>
 
+#include "gateway/app/gateway_metrics.h"
 #include "gateway/app/gateway_window_app.h"
 #include "gateway/app/speech_preview.h"
 #include "gateway/dialogs/qt/qt_gateway_dialogs.h"
@@ -16,7 +18,7 @@
 #include "platform/ui/qt/single_instance.h"
 #include "platform/ui/qt/stop_signal_close.h"
 
-int RunWindowedGateway(int argc, char** argv) {
+int RunWindowedGateway(int argc, char** argv, const std::string& metricsAddress) {
   stop_signals::Block();  // before Qt and the agent start their threads
   QApplication application(argc, argv);
   InstallChineseQtTranslation(application);
@@ -46,11 +48,18 @@ int RunWindowedGateway(int argc, char** argv) {
   instance.OnShowRequested([&window] { window.BringForward(); });
 
   CloseOnStopSignals closeOnStop(window);
+  GatewayCore& core = gateway->core();
+  std::unique_ptr<metrics::Endpoint> metricsEndpoint =
+      ServeGatewayMetrics(core, metricsAddress, [&core](const std::string& line) {
+        std::fprintf(stderr, "Heraldo: %s\n", line.c_str());
+        core.view->AppendLog(line);
+      });
 
   window.show();
   window.Start();
   int status = application.exec();
   textDialog.SetPreview(nullptr);
+  metricsEndpoint.reset();  // no scrape reads the core past here
   gateway.reset();
   return status;
 }

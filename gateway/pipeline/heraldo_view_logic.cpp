@@ -1,5 +1,6 @@
 #include "gateway/pipeline/heraldo_view_logic.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -75,12 +76,14 @@ void HeraldoViewLogic::Initialise() {
                                                         static_cast<std::time_t>(settings_.interDay) * kSecondsPerDay);
     SaveGatewaySettings(settingsPath_, settings_, SAVE_CLEANUP);
   }
-  if (!ports_.journal) return;
-  try {
-    for (const JournaledMessage& message : ports_.journal->Latest(MessageRows::kMaxRows)) Restore(message);
-  } catch (const journal::JournalError& error) {
-    AppendLog(std::string("heraldo.db cannot be read: ") + error.what());
+  if (ports_.journal) {
+    try {
+      for (const JournaledMessage& message : ports_.journal->Latest(MessageRows::kMaxRows)) Restore(message);
+    } catch (const journal::JournalError& error) {
+      AppendLog(std::string("heraldo.db cannot be read: ") + error.what());
+    }
   }
+  TellWaiting();
 }
 
 size_t HeraldoViewLogic::AppendRow(const JournaledMessage& message) {
@@ -140,6 +143,7 @@ void HeraldoViewLogic::Queue(size_t row, std::time_t taken) {
 }
 
 void HeraldoViewLogic::Record(size_t row, MessageFate fate, const std::string& reason) {
+  TellEnd(row, fate);
   if (!ports_.journal || rows_[row].journalId == 0) return;
   try {
     ports_.journal->Record(rows_[row].journalId, fate, reason);
@@ -166,6 +170,44 @@ void HeraldoViewLogic::RetryOrFail(size_t row, const std::string& sessionName, c
   Fail(row, why + (item->nextTry == 0 ? std::string() : ", until the replay window ended"));
 }
 
+void HeraldoViewLogic::TellEnd(size_t row, MessageFate fate) {
+  MessageRow& ended = rows_[row];
+  // Refused: a sender without the right, or a message with nothing to speak
+  // (only emoji, say), neither of them a fault to raise an alarm for.
+  // Failed: speech, encoding, terminals or session failed, or the message
+  // expired unplayed across a restart. Queued and playing end nothing.
+  BroadcastResult result;
+  switch (fate) {
+    case MessageFate::Played: result = BroadcastResult::Played; break;
+    case MessageFate::Refused: result = BroadcastResult::Refused; break;
+    case MessageFate::Failed: result = ended.nothingToSpeak ? BroadcastResult::Refused : BroadcastResult::Failed; break;
+    case MessageFate::Expired: result = BroadcastResult::Failed; break;
+    default: return;
+  }
+  // Played again later (重复播放), it has no arrival of its own to time.
+  ended.arrived.reset();
+  ended.worked = {};
+  if (!ports_.observer) return;
+  // An expired row is told before its state text is set.
+  const std::string& stateText = ended.item ? StateText(ended.item->state) : ended.columns[COL_STATE];
+  ports_.observer->Ended(
+      {result, ended.columns[COL_NUMBER], ended.columns[COL_TIME], ended.columns[COL_TEXT], stateText});
+}
+
+void HeraldoViewLogic::TellWaiting() {
+  if (!ports_.observer) return;
+  size_t waiting = 0;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const auto& item = rows_[i].item;
+    if (item && (item->state == SMS_WAITING || item->state == TEXT_WAITING)) ++waiting;
+  }
+  ports_.observer->Waiting(waiting);
+}
+
+void HeraldoViewLogic::TellStage(BroadcastStage stage, std::chrono::steady_clock::duration took) {
+  if (ports_.observer) ports_.observer->StageTook(stage, std::max(took, std::chrono::steady_clock::duration::zero()));
+}
+
 std::string HeraldoViewLogic::NowText() { return timetext::FormatLocalTime(ports_.clock->WallNow()); }
 
 void HeraldoViewLogic::ReceiveMessage() {
@@ -174,12 +216,14 @@ void HeraldoViewLogic::ReceiveMessage() {
   JournaledMessage message = ArrivingSms(peer, stamp, text, ports_.clock->WallNow());
   // The agent journaled it as it fetched it.
   message.id = ports_.received->LastJournalId();
-  AddMessage(message);
+  AddMessage(message, ports_.received->LastArrival().value_or(ports_.clock->MonotonicNow()));
+  TellWaiting();
 }
 
 void HeraldoViewLogic::SendTextBroadcast() {
   auto request = ports_.textDialog->Ask(settings_.pat);
   if (!request) return;
+  auto confirmed = ports_.clock->MonotonicNow();
   JournaledMessage message{0, request->number, NowText(), request->text, true};
   message.taken = ports_.clock->WallNow();
   if (ports_.journal) {
@@ -189,11 +233,13 @@ void HeraldoViewLogic::SendTextBroadcast() {
       AppendLog(std::string("heraldo.db cannot be written: ") + error.what());
     }
   }
-  AddMessage(message);
+  AddMessage(message, confirmed);
+  TellWaiting();
 }
 
-void HeraldoViewLogic::AddMessage(const JournaledMessage& message) {
+void HeraldoViewLogic::AddMessage(const JournaledMessage& message, std::chrono::steady_clock::time_point arrived) {
   size_t index = AppendRow(message);
+  rows_[index].arrived = arrived;
   AppendLog(message.text);
   if (!Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed) {
     rows_.SetStateText(index, UnauthorisedText());
@@ -212,7 +258,9 @@ bool HeraldoViewLogic::PrepareAudio(size_t row) {
   const std::string& text = rows_[row].columns[COL_TEXT];
   std::string base = TempDirectory() + "/" + rows_[row].audioStem;
   std::string wavPath = base + ".wav";
+  auto speechBegan = ports_.clock->MonotonicNow();
   SpeechResult speech = ports_.audio->Text2Wav(text, wavPath);
+  auto spoken = ports_.clock->MonotonicNow();
   char entry[1024];
   std::snprintf(entry, sizeof entry, "%s Text2Wav Result Code:%d", wavPath.c_str(), speech.code);
   AppendLog(entry);
@@ -220,7 +268,14 @@ bool HeraldoViewLogic::PrepareAudio(size_t row) {
     AppendLog(wavPath + ": " + std::to_string(speech.droppedCharacters) +
               " characters that cannot be spoken (emoji, control characters) left out");
   }
+  auto encodeBegan = ports_.clock->MonotonicNow();
   ports_.audio->Wav2Mp3(wavPath);
+  auto encoded = ports_.clock->MonotonicNow();
+  MessageRow& made = rows_[row];
+  made.worked += (spoken - speechBegan) + (encoded - encodeBegan);
+  made.nothingToSpeak = speech.nothingToSpeak;
+  TellStage(BroadcastStage::Speech, spoken - speechBegan);
+  TellStage(BroadcastStage::Encode, encoded - encodeBegan);
   // The row fails without its speech (StartPlayback); the log says why.
   if (fs::exists(base + ".mp3", error)) return true;
   std::string why = speech.nothingToSpeak ? "the message holds nothing to speak, it is not broadcast"
@@ -231,6 +286,11 @@ bool HeraldoViewLogic::PrepareAudio(size_t row) {
 }
 
 void HeraldoViewLogic::SchedulePlayback() {
+  ScheduleOnce();
+  TellWaiting();
+}
+
+void HeraldoViewLogic::ScheduleOnce() {
   for (size_t i = 0; i < rows_.size(); ++i) {
     auto& item = rows_[i].item;
     if (!item) continue;
@@ -247,6 +307,9 @@ void HeraldoViewLogic::SchedulePlayback() {
       Fail(i, trouble);
       return;
     }
+    auto now = ports_.clock->MonotonicNow();
+    TellStage(BroadcastStage::Session, now - rows_[i].sessionStarted);
+    if (rows_[i].arrived) TellStage(BroadcastStage::Total, now - *rows_[i].arrived);
     rows_.SetState(i, item->state + 1);  // playing -> played
     Record(i, MessageFate::Played);
     return;  // one row finished per tick
@@ -292,6 +355,9 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   busy_[number] = authorised.listed ? authorised.ids : kAllTerminalsMarker;
   item->sessionNumber = session;
   item->nextTry = 0;
+  MessageRow& started = rows_[row];
+  started.sessionStarted = ports_.clock->MonotonicNow();
+  if (started.arrived) TellStage(BroadcastStage::Wait, started.sessionStarted - *started.arrived - started.worked);
   rows_.SetState(row, item->isText ? TEXT_PLAYING : SMS_PLAYING);
   Record(row, MessageFate::Playing);
   AppendLog(sessionName);

@@ -9,6 +9,7 @@
 
 #include "common/sms_stamp.h"
 #include "gateway/journal/message_journal.h"
+#include "gateway/pipeline/broadcast_observer.h"
 #include "gateway/pipeline/message_rows.h"
 #include "gateway/pipeline/pipeline_ports.h"
 #include "platform/clock/clock.h"
@@ -21,6 +22,8 @@ struct PipelinePorts {
   const Clock* clock = nullptr;
   // Where every message and its fate are kept; none: nothing outlives the program.
   MessageJournal* journal = nullptr;
+  // Hears the stage timings, the ends and the queue; none: nobody keeps figures.
+  BroadcastObserver* observer = nullptr;
 };
 
 class HeraldoViewLogic {
@@ -33,6 +36,9 @@ class HeraldoViewLogic {
   // Before Initialise: from now on every message and its fate are kept in
   // `journal`, which must outlive the logic.
   void UseJournal(MessageJournal& journal) { ports_.journal = &journal; }
+  // Before Initialise: `observer` hears the figures from now on; it must
+  // outlive the logic.
+  void UseObserver(BroadcastObserver& observer) { ports_.observer = &observer; }
   // Start-up: makes temp/, settles the last clean-up time, and fills the
   // list from the journal: what was waiting or playing when the program
   // ended within the replay window is queued again, older ones are marked
@@ -59,13 +65,20 @@ class HeraldoViewLogic {
  private:
   // The message's row at the end of the list; its index.
   size_t AppendRow(const JournaledMessage& message);
-  void AddMessage(const JournaledMessage& message);
+  // `arrived`: when it reached the gateway, for the stage timings.
+  void AddMessage(const JournaledMessage& message, std::chrono::steady_clock::time_point arrived);
   void Restore(const JournaledMessage& message);
   // Speaks the row's text into its files; false when there is no MP3.
   bool PrepareAudio(size_t row);
   void Queue(size_t row, std::time_t taken);
   // The journal is told; a journal that cannot be written costs a log line.
   void Record(size_t row, MessageFate fate, const std::string& reason = {});
+  // The observer hears how the row's broadcast ended, when `fate` ends it.
+  void TellEnd(size_t row, MessageFate fate);
+  void TellWaiting();
+  void TellStage(BroadcastStage stage, std::chrono::steady_clock::duration took);
+  // One pass of the scheduler: SchedulePlayback without the queue's count.
+  void ScheduleOnce();
   void Fail(size_t row, const std::string& reason);
   // The broadcast server cannot be reached: tried again until the replay
   // window has passed, then failed.

@@ -3,6 +3,7 @@
 // rows; the oldest goes first.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <deque>
@@ -45,6 +46,14 @@ struct MessageRow {
   int64_t journalId = 0;  // 0: not journaled
   // The name of its WAV and MP3 files in temp/, without the extension.
   std::string audioStem;
+  // For the stage timings, in monotonic time: when the message came (none
+  // for one restored from the journal, or once it ended), the speaking and
+  // encoding it has had since, and when its last session started.
+  std::optional<std::chrono::steady_clock::time_point> arrived;
+  std::chrono::steady_clock::duration worked{};
+  std::chrono::steady_clock::time_point sessionStarted{};
+  // Its last speech found only pauses and blanks: not broadcast by rule.
+  bool nothingToSpeak = false;
 };
 
 // The fixed texts, GBK.

@@ -3,6 +3,7 @@
 // their own.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,10 @@ class ReceivedMessages {
   virtual bool PopReceived(std::string& peer, std::string& stamp, std::string& text) = 0;
   // The journal's id of the message PopReceived gave last; 0 for none.
   virtual int64_t LastJournalId() const { return 0; }
+  // When the message PopReceived gave last reached the gateway (monotonic
+  // time); nothing when it is not known, and the pipeline takes the moment
+  // it was popped.
+  virtual std::optional<std::chrono::steady_clock::time_point> LastArrival() const { return std::nullopt; }
 };
 
 // The broadcast server and its sessions.

@@ -8,6 +8,7 @@
 
 #include "monitor/alerts/report_clock.h"
 #include "monitor/app/monitor_core.h"
+#include "monitor/app/monitor_metrics.h"
 #include "monitor/view/monitoring_logic.h"
 #include "platform/codepage/codepage.h"
 #include "platform/com/apartment.h"
@@ -63,7 +64,7 @@ std::unique_ptr<MonitorCore> StartCore(MonitorSettings& settings) {
 
 }  // namespace
 
-int RunHeadlessMonitor(MonitorSettings& settings) {
+int RunHeadlessMonitor(MonitorSettings& settings, const std::string& metricsAddress) {
   openlog("Vigimon", LOG_PID, LOG_DAEMON);
   stop_signals::Block();  // before the agent and the clocks start their threads
 
@@ -80,6 +81,8 @@ int RunHeadlessMonitor(MonitorSettings& settings) {
   MonitoringLogic monitoring(settings, *core->acquisition, core->agentControl.get(), *core->lookup, *core->sender,
                              reportClock);
   shared = &monitoring;
+  monitoring.SetObserver(&core->tally);
+  std::unique_ptr<metrics::Endpoint> metricsEndpoint = ServeMonitorMetrics(*core, metricsAddress, ReportLine);
 
   StatusLog statusLog;
   auto logStatus = [&] { statusLog.Report(monitoring.UpdateStatus()); };
@@ -104,6 +107,7 @@ int RunHeadlessMonitor(MonitorSettings& settings) {
 
   ReportLine("Vigimon stopping");
   monitoring.Close();
+  metricsEndpoint.reset();  // no scrape reads the core past here
   core.reset();
   closelog();
   return 0;

@@ -3,7 +3,10 @@
 // logged instead of shown.
 #pragma once
 
+#include <string>
+
 #include "monitor/settings/monitor_settings.h"
 
-// Runs until SIGTERM or SIGINT; returns the exit status.
-int RunHeadlessMonitor(MonitorSettings& settings);
+// Runs until SIGTERM or SIGINT; returns the exit status. With a
+// `metricsAddress` (HOST:PORT), serves metrics and a status page there.
+int RunHeadlessMonitor(MonitorSettings& settings, const std::string& metricsAddress);

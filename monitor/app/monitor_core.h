@@ -13,7 +13,10 @@
 #include "monitor/acquisition/terminal_acquisition.h"
 #include "monitor/alerts/sms_outbox.h"
 #include "monitor/app/monitor_adapters.h"
+#include "monitor/app/monitor_tally.h"
+#include "monitor/app/monitor_watch.h"
 #include "monitor/settings/monitor_settings.h"
+#include "platform/clock/clock.h"
 
 class MonitorCore {
  public:
@@ -46,6 +49,12 @@ class MonitorCore {
   std::unique_ptr<OutboxPump> pump;
   std::unique_ptr<TerminalAcquisition> acquisition;
   std::unique_ptr<AcquisitionLookup> lookup;
+  // The monitoring's figures for the metrics port; the face hands it to its
+  // monitoring logic as the observer.
+  MonitorTally tally{SystemClock()};
+
+  // What the metrics port may read from its own threads.
+  MonitorWatch Watch() const { return {tally, *agentControl}; }
 
  private:
   explicit MonitorCore(MonitorSettings& settings);

@@ -21,6 +21,7 @@ std::unique_ptr<MonitorWindowApp> MonitorWindowApp::Start(MonitorSettings& setti
   app->logic_ =
       std::make_unique<VigimonWindowLogic>(core.settings, *core.acquisition, *app->list_, core.agentControl.get(),
                                            *core.lookup, *core.sender, *app->reportClock_, messages);
+  app->logic_->SetObserver(&core.tally);
   app->window_ = std::make_unique<VigimonMainWindow>(
       *app->logic_, *app->list_, core.settings, dialogs, areas,
       [self, exportTable = std::move(exportTable)] { exportTable(self->window_.get(), *self->core_->acquisition); });

@@ -1,11 +1,13 @@
 #include "monitor/app/windowed_monitor.h"
 
+#include <cstdio>
 #include <memory>
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QStandardPaths>
 
+#include "monitor/app/monitor_metrics.h"
 #include "monitor/app/monitor_window_app.h"
 #include "monitor/dialogs/qt/qt_monitor_dialogs.h"
 #include "monitor/export/terminal_export.h"
@@ -33,7 +35,7 @@ void ExportWithSaveAs(QWidget* parent, const TerminalAcquisition& acquisition, u
 
 }  // namespace
 
-int RunWindowedMonitor(int argc, char** argv, MonitorSettings& settings) {
+int RunWindowedMonitor(int argc, char** argv, MonitorSettings& settings, const std::string& metricsAddress) {
   stop_signals::Block();  // before Qt, the agent and the clocks start their threads
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the window hides to the tray
@@ -61,9 +63,13 @@ int RunWindowedMonitor(int argc, char** argv, MonitorSettings& settings) {
   instance.OnShowRequested([&window] { window.ShowFromTray(); });
 
   CloseOnStopSignals closeOnStop(window);
+  std::unique_ptr<metrics::Endpoint> metricsEndpoint =
+      ServeMonitorMetrics(monitor->core(), metricsAddress,
+                          [](const std::string& line) { std::fprintf(stderr, "Vigimon: %s\n", line.c_str()); });
 
   window.Start();
   int status = application.exec();
+  metricsEndpoint.reset();  // no scrape reads the core past here
   monitor.reset();
   return status;
 }

@@ -14,6 +14,7 @@
 #include "monitor/alerts/alert_inputs.h"
 #include "monitor/alerts/report_clock.h"
 #include "monitor/settings/monitor_settings.h"
+#include "monitor/view/monitoring_observer.h"
 #include "monitor/view/status_texts.h"
 
 // The status bar's three texts (GBK) and the icons of its first two parts,
@@ -48,6 +49,13 @@ class MonitoringLogic {
   void Connect();
   void Disconnect();
 
+  // Before StartUp: `observer` hears the figures from now on (null: nobody);
+  // it must outlive this object.
+  void SetObserver(MonitoringObserver* observer) { observer_ = observer; }
+  // After a sequence run from outside (the window's refresh and area
+  // dialog): the observer hears the terminals it left.
+  void TellAcquired();
+
   // Reads the agent and the last refresh into the status.
   const MonitorStatus& UpdateStatus();
   const MonitorStatus& status() const { return status_; }
@@ -68,6 +76,7 @@ class MonitoringLogic {
   const TerminalLookup& lookup_;
   AlertSender& sender_;
   ReportClock& reportClock_;
+  MonitoringObserver* observer_ = nullptr;
   StatusTexts statusTexts_;
   MonitorStatus status_;
 };

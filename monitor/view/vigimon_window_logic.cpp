@@ -24,6 +24,7 @@ bool VigimonWindowLogic::Poll() { return AfterRefresh(monitoring_.Poll()); }
 
 bool VigimonWindowLogic::Refresh() {
   bool ok = RunRefreshSequence(monitoring_.acquisition(), [this] { list_.RefillAreaChoices(); });
+  monitoring_.TellAcquired();
   AfterRefresh(ok);
   if (!ok)
     messages_.Show(codepage::Utf8ToGbk("连接服务器失败！请检查服务器后重试！"), codepage::Utf8ToGbk("刷新"),
@@ -44,7 +45,9 @@ bool VigimonWindowLogic::ChooseState(int index) {
 }
 
 bool VigimonWindowLogic::PhoneNumbersConfirmed() {
-  return AfterRefresh(RunAreaDialogSequence(monitoring_.acquisition(), [this] { list_.RefillAreaChoices(); }));
+  bool ok = RunAreaDialogSequence(monitoring_.acquisition(), [this] { list_.RefillAreaChoices(); });
+  monitoring_.TellAcquired();  // the areas and their members may have changed
+  return AfterRefresh(ok);
 }
 
 int VigimonWindowLogic::SystemSettingsConfirmed() {

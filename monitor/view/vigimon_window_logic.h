@@ -49,6 +49,9 @@ class VigimonWindowLogic {
   void Connect() { monitoring_.Connect(); }
   void Disconnect() { monitoring_.Disconnect(); }
 
+  // Before StartUp: `observer` hears the figures (monitoring_observer.h).
+  void SetObserver(MonitoringObserver* observer) { monitoring_.SetObserver(observer); }
+
   // A report time came, or the hidden "测试" button.
   void ReportDue();
   // Reads the agent and the last refresh into the status bar and the tray.

@@ -19,7 +19,8 @@ FILES = {
     "quillon": {"usr/lib/quillon/Quillon", "usr/lib/quillon/quillonctl", "usr/sbin/Quillon", "usr/bin/quillonctl",
                 "lib/systemd/system/quillon.service", "lib/udev/rules.d/70-quillon.rules", "etc/default/quillon",
                 "usr/share/bash-completion/completions/quillonctl", "usr/share/man/man8/Quillon.8.gz",
-                "usr/share/man/man1/quillonctl.1.gz"},
+                "usr/share/man/man1/quillonctl.1.gz", "usr/share/quillon/prometheus/alerts.yml",
+                "usr/share/quillon/prometheus/alerts.test.yml", "usr/share/quillon/prometheus/prometheus.yml"},
     "heraldo": {"usr/lib/heraldo/Heraldo", "usr/lib/heraldo/liblame_enc.so", "usr/lib/heraldo/OneSecond.mp3",
                 "usr/lib/heraldo/voices.catalogue", "usr/bin/Heraldo", "usr/share/heraldo/SMS.ini",
                 "usr/share/heraldo/SMServer.ini", "usr/share/applications/heraldo.desktop",
@@ -32,7 +33,7 @@ FILES = {
 # Libraries each package must depend on, as only dpkg-shlibdeps would find
 # them all, and what is named by hand.
 DEPENDS = {
-    "quillon": ("libace-", "libstdc++6", "libc6", "adduser"),
+    "quillon": ("libace-", "libstdc++6", "libc6", "adduser", "libsystemd0", "libprometheus-cpp-pull"),
     "heraldo": ("libace-", "libqt6widgets6", "libespeak-ng1", "libmp3lame0", "libmpg123-0", "fonts-noto-cjk"),
     "vigimon": ("libace-", "libqt6widgets6", "libgsf-1-114", "fonts-noto-cjk"),
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+
 #include <systemd/sd-daemon.h>
 
 namespace service_notifier {

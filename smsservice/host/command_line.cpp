@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/metrics/metrics_endpoint.h"
+
 namespace {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -19,7 +21,7 @@ constexpr std::pair<const char*, HostVerb> kRegistrationVerbs[] = {
 
 const char* const kHostUsage =
     "Usage: Quillon [--listen ADDR] [--port N] [--state-dir DIR | --no-journal] [--keep-stored]\n"
-    "               [--indications]\n"
+    "               [--indications] [--metrics HOST:PORT]\n"
     "       Quillon -RegServer | -UnregServer | -RegServerPerUser | -UnregServerPerUser | -Service\n"
     "\n"
     "Runs the SMS service: as a service when registered with -Service and started by\n"
@@ -37,6 +39,8 @@ const char* const kHostUsage =
     "                 clients, instead of discarding them at start-up\n"
     "  --indications  have the modem announce each new SMS (AT+CNMI) and fetch it\n"
     "                 at once, instead of after 5 s without traffic\n"
+    "  --metrics HOST:PORT  serve Prometheus metrics at /metrics and a status page\n"
+    "                 at / on that address (off unless given)\n"
     "  --help         this text\n"
     "  --version      the version\n"
     "\n"
@@ -99,13 +103,21 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
       options.indications = true;
       continue;
     }
-    if (name != "--listen" && name != "--port" && name != "--state-dir") continue;
+    if (name != "--listen" && name != "--port" && name != "--state-dir" && name != "--metrics") continue;
     if (!inlineValue) {
       if (i + 1 == args.size()) {
         *error = name + " needs a value";
         return std::nullopt;
       }
       value = args[++i];
+    }
+    if (name == "--metrics") {
+      if (!metrics::ValidAddress(value)) {
+        *error = "--metrics needs HOST:PORT, such as 127.0.0.1:9813, not \"" + value + "\"";
+        return std::nullopt;
+      }
+      options.metrics = value;
+      continue;
     }
     if (name == "--listen" || name == "--state-dir") {
       if (value.empty()) {

@@ -36,6 +36,8 @@ struct HostOptions {
   // The modem announces each SMS it stores, and it is listed at once rather
   // than after 5 s without traffic.
   bool indications = false;
+  // Where metrics and the status page are served ("HOST:PORT"); none when empty.
+  std::string metrics;
   bool help = false;
 };
 

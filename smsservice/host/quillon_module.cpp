@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -14,12 +15,16 @@
 #include <ace/Init_ACE.h>
 
 #include "platform/log/activity_log.h"
+#include "platform/metrics/metrics_endpoint.h"
 #include "platform/service/win_error.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/systemd/service_notifier.h"
+#include "smsservice/host/quillon_metrics.h"
+#include "smsservice/host/status_page.h"
 #include "smsservice/journal/sqlite_sms_journal.h"
 #include "smsservice/modem/gsm_modem.h"
 #include "smsservice/server/request_dispatch.h"
+#include "smsservice/server/request_tally.h"
 #include "smsservice/server/ui_proxy_server.h"
 
 namespace {
@@ -209,6 +214,7 @@ int CQuillonModule::Run() {
   }
   modem.KeepStoredMessages(options_.keepStored);
   modem.UseIndications(options_.indications);
+  std::unique_ptr<metrics::Endpoint> metricsEndpoint = StartMetrics(modem);
   DriverAccess requests(modem);
   server->SetModem(requests, SystemClock());
   server->SetListenAddress(options_.listenAddress, options_.port);
@@ -233,6 +239,24 @@ int CQuillonModule::Run() {
   activity_log::Log(LOG_INFO, "%s stopped", kServiceName);
   ACE::fini();
   return result;
+}
+
+// Off unless asked for; a metrics port that cannot be had is said, and
+// the SMS work goes on without it.
+std::unique_ptr<metrics::Endpoint> CQuillonModule::StartMetrics(CGsmMorden& modem) {
+  if (options_.metrics.empty()) return nullptr;
+  std::string error;
+  std::unique_ptr<metrics::Endpoint> endpoint = metrics::Endpoint::Start(options_.metrics, error);
+  if (!endpoint) {
+    activity_log::Log(LOG_ERR, "metrics not served: %s", error.c_str());
+    return nullptr;
+  }
+  endpoint->Add(std::make_shared<QuillonMetrics>(modem, Requests()));
+  endpoint->ServePage(
+      [&modem] { return QuillonStatusPage(modem.Report(), modem.RecentTraffic(), std::time(nullptr)); });
+  activity_log::Log(LOG_INFO, "metrics on http://%s/metrics, status page on http://%s/", options_.metrics.c_str(),
+                    options_.metrics.c_str());
+  return endpoint;
 }
 
 std::unique_ptr<SqliteSmsJournal> CQuillonModule::OpenJournal() {

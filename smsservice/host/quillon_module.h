@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/metrics/metrics_endpoint.h"
 #include "smsservice/host/command_line.h"
 #include "smsservice/host/host_platform.h"
 #include "smsservice/journal/sqlite_sms_journal.h"
+#include "smsservice/modem/gsm_modem.h"
 
 class CQuillonModule {
  public:
@@ -67,6 +69,7 @@ class CQuillonModule {
   int RunMessageLoop();
   // Null, with the reason logged, when the state folder cannot be written.
   std::unique_ptr<SqliteSmsJournal> OpenJournal();
+  std::unique_ptr<metrics::Endpoint> StartMetrics(CGsmMorden& modem);
   void SetServiceStatus(int state) { serviceState_ = state; }
   void MessageBox(const char* text);
 

@@ -220,6 +220,7 @@ void CGsmMorden::KeepJournal(SmsJournal& journal) {
                         send.sms.number);
     if (!rings_.PushSend(send.sms)) {
       journal.GiveUpSend(send.sms.journalId, "no room in the send queue after a restart");
+      health_.CountDropped();
       activity_log::Log(LOG_ERR, "SMS to %s given up: no room in the send queue after a restart", send.sms.number);
     }
   }

@@ -69,6 +69,8 @@ class CGsmMorden {
   // Logs each change.
   void SetModemState(int state);
   ModemReport Report();
+  // The last messages in and out, for the status page.
+  std::vector<SmsTrace> RecentTraffic() const { return health_.RecentTraffic(); }
 
   // Before the first Open: keeps everything the rings hold in `journal`
   // (which must outlive the modem), and takes in what it held when the

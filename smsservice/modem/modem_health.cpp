@@ -1,8 +1,10 @@
 #include "smsservice/modem/modem_health.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
+#include "platform/codepage/codepage.h"
 #include "platform/timescale/timescale.h"
 
 const char* RegistrationName(int status) {
@@ -67,9 +69,49 @@ void ModemHealth::SetIdentity(ModemIdentity identity) {
   data_.identity = std::move(identity);
 }
 
-void ModemHealth::CountGivenUp() {
+void ModemHealth::NoteReceived(const ModemSms& sms) {
+  std::lock_guard lock(mutex_);
+  ++data_.received;
+  Trace(false, sms, "received");
+}
+
+void ModemHealth::NoteSent(const ModemSms& sms) {
+  std::lock_guard lock(mutex_);
+  ++data_.sent;
+  Trace(true, sms, "sent");
+}
+
+void ModemHealth::NoteGivenUp(const ModemSms& sms) {
   std::lock_guard lock(mutex_);
   ++data_.givenUp;
+  ++data_.dropped;
+  Trace(true, sms, "given up");
+}
+
+void ModemHealth::CountSendFailure() {
+  std::lock_guard lock(mutex_);
+  ++data_.sendFailures;
+}
+
+void ModemHealth::CountDropped() {
+  std::lock_guard lock(mutex_);
+  ++data_.dropped;
+}
+
+std::vector<SmsTrace> ModemHealth::RecentTraffic() const {
+  std::lock_guard lock(mutex_);
+  std::vector<SmsTrace> recent(recentIn_.begin(), recentIn_.end());
+  recent.insert(recent.end(), recentOut_.begin(), recentOut_.end());
+  return recent;
+}
+
+void ModemHealth::Trace(bool outgoing, const ModemSms& sms, const char* outcome) {
+  std::string_view gbk(sms.text, strnlen(sms.text, sizeof sms.text));
+  SmsTrace trace{outgoing, std::string(sms.number, strnlen(sms.number, sizeof sms.number)),
+                 codepage::GbkToUtf8(gbk.substr(0, codepage::GbkPrefixLength(gbk, 80))), clock_.WallNow(), outcome};
+  std::deque<SmsTrace>& recent = outgoing ? recentOut_ : recentIn_;
+  recent.push_front(std::move(trace));
+  if (recent.size() > kRecent) recent.pop_back();
 }
 
 void ModemHealth::CountRecovery() {

@@ -6,19 +6,32 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/clock/clock.h"
 #include "smsservice/modem/at_replies.h"
+#include "smsservice/modem/modem_sms.h"
 
 inline constexpr int kRegistrationNotKnown = -1;
 inline constexpr int kSignalNotKnown = 99;
 
 struct ModemIdentity {
   std::string maker, model, imei;
+};
+
+// One SMS that went in or out, for the status page.
+struct SmsTrace {
+  bool outgoing = false;
+  std::string number;
+  std::string text;  // UTF-8, its first words
+  std::time_t when = 0;
+  std::string outcome;  // "received", "sent", "given up"
 };
 
 struct HealthSnapshot {
@@ -30,6 +43,11 @@ struct HealthSnapshot {
   uint32_t recoveries = 0;  // times the modem was brought back after it was lost
   std::string lastError;
   bool messageInHand = false;  // the engine holds a message to send outside the queue
+  // Since the service started.
+  uint64_t received = 0;      // complete messages handed to the receive queue
+  uint64_t sent = 0;          // messages the modem confirmed
+  uint64_t sendFailures = 0;  // attempts the modem or the network refused
+  uint64_t dropped = 0;       // messages given up or lost
 };
 
 // "home", "roaming", "searching", "denied", "not-registered", "unknown".
@@ -51,7 +69,12 @@ class ModemHealth {
   void CountStored(int change);
   void SetMessageInHand(bool inHand);
   void SetIdentity(ModemIdentity identity);
-  void CountGivenUp();
+  // Counted, and kept among the recent traffic.
+  void NoteReceived(const ModemSms& sms);
+  void NoteSent(const ModemSms& sms);
+  void NoteGivenUp(const ModemSms& sms);
+  void CountSendFailure();
+  void CountDropped();
   void CountRecovery();
   void NoteError(std::string text);
 
@@ -63,6 +86,9 @@ class ModemHealth {
   // (or since it was first known not to be); 0 unless KnownUnregistered.
   long UnregisteredSeconds() const;
   HealthSnapshot Snapshot() const;
+  // The last kRecent messages in and the last kRecent out, newest first.
+  static constexpr size_t kRecent = 20;
+  std::vector<SmsTrace> RecentTraffic() const;
   // Runs (outside the lock) after registration or signal changed.
   void OnChange(std::function<void()> listener);
 
@@ -70,7 +96,10 @@ class ModemHealth {
   void Changed(bool changed, std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mutex_;
+  void Trace(bool outgoing, const ModemSms& sms, const char* outcome);
+
   HealthSnapshot data_;
+  std::deque<SmsTrace> recentIn_, recentOut_;
   Clock::Monotonic::time_point unregisteredSince_{};
   const Clock& clock_;
   std::function<void()> listener_;

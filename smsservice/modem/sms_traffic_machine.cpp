@@ -26,9 +26,10 @@ constexpr int kMaxRetries = 30;
 constexpr int kFailuresBeforeRadioCycle = 10;
 constexpr long kUnregisteredBeforeRadioCycleS = 5 * 60;
 
-void LogReceived(const ModemSms& sms) {
+void LogReceived(const ModemSms& sms, ModemHealth& health) {
   activity_log::Log(LOG_INFO, "SMS received from %s: %d part%s, %zu bytes", sms.number, sms.parts,
                     sms.parts == 1 ? "" : "s", std::strlen(sms.text));
+  health.NoteReceived(sms);
 }
 
 // The first words of a message, for a log line that must say which it was.
@@ -85,7 +86,7 @@ SmsTrafficMachine::SmsTrafficMachine(const ModemLink& link, EngineSettings setti
   std::vector<ModemSms>& kept = settings.kept;
   int taken = rings_.PushIncoming(kept.data(), static_cast<int>(kept.size()));
   for (int i = 0; i < static_cast<int>(kept.size()); ++i)
-    if (i < taken) LogReceived(kept[i]);
+    if (i < taken) LogReceived(kept[i], health_);
     else held_.push_back(kept[i]);
 }
 
@@ -207,6 +208,7 @@ SmsTrafficMachine::State SmsTrafficMachine::AwaitSendReply() {
 // first asks the modem whether it is still on the network.
 SmsTrafficMachine::State SmsTrafficMachine::SendFailed() {
   failure_ = FinalResult(reply_->Text());
+  health_.CountSendFailure();
   health_.NoteError("SMS to " + std::string(outgoing_.number) + ": " + failure_);
   if (ClassifySendFailure(reply_->Text()) == SendFailure::kMessage) return Refused();
   checkingFailedSend_ = true;
@@ -257,6 +259,7 @@ SmsTrafficMachine::State SmsTrafficMachine::Hold(const std::string& why) {
 
 void SmsTrafficMachine::Sent() {
   failedInARow_ = 0;
+  health_.NoteSent(outgoing_);
   TakeInHand(false);
   try {
     journal_.RemoveSend(outgoing_.journalId);
@@ -268,7 +271,7 @@ void SmsTrafficMachine::Sent() {
 // Never silent: the client was told the message is queued.
 void SmsTrafficMachine::GiveUp() {
   TakeInHand(false);
-  health_.CountGivenUp();
+  health_.NoteGivenUp(outgoing_);
   char why[96];
   std::snprintf(why, sizeof why, "the modem refused it %d times (%s)", kMaxRetries + 1, failure_.c_str());
   activity_log::Log(LOG_ERR, "SMS to %s given up: %s: \"%s\"", outgoing_.number, why,
@@ -403,9 +406,11 @@ void SmsTrafficMachine::ReturnUnsent() {
   if (rings_.ReturnSend(outgoing_))
     activity_log::Log(LOG_WARNING, "SMS to %s not confirmed by the modem; it goes again when the modem is back",
                       outgoing_.number);
-  else
+  else {
     activity_log::Log(LOG_WARNING, "SMS to %s dropped: the engine stopped before the modem confirmed it",
                       outgoing_.number);
+    health_.CountDropped();
+  }
 }
 
 void SmsTrafficMachine::BeginAwait() {
@@ -479,7 +484,7 @@ void SmsTrafficMachine::PlanDeletions() {
   int handled = held_.empty() ? rings_.PushIncoming(listing_.data(), listed) : 0;
   for (int i = 0; i < listed; ++i) {
     const ModemSms& entry = listing_[i];
-    if (i < handled && entry.part == SMS_PART_COMPLETE) LogReceived(entry);
+    if (i < handled && entry.part == SMS_PART_COMPLETE) LogReceived(entry, health_);
     if (i >= handled && entry.part == SMS_PART_COMPLETE) held_.push_back(entry);
     else if (!listingUnsaved_) deletions_.push_back(entry.index);
   }
@@ -491,7 +496,7 @@ bool SmsTrafficMachine::ReleaseHeld() {
   deletions_.clear();
   deletePosition_ = 0;
   while (!held_.empty() && rings_.PushIncoming(&held_.front(), 1) == 1) {
-    LogReceived(held_.front());
+    LogReceived(held_.front(), health_);
     if (held_.front().index != SMS_NOT_STORED) deletions_.push_back(held_.front().index);
     held_.pop_front();
   }

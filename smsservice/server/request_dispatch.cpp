@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "smsservice/server/request_tally.h"
+
 namespace {
 
 constexpr auto kOpenRepeatWindow = std::chrono::seconds(6);
@@ -133,13 +135,18 @@ size_t DispatchRequest(const SP_Packet& packet, OpenRule& rule, ModemAccess& mod
 
 size_t ProcessPacket(const uint8_t* bytes, size_t count, OpenRule& rule, ModemAccess& modem,
                      Clock::Monotonic::time_point now, uint8_t* reply, Handover* handover) {
-  if (count == 0 || bytes[0] != TP_MARKER) return 0;
+  if (count == 0 || bytes[0] != TP_MARKER) {
+    Requests().CountRejected();
+    return 0;
+  }
   try {
     SP_Packet packet(bytes, static_cast<uint32_t>(count));
     std::memset(reply, 0, REPLY_AREA_SIZE);
     size_t length = DispatchRequest(packet, rule, modem, now, reply, handover);
+    Requests().Count(packet.command());
     return length > TP_HEADER_SIZE ? length : 0;
   } catch (const TpPacketError&) {
+    Requests().CountRejected();
     return 0;  // dropped without a reply; the connection stays
   }
 }

@@ -32,7 +32,7 @@ def ffmpeg_loudness(path):
 class Heraldo(HeadlessProgram):
     """Heraldo --headless in a scratch program directory; its output lines are collected."""
 
-    def __init__(self, quillon, bcsim, regular, pat=None, delay=2, relative_home=False):
+    def __init__(self, quillon, bcsim, regular, pat=None, delay=2, relative_home=False, extra_args=()):
         self.home = os.path.realpath(tempfile.mkdtemp(prefix="heraldo-"))
         for name in ("OneSecond.mp3", "liblame_enc.so"):
             os.symlink(os.path.abspath(os.path.join(BIN, name)), os.path.join(self.home, name))
@@ -48,7 +48,7 @@ class Heraldo(HeadlessProgram):
         home, cwd = (os.path.basename(self.home), os.path.dirname(self.home)) if relative_home else (self.home, None)
         env = dict(quillon.env, HERALDO_HOME=home, QUILLON_INFO_PORT=str(bcsim.info_port),
                    QUILLON_PLAYBACK_SPEED="20")
-        super().__init__([os.path.join(BIN, "Heraldo"), "--headless"], env, cwd)
+        super().__init__([os.path.join(BIN, "Heraldo"), "--headless", *extra_args], env, cwd)
 
 
 class GatewayEndToEnd(unittest.TestCase):

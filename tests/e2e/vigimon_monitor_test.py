@@ -19,7 +19,7 @@ from bcsim_harness import BcSim  # noqa: E402
 
 
 class Vigimon(HeadlessProgram):
-    def __init__(self, quillon, bcsim, report_times=()):
+    def __init__(self, quillon, bcsim, report_times=(), extra_args=()):
         self.home = tempfile.mkdtemp(prefix="vigimon-")
         sections = {
             "SMS": {"COM": 3, "Baudrate": 19200, "SMCenter": "8613800100500"},
@@ -37,7 +37,7 @@ class Vigimon(HeadlessProgram):
                                           "Contacts1": "区长%d" % area, "PhoneNum1": "1380000000%d" % area}
         write_gbk_ini(os.path.join(self.home, "Vigimon.ini"), sections)
         env = dict(quillon.env, VIGIMON_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port))
-        super().__init__([os.path.join(BIN, "Vigimon"), "--headless"], env)
+        super().__init__([os.path.join(BIN, "Vigimon"), "--headless", *extra_args], env)
 
 
 class MonitorEndToEnd(unittest.TestCase):

@@ -1,0 +1,15 @@
+// Heraldo's metrics port: /metrics for a Prometheus, / the status page.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "gateway/app/gateway_core.h"
+#include "platform/metrics/metrics_endpoint.h"
+
+// Serves on `address` (HOST:PORT) while the endpoint lives; it must go
+// before the core. Nothing when `address` is empty, or, with the reason
+// told to `say` (UTF-8), when it cannot listen: the gateway runs on without.
+std::unique_ptr<metrics::Endpoint> ServeGatewayMetrics(const GatewayCore& core, const std::string& address,
+                                                       const std::function<void(const std::string&)>& say);
