@@ -182,8 +182,10 @@ std::pair<double, double> PacedP99WithoutAndWithScrapes(const std::string& quill
   for (int round = 0; round < 2 * rounds; ++round) order[round] = round % 2 == 1;
   std::shuffle(order.begin(), order.end(), std::mt19937(20261209));
   std::vector<double> without, with;
+  // QUILLON_BENCH_NO_SCRAPE=1: no round is scraped, to see the comparison's own spread.
+  bool control = std::getenv("QUILLON_BENCH_NO_SCRAPE") != nullptr;
   for (bool scraped : order) {
-    scraping = scraped;
+    scraping = scraped && !control;
     (scraped ? with : without).push_back(Run(port, 100, 1000, 200).p99us);
   }
   done = true;

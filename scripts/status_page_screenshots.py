@@ -4,6 +4,7 @@ little traffic, rendered by headless Chromium into docs/screenshots/.
 
 usage: scripts/status_page_screenshots.py [OUT_DIR]   (after make build)"""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -33,6 +34,8 @@ def snap(url, path):
 
 
 def main():
+    if shutil.which("chromium") is None:
+        sys.exit("status_page_screenshots: needs Debian's chromium (apt install chromium)")
     out = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs", "screenshots"))
     ports = {"quillon": free_port(), "heraldo": free_port(), "vigimon": free_port()}
     metrics = {job: ("--metrics", "127.0.0.1:%d" % port) for job, port in ports.items()}
