@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <random>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
@@ -134,6 +135,9 @@ Result Run(int port, int clients, long perClient, double ratePerClient = 0) {
 // A service listening on `port`, with `extra` options, once it answers.
 pid_t StartService(const std::string& quillon, int port, std::vector<std::string> extra = {}) {
   std::vector<std::string> argv = {quillon, "--port", std::to_string(port)};
+  // QUILLON_BENCH_PIN=1: the service on the first core, the clients on the
+  // second, so that the clients' own scheduling does not blur the service's.
+  if (std::getenv("QUILLON_BENCH_PIN") != nullptr) argv.insert(argv.begin(), {"/usr/bin/taskset", "-c", "0"});
   argv.insert(argv.end(), extra.begin(), extra.end());
   pid_t service = Spawn(argv);
   for (int i = 0; i < 100; ++i) {
@@ -249,6 +253,12 @@ int main() {
   kill(service, SIGTERM);
   waitpid(service, &status, 0);
 
+  if (std::getenv("QUILLON_BENCH_PIN") != nullptr) {
+    cpu_set_t clientsCore;
+    CPU_ZERO(&clientsCore);
+    CPU_SET(1, &clientsCore);
+    sched_setaffinity(0, sizeof clientsCore, &clientsCore);
+  }
   auto [without, with] = PacedP99WithoutAndWithScrapes(quillon, 15);
   double cost = (with - without) / without * 100;
   std::printf(
