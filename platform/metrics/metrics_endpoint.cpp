@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <sched.h>
 #include <vector>
 
 #include <CivetServer.h>
@@ -42,6 +43,14 @@ int AnswerPage(mg_connection* connection) {
 // Garbage on the port is the client's trouble, not a line in the program's log.
 int Quiet(const mg_connection*, const char*) { return 1; }
 
+// The port's threads run only when the program's own have nothing to do:
+// a scrape waking up must not push a client's request or a poll aside.
+void* GiveWay(const mg_context*, int) {
+  sched_param none{};
+  sched_setscheduler(0, SCHED_IDLE, &none);  // the calling thread only, on Linux
+  return nullptr;
+}
+
 }  // namespace
 
 bool ValidAddress(const std::string& hostPort) {
@@ -69,6 +78,7 @@ std::unique_ptr<Endpoint> Endpoint::Start(const std::string& hostPort, std::stri
     CivetCallbacks c;
     c.begin_request = AnswerPage;
     c.log_message = Quiet;
+    c.init_thread = GiveWay;
     return c;
   }();
   // Four threads, and a client that sends nothing for two seconds loses

@@ -2,6 +2,7 @@
 """Abuse of Quillon's metrics port: garbage, a client that never finishes
 its request, a thousand connections held open. The SMS work goes on at its
 usual pace meanwhile, and a scrape still gets through afterwards."""
+import os
 import socket
 import time
 import unittest
@@ -9,6 +10,21 @@ import urllib.request
 
 from fault_matrix import Quillon, send, wait_for_sent
 from modemsim_harness import free_port
+
+
+SCHED_IDLE = 5
+
+
+def thread_policies(pid):
+    """{thread name: set of scheduling policies} of the process's threads."""
+    policies = {}
+    for tid in os.listdir("/proc/%d/task" % pid):
+        with open("/proc/%d/task/%s/stat" % (pid, tid)) as stat:
+            text = stat.read()
+        name = text[text.index("(") + 1:text.rindex(")")]
+        fields = text[text.rindex(")") + 2:].split()
+        policies.setdefault(name, set()).add(int(fields[38]))  # field 41 of stat(5)
+    return policies
 
 
 class MetricsPortAbuse(unittest.TestCase):
@@ -19,6 +35,11 @@ class MetricsPortAbuse(unittest.TestCase):
         q.open_ready()
         url = "http://127.0.0.1:%d/metrics" % port
         self.assertIn("quillon_modem_state", urllib.request.urlopen(url, timeout=5).read().decode())
+        # A scrape gives way to the service's own threads, never the reverse.
+        policies = thread_policies(q.proc.pid)
+        self.assertEqual(policies.pop("civetweb-worker"), {SCHED_IDLE})
+        self.assertEqual(policies.pop("civetweb-master"), {SCHED_IDLE})
+        self.assertNotIn(SCHED_IDLE, set().union(*policies.values()))
 
         held = []
         self.addCleanup(lambda: [s.close() for s in held])
