@@ -56,9 +56,19 @@ void LoadGatewaySettings(const std::string& path, GatewaySettings& s) {
   s.speechLoudness = ReadNumber("Speech", "Loudness", DEFAULT_SPEECH_LOUDNESS, -40, -6, path);
   s.speechHighPass = ReadNumber("Speech", "HighPass", DEFAULT_SPEECH_HIGH_PASS, 0, 1000, path);
   s.replayMinutes = static_cast<int32_t>(ReadNumber("Journal", "ReplayMinutes", DEFAULT_REPLAY_MINUTES, 0, 1440, path));
+  s.maxPerHour = std::max(0, ReadInt("PhoneAndTerm", "MaxPerHour", 0, path));
+  s.replyConfirm = ReadInt("Reply", "Confirm", 0, path) == 1;
+  s.replyRefused = ReadInt("Reply", "Refused", 0, path) == 1;
+  s.replyCentre = ReadString("Reply", "Centre", path);
   s.pat.clear();
-  for (int i = 1; i <= s.phoneCount; ++i)
-    s.pat[ReadString(PatSection(i), "Number", path)] = ReadString(PatSection(i), "IDs", path);
+  s.pins.clear();
+  for (int i = 1; i <= s.phoneCount; ++i) {
+    std::string number = ReadString(PatSection(i), "Number", path);
+    s.pat[number] = ReadString(PatSection(i), "IDs", path);
+    std::string pin = ReadString(PatSection(i), "Pin", path);
+    if (pin.empty()) s.pins.erase(number);
+    else s.pins[number] = pin;
+  }
 }
 
 void SaveGatewaySettings(const std::string& path, const GatewaySettings& s, SaveGroup group) {
@@ -80,6 +90,11 @@ void SaveGatewaySettings(const std::string& path, const GatewaySettings& s, Save
       for (auto entry = s.pat.begin(); entry != s.pat.end() && i <= s.phoneCount; ++entry, ++i) {
         WriteString(PatSection(i), "Number", entry->first, path);
         WriteString(PatSection(i), "IDs", entry->second, path);
+        // Entries are renumbered as the table changes: a PIN goes with its number.
+        auto pin = s.pins.find(entry->first);
+        if (pin != s.pins.end() && !pin->second.empty()) WriteString(PatSection(i), "Pin", pin->second, path);
+        else if (!ReadString(PatSection(i), "Pin", path).empty())
+          profile::WritePrivateProfileString(PatSection(i), std::string("Pin"), std::nullopt, path);
       }
       break;
     }

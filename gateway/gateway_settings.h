@@ -34,6 +34,18 @@ struct GatewaySettings {
   // ago is played after a restart, and tried again this long while the
   // broadcast server cannot be reached. Read only.
   int32_t replayMinutes = DEFAULT_REPLAY_MINUTES;
+  // PAT%d Pin: number -> the PIN its messages must begin with, followed by
+  // a blank; a number without one needs none.
+  std::map<std::string, std::string> pins;
+  // [PhoneAndTerm] MaxPerHour: SMS one number may have broadcast in any
+  // hour; 0 for no limit.
+  int32_t maxPerHour = 0;
+  // [Reply]: Confirm=1 tells each sender how the broadcast ended, Refused=1
+  // tells a refused one so (once an hour); both go through Centre, the SMS
+  // centre with "86". All off when absent.
+  bool replyConfirm = false;
+  bool replyRefused = false;
+  std::string replyCentre;
 };
 
 enum SaveGroup { SAVE_MODEM = 0, SAVE_CLEANUP = 1, SAVE_AUTHORISATION = 2 };

@@ -67,6 +67,21 @@ class SpeechAudio final : public AudioMaker {
   const GatewaySettings& settings_;
 };
 
+// Replies go out through the agent, which then sends as well as polls.
+class AgentReplies final : public ReplyPort {
+ public:
+  // Both must outlive it.
+  AgentReplies(KestrumAgent& agent, const GatewaySettings& settings) : agent_(agent), settings_(settings) {}
+  bool Send(const std::string& number, const std::string& text) override {
+    return agent_.QueueSend(settings_.replyCentre.c_str(), number.c_str(), text.c_str(), kUcs2);
+  }
+
+ private:
+  static constexpr uint8_t kUcs2 = 8;
+  KestrumAgent& agent_;
+  const GatewaySettings& settings_;
+};
+
 // No operator at hand: the text broadcast is never confirmed.
 class NoTextDialog final : public TextBroadcastDialog {
  public:

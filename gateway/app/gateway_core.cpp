@@ -36,7 +36,10 @@ std::unique_ptr<GatewayCore> GatewayCore::Start(const GatewayProcess& process, u
   broadcast_components::RegisterBroadcastComponents();
 
   try {
-    core->agent = std::make_unique<KestrumAgent>(AGENT_MODE_POLL);
+    // Sending only when senders are answered: otherwise the agent polls as it always did.
+    bool answers = core->settings.replyConfirm || core->settings.replyRefused;
+    core->agent = std::make_unique<KestrumAgent>(
+        static_cast<uint8_t>(answers ? AGENT_MODE_POLL | AGENT_MODE_SEND : AGENT_MODE_POLL));
   } catch (const std::runtime_error&) {
     failure = GatewayStartFailure::Agent;
     return nullptr;
@@ -47,6 +50,8 @@ std::unique_ptr<GatewayCore> GatewayCore::Start(const GatewayProcess& process, u
       PipelinePorts{core->agentPort.get(), &core->broadcast, &core->audio, &textDialog, &SystemClock()});
   core->OpenJournal();
   core->view->UseObserver(core->tally);
+  core->replies = std::make_unique<AgentReplies>(*core->agent, core->settings);
+  core->view->UseReplies(*core->replies);
   core->KeepFetched();
   core->view->Initialise();
   failure = GatewayStartFailure::None;
@@ -92,6 +97,7 @@ GatewayCore::~GatewayCore() {
   if (view) sessions.RemoveAll();
   view.reset();
   agentPort.reset();
+  replies.reset();
   agent.reset();  // joins the worker, which journals what it fetches
   journal.reset();
   if (comInitialised_) com::CoUninitialize();

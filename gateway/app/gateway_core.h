@@ -59,6 +59,7 @@ class GatewayCore {
   BroadcastTally tally;
   std::unique_ptr<KestrumAgent> agent;
   std::unique_ptr<AgentMessages> agentPort;
+  std::unique_ptr<AgentReplies> replies;
   ServerBroadcast broadcast{sessions, serverSettings};
   SpeechAudio audio{settings};
   std::unique_ptr<HeraldoViewLogic> view;

@@ -67,6 +67,7 @@ int RunHeadlessGateway(const std::string& metricsAddress) {
   logStatus();
   ReportLine("Heraldo headless: program directory " + core->programDirectory + ", broadcast server " +
              core->serverSettings.serverAddress + ":" + std::to_string(core->serverSettings.cmdPort));
+  if (!core->view->StartNotice().empty()) ReportLine(codepage::GbkToUtf8(core->view->StartNotice()));
 
   std::unique_ptr<metrics::Endpoint> metricsEndpoint = ServeGatewayMetrics(*core, metricsAddress, ReportLine);
 

@@ -1,9 +1,11 @@
 // Heraldo, the SMS broadcast gateway.
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
+#include "gateway/app/audit_export.h"
 #include "gateway/app/headless_gateway.h"
 #include "gateway/app/speak_once.h"
 #include "gateway/app/windowed_gateway.h"
@@ -19,6 +21,8 @@ constexpr const char* kUsage =
     "       Heraldo --speak TEXT [--print] [--out FILE.wav]\n"
     "                               --print: the text as it will be spoken and its phonemes;\n"
     "                               --out: the message's WAV and MP3 files\n"
+    "       Heraldo --audit FROM TO      every decision (played, refused, failed) as UTF-8 CSV;\n"
+    "                               FROM and TO are dates (2026-12-01) or times (\"2026-12-01 08:30:00\")\n"
     "       Heraldo --version\n"
     "--metrics serves Prometheus metrics at /metrics and a status page at / on that\n"
     "address, such as 127.0.0.1:9814 (off unless given).\n"
@@ -32,6 +36,13 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("Heraldo %s\n", kQuillonVersion);
     return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--audit") == 0) {
+    if (argc != 4) {
+      std::fprintf(stderr, "Heraldo: --audit takes FROM and TO\n%s", kUsage);
+      return 2;
+    }
+    return ExportAudit(argv[2], argv[3], std::cout, std::cerr);
   }
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     std::fputs(kUsage, stdout);

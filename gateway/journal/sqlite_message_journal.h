@@ -27,6 +27,14 @@ class SqliteMessageJournal final : public MessageJournal {
   std::optional<int64_t> Add(const JournaledMessage& message) override;
   void Record(int64_t id, MessageFate fate, const std::string& reason) override;
   std::vector<JournaledMessage> Latest(size_t count) override;
+  void Accept(int64_t id, const std::string& text) override;
+  bool Accepted(int64_t id) override;
+  void Audit(const AuditEntry& entry) override;
+  std::vector<AuditEntry> AuditBetween(std::time_t from, std::time_t to) override;
+  // The same from any open heraldo.db, a read-only one included.
+  static std::vector<AuditEntry> ReadAudit(journal::Database& db, std::time_t from, std::time_t to);
+  // Decisions are kept this long.
+  static constexpr std::time_t kAuditKeptS = 400 * 24 * 3600;
 
  private:
   journal::Database db_;

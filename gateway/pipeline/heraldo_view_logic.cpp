@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "gateway/authorisation.h"
+#include "platform/codepage/codepage.h"
 #include "platform/journal/sqlite_db.h"
 #include "platform/timetext/timetext.h"
 
@@ -36,6 +37,8 @@ bool IsPlaying(int32_t state) { return state == SMS_PLAYING || state == TEXT_PLA
 // before it is tried again.
 constexpr std::time_t kRetryAfterS = 10;
 
+constexpr const char* kNotAuthorised = "number not authorised";
+
 MessageItem ItemIn(int32_t smsState, bool isText) {
   return MessageItem{isText ? smsState + TEXT_STATE_OFFSET : smsState, -1, isText ? 1 : 0};
 }
@@ -52,6 +55,7 @@ JournaledMessage ArrivingSms(const std::string& peer, const std::string& stamp, 
   message.time = StampToTimeText(stamp).value_or(timetext::FormatLocalTime(now));
   message.text = text;
   message.taken = now;
+  message.sender = peer;
   return message;
 }
 
@@ -60,7 +64,8 @@ HeraldoViewLogic::HeraldoViewLogic(GatewaySettings& settings, std::string settin
     : settings_(settings),
       settingsPath_(std::move(settingsPath)),
       programDirectory_(std::move(programDirectory)),
-      ports_(ports) {
+      ports_(ports),
+      replies_(settings, ports.replies) {
   // A row dropped at the limit while it plays takes its number's busy mark
   // with it; otherwise that number's later messages would wait forever.
   rows_.SetDropHandler([this](const MessageRow& row) {
@@ -83,6 +88,11 @@ void HeraldoViewLogic::Initialise() {
       AppendLog(std::string("heraldo.db cannot be read: ") + error.what());
     }
   }
+  // The seed default lets anyone broadcast to every loudspeaker: said once, plainly.
+  if (settings_.regular == 1) {
+    startNotice_ = codepage::Utf8ToGbk("注意：任何号码都可以向所有终端广播（Regular=1）");
+    AppendLog("Regular=1: every number may broadcast, to every terminal");
+  }
   TellWaiting();
 }
 
@@ -94,17 +104,23 @@ size_t HeraldoViewLogic::AppendRow(const JournaledMessage& message) {
   row.columns[COL_SOURCE] = message.isText ? TextSourceText() : SmsSourceText();
   row.journalId = message.id;
   row.audioStem = AudioStem(message.number, message.time, message.id);
+  row.replyTo = message.sender.empty() ? message.number : message.sender;
   return rows_.Append(std::move(row));
 }
 
-void HeraldoViewLogic::Restore(const JournaledMessage& message) {
-  size_t index = AppendRow(message);
+void HeraldoViewLogic::Restore(JournaledMessage message) {
   bool unfinished = message.fate == MessageFate::Queued || message.fate == MessageFate::Playing;
   // Taken just before the end, it may never have been checked.
-  if (message.fate == MessageFate::Refused ||
-      (unfinished && !Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed)) {
+  std::string refusal;
+  if (unfinished) {
+    bool checked = message.isText || (ports_.journal && ports_.journal->Accepted(message.id));
+    refusal = checked ? (Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed ? "" : kNotAuthorised)
+                      : Screen(message);
+  }
+  size_t index = AppendRow(message);
+  if (message.fate == MessageFate::Refused || !refusal.empty()) {
     rows_.SetStateText(index, UnauthorisedText());
-    if (unfinished) Record(index, MessageFate::Refused);
+    if (unfinished) Record(index, MessageFate::Refused, refusal);
     return;
   }
   auto& item = rows_[index].item;
@@ -144,12 +160,49 @@ void HeraldoViewLogic::Queue(size_t row, std::time_t taken) {
 
 void HeraldoViewLogic::Record(size_t row, MessageFate fate, const std::string& reason) {
   TellEnd(row, fate);
-  if (!ports_.journal || rows_[row].journalId == 0) return;
+  Reply(row, fate);
+  if (!ports_.journal) return;
   try {
-    ports_.journal->Record(rows_[row].journalId, fate, reason);
+    Audit(row, fate, reason);
+    if (rows_[row].journalId != 0) ports_.journal->Record(rows_[row].journalId, fate, reason);
   } catch (const journal::JournalError& error) {
     AppendLog(std::string("heraldo.db cannot be written: ") + error.what());
   }
+}
+
+void HeraldoViewLogic::Audit(size_t row, MessageFate fate, const std::string& reason) {
+  const char* decision = nullptr;
+  switch (fate) {
+    case MessageFate::Played: decision = "played"; break;
+    case MessageFate::Refused: decision = "refused"; break;
+    case MessageFate::Failed:
+    case MessageFate::Expired: decision = "failed"; break;
+    default: return;
+  }
+  const MessageRow& decided = rows_[row];
+  std::string why = reason;
+  if (why.empty() && fate == MessageFate::Refused) why = kNotAuthorised;
+  if (why.empty() && fate == MessageFate::Expired) why = "not played before the restart, and too old to play now";
+  ports_.journal->Audit({ports_.clock->WallNow(), decided.columns[COL_NUMBER],
+                         fate == MessageFate::Refused ? std::string() : decided.terminals, decided.columns[COL_TEXT],
+                         decision, why});
+}
+
+void HeraldoViewLogic::Reply(size_t row, MessageFate fate) {
+  const MessageRow& ended = rows_[row];
+  // The operator typed a text broadcast: there is nobody to answer.
+  if (ended.columns[COL_SOURCE] != SmsSourceText()) return;
+  const std::string& text = ended.columns[COL_TEXT];
+  std::string sent;
+  switch (fate) {
+    case MessageFate::Played: sent = replies_.Played(ended.replyTo, text, ended.terminalCount); break;
+    case MessageFate::Failed:
+    case MessageFate::Expired: sent = replies_.Failed(ended.replyTo, text); break;
+    case MessageFate::Refused: sent = replies_.Refused(ended.replyTo, ports_.clock->WallNow()); break;
+    default: return;
+  }
+  if (!sent.empty()) AppendLog("reply to " + ended.replyTo + ": " + sent);
+  else if (!replies_.trouble().empty()) AppendLog("reply to " + ended.replyTo + " not sent: " + replies_.trouble());
 }
 
 void HeraldoViewLogic::Fail(size_t row, const std::string& reason) {
@@ -237,17 +290,35 @@ void HeraldoViewLogic::SendTextBroadcast() {
   TellWaiting();
 }
 
-void HeraldoViewLogic::AddMessage(const JournaledMessage& message, std::chrono::steady_clock::time_point arrived) {
+void HeraldoViewLogic::AddMessage(JournaledMessage message, std::chrono::steady_clock::time_point arrived) {
+  std::string refusal =
+      message.isText
+          ? (Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed ? std::string() : kNotAuthorised)
+          : Screen(message);
   size_t index = AppendRow(message);
   rows_[index].arrived = arrived;
   AppendLog(message.text);
-  if (!Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed) {
+  if (!refusal.empty()) {
     rows_.SetStateText(index, UnauthorisedText());
-    Record(index, MessageFate::Refused);
+    Record(index, MessageFate::Refused, refusal);
     return;
   }
   PrepareAudio(index);
   Queue(index, message.taken);
+}
+
+std::string HeraldoViewLogic::Screen(JournaledMessage& message) {
+  if (!Authorise(settings_, message.number, AuthorisationStep::Arrival).allowed) return kNotAuthorised;
+  SenderVerdict verdict = guard_.Check(settings_, message.number, message.text, ports_.clock->WallNow());
+  message.text = verdict.text;
+  if (ports_.journal && message.id != 0) {
+    try {
+      ports_.journal->Accept(message.id, message.text);
+    } catch (const journal::JournalError& error) {
+      AppendLog(std::string("heraldo.db cannot be written: ") + error.what());
+    }
+  }
+  return verdict.why;
 }
 
 bool HeraldoViewLogic::PrepareAudio(size_t row) {
@@ -356,6 +427,9 @@ void HeraldoViewLogic::StartPlayback(size_t row) {
   item->sessionNumber = session;
   item->nextTry = 0;
   MessageRow& started = rows_[row];
+  started.terminalCount = terminals.size();
+  started.terminals.clear();
+  for (int id : terminals) started.terminals += (started.terminals.empty() ? "" : ",") + std::to_string(id);
   started.sessionStarted = ports_.clock->MonotonicNow();
   if (started.arrived) TellStage(BroadcastStage::Wait, started.sessionStarted - *started.arrived - started.worked);
   rows_.SetState(row, item->isText ? TEXT_PLAYING : SMS_PLAYING);

@@ -12,6 +12,8 @@
 #include "gateway/pipeline/broadcast_observer.h"
 #include "gateway/pipeline/message_rows.h"
 #include "gateway/pipeline/pipeline_ports.h"
+#include "gateway/pipeline/sender_replies.h"
+#include "gateway/sender_guard.h"
 #include "platform/clock/clock.h"
 
 struct PipelinePorts {
@@ -24,6 +26,8 @@ struct PipelinePorts {
   MessageJournal* journal = nullptr;
   // Hears the stage timings, the ends and the queue; none: nobody keeps figures.
   BroadcastObserver* observer = nullptr;
+  // Answers senders when the settings ask for it; none: nobody is answered.
+  ReplyPort* replies = nullptr;
 };
 
 class HeraldoViewLogic {
@@ -39,6 +43,11 @@ class HeraldoViewLogic {
   // Before Initialise: `observer` hears the figures from now on; it must
   // outlive the logic.
   void UseObserver(BroadcastObserver& observer) { ports_.observer = &observer; }
+  // Before Initialise: replies to senders go through `port` from now on.
+  void UseReplies(ReplyPort& port) { replies_.UsePort(port); }
+  // What the operator should know from the start (GBK), such as every
+  // number being allowed to broadcast; empty when nothing.
+  const std::string& StartNotice() const { return startNotice_; }
   // Start-up: makes temp/, settles the last clean-up time, and fills the
   // list from the journal: what was waiting or playing when the program
   // ended within the replay window is queued again, older ones are marked
@@ -66,8 +75,14 @@ class HeraldoViewLogic {
   // The message's row at the end of the list; its index.
   size_t AppendRow(const JournaledMessage& message);
   // `arrived`: when it reached the gateway, for the stage timings.
-  void AddMessage(const JournaledMessage& message, std::chrono::steady_clock::time_point arrived);
-  void Restore(const JournaledMessage& message);
+  void AddMessage(JournaledMessage message, std::chrono::steady_clock::time_point arrived);
+  void Restore(JournaledMessage message);
+  // Why an arriving message may not be broadcast (UTF-8), empty when it
+  // may; takes the PIN out of its text (or masks a wrong one).
+  std::string Screen(JournaledMessage& message);
+  // The sender hears how it ended, when the settings ask for it.
+  void Reply(size_t row, MessageFate fate);
+  void Audit(size_t row, MessageFate fate, const std::string& reason);
   // Speaks the row's text into its files; false when there is no MP3.
   bool PrepareAudio(size_t row);
   void Queue(size_t row, std::time_t taken);
@@ -92,6 +107,9 @@ class HeraldoViewLogic {
   PipelinePorts ports_;
   MessageRows rows_;
   std::map<std::string, std::string> busy_;
+  SenderGuard guard_;
+  SenderReplies replies_;
+  std::string startNotice_;
 };
 
 // "2024-07-12 16:30:42" -> "2024-07-12_16_30_42": blanks and colons become "_".

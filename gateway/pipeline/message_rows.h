@@ -54,6 +54,10 @@ struct MessageRow {
   std::chrono::steady_clock::time_point sessionStarted{};
   // Its last speech found only pauses and blanks: not broadcast by rule.
   bool nothingToSpeak = false;
+  // Where a reply goes, and the terminals its last session addressed ("3,7").
+  std::string replyTo;
+  std::string terminals;
+  size_t terminalCount = 0;
 };
 
 // The fixed texts, GBK.

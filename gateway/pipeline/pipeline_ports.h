@@ -70,3 +70,11 @@ class TextBroadcastDialog {
   virtual ~TextBroadcastDialog() = default;
   virtual std::optional<TextBroadcastRequest> Ask(const PatTable& numbers) = 0;
 };
+
+// SMS back to senders, through the SMS service.
+class ReplyPort {
+ public:
+  virtual ~ReplyPort() = default;
+  // `text` is GBK. False when it could not be queued (no centre, no modem).
+  virtual bool Send(const std::string& number, const std::string& text) = 0;
+};

@@ -104,6 +104,29 @@ TEST_F(SettingsFile, SavingAShorterTableLeavesOldSectionsThatLoadIgnores) {
   EXPECT_EQ(loaded.pat.begin()->first, "13900000001");
 }
 
+TEST_F(SettingsFile, APinMovesWithItsNumberAndATableWithoutPinsIsWrittenAsBefore) {
+  GatewaySettings s;
+  s.pat = {{"13900000002", "2"}, {"13900000003", "3"}};
+  s.phoneCount = 2;
+  SaveGatewaySettings(path_, s, SAVE_AUTHORISATION);
+  EXPECT_EQ(Read().find("Pin"), std::string::npos);
+  const std::string before = Read();
+  SaveGatewaySettings(path_, s, SAVE_AUTHORISATION);
+  EXPECT_EQ(Read(), before);
+
+  s.pins["13900000002"] = "4321";
+  SaveGatewaySettings(path_, s, SAVE_AUTHORISATION);
+  // A new first entry: the PIN's number moves to PAT2, and PAT1's PIN must not stay for its new number.
+  s.pat["13900000001"] = "1";
+  s.phoneCount = 3;
+  SaveGatewaySettings(path_, s, SAVE_AUTHORISATION);
+  GatewaySettings loaded;
+  LoadGatewaySettings(path_, loaded);
+  EXPECT_EQ(loaded.pins, (std::map<std::string, std::string>{{"13900000002", "4321"}}));
+  EXPECT_EQ(loaded.maxPerHour, 0);
+  EXPECT_FALSE(loaded.replyConfirm || loaded.replyRefused);
+}
+
 TEST_F(SettingsFile, GroupsWriteOnlyTheirKeysWithCrLf) {
   GatewaySettings s;
   s.port = 3;

@@ -98,6 +98,7 @@ void HeraldoMainWindow::BuildStatusBar() {
   modemPane_ = new QLabel(FromGbk(logic_.StatusText()));
   modemPane_->setFixedWidth(kModemPaneWidth);
   statusBar()->addWidget(modemPane_);
+  if (!view_.StartNotice().empty()) statusBar()->addWidget(new QLabel(FromGbk(view_.StartNotice())), 1);
   // The lock-key panes: Qt cannot read the lock states, so they stay as
   // the panes of keys that are off, drawn greyed.
   for (const char* key : {"CAP", "NUM", "SCRL"}) {

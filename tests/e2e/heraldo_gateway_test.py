@@ -3,6 +3,10 @@
 the headless Heraldo, becomes speech and MP3, and plays through a session on
 bcsim. The modem runs ten times faster, and sound twenty times faster, than
 in service."""
+import binascii
+import csv
+import datetime
+import io
 import os
 import re
 import subprocess
@@ -10,6 +14,8 @@ import sys
 import tempfile
 import time
 import unittest
+
+import gammu
 
 from quillon_harness import BIN, SOURCE, HeadlessProgram, Quillon, write_gbk_ini
 
@@ -32,7 +38,7 @@ def ffmpeg_loudness(path):
 class Heraldo(HeadlessProgram):
     """Heraldo --headless in a scratch program directory; its output lines are collected."""
 
-    def __init__(self, quillon, bcsim, regular, pat=None, delay=2, relative_home=False, extra_args=()):
+    def __init__(self, quillon, bcsim, regular, pat=None, delay=2, relative_home=False, extra_args=(), extra=None):
         self.home = os.path.realpath(tempfile.mkdtemp(prefix="heraldo-"))
         for name in ("OneSecond.mp3", "liblame_enc.so"):
             os.symlink(os.path.abspath(os.path.join(BIN, name)), os.path.join(self.home, name))
@@ -41,6 +47,8 @@ class Heraldo(HeadlessProgram):
                     "PhoneAndTerm": {"Regular": regular, "PhoneCount": len(pat)}}
         for i, (number, ids) in enumerate(sorted(pat.items()), start=1):
             sections["PAT%d" % i] = {"Number": number, "IDs": ids}
+        for name, keys in (extra or {}).items():
+            sections.setdefault(name, {}).update(keys)
         write_gbk_ini(os.path.join(self.home, "SMS.ini"), sections)
         write_gbk_ini(os.path.join(self.home, "SMServer.ini"), {"Config": {"ZarnSvrAddr": "127.0.0.1",
                                                                      "ZarnCmdPort": bcsim.cmd_port}})
@@ -48,21 +56,31 @@ class Heraldo(HeadlessProgram):
         home, cwd = (os.path.basename(self.home), os.path.dirname(self.home)) if relative_home else (self.home, None)
         env = dict(quillon.env, HERALDO_HOME=home, QUILLON_INFO_PORT=str(bcsim.info_port),
                    QUILLON_PLAYBACK_SPEED="20")
+        self.env = env
         super().__init__([os.path.join(BIN, "Heraldo"), "--headless", *extra_args], env, cwd)
 
 
 class GatewayEndToEnd(unittest.TestCase):
-    def start(self, regular, pat=None, delay=2, relative_home=False):
+    def start(self, regular, pat=None, delay=2, relative_home=False, extra=None):
         self.quillon = Quillon()
         self.addCleanup(self.quillon.stop)
         self.bcsim = BcSim({"generate": {"terminals": 12, "areas": 3}}, data_port=15001)
         self.addCleanup(self.bcsim.stop)
-        self.heraldo = Heraldo(self.quillon, self.bcsim, regular, pat, delay, relative_home)
+        self.heraldo = Heraldo(self.quillon, self.bcsim, regular, pat, delay, relative_home, extra=extra)
         self.addCleanup(self.heraldo.stop)
         self.assertTrue(self.heraldo.wait_for_line("modem: 短信猫已连接"), "\n".join(self.heraldo.lines))
 
     def inject(self, sender, text):
         self.quillon.sim.ok(cmd="inject", **{"from": sender}, text=text, coding="ucs2")
+
+    def sent(self, count, timeout=30):
+        """(number, text) of the SMS the modem sent, decoded by gammu, once `count` have come."""
+        deadline = time.time() + timeout
+        while time.time() < deadline and len(self.quillon.sim.ok(cmd="sent")["sent"]) < count:
+            time.sleep(0.3)
+        return [(sms["Number"], sms["Text"]) for sms in
+                (gammu.DecodePDU(binascii.unhexlify(entry["pdu"]), True)
+                 for entry in self.quillon.sim.ok(cmd="sent")["sent"])]
 
     def test_authorised_sms_plays_on_its_terminals_and_finishes(self):
         self.start(regular=0, pat={AUTHORISED: "3,7,"}, delay=2, relative_home=True)
@@ -92,6 +110,7 @@ class GatewayEndToEnd(unittest.TestCase):
         self.assertEqual(self.heraldo.stop(), 0)
         with open(os.path.join(self.heraldo.home, "log.txt"), "rb") as log:
             self.assertIn("短信播放完成".encode("gbk"), log.read())
+        self.assertEqual(self.sent(0), [], "without [Reply] the gateway sends nothing, as it always did")
 
     def test_unauthorised_sender_gets_no_audio(self):
         self.start(regular=0, pat={AUTHORISED: "3"})
@@ -126,6 +145,43 @@ class GatewayEndToEnd(unittest.TestCase):
         self.assertEqual(session["terminals"], list(range(1, 13)))
         self.assertEqual(session["name"], "13500000000")
         self.assertIsNone(self.bcsim.session(2))
+
+    def test_senders_hear_the_outcome_a_pin_guards_the_number_and_every_decision_is_audited(self):
+        self.start(regular=0, pat={AUTHORISED: "3,7,"}, delay=0,
+                   extra={"PAT1": {"Pin": "2468"}, "Reply": {"Confirm": 1, "Refused": 1, "Centre": "8613800100500"}})
+        self.inject("86" + AUTHORISED, "2468 请注意：三号楼停电检修。")
+        self.assertTrue(self.heraldo.wait_for_line("[短信播放完成]"), "\n".join(self.heraldo.lines))
+        self.assertEqual(self.sent(1), [("+86" + AUTHORISED, "已播放：请注意：三号楼停电检…（2个终端）")])
+        self.assertEqual(self.bcsim.session(1)["terminals"], [3, 7])
+
+        self.inject("86" + AUTHORISED, "1357 猜一个")
+        self.inject("8613000000000", '=HYPERLINK("http://x","点这里")')
+        refusal = "您的号码无权广播。"
+        self.assertEqual(sorted(self.sent(3)[1:]), [("+8613000000000", refusal), ("+86" + AUTHORISED, refusal)])
+        self.assertTrue(any(line.endswith("**** 猜一个 [非授权号码]") for line in self.heraldo.lines),
+                        "\n".join(self.heraldo.lines))
+        self.assertIsNone(self.bcsim.session(2))
+        self.assertEqual(self.heraldo.stop(), 0)
+
+        today = datetime.date.today().isoformat()
+        audit = subprocess.run([os.path.join(BIN, "Heraldo"), "--audit", today, today], env=self.heraldo.env,
+                               capture_output=True, timeout=20)
+        self.assertEqual(audit.returncode, 0, audit.stderr)
+        rows = list(csv.reader(io.StringIO(audit.stdout.decode("utf-8-sig"))))
+        self.assertEqual(rows[0], ["time", "number", "terminals", "text", "decision", "reason"])
+        self.assertEqual([row[1:] for row in rows[1:]], [
+            [AUTHORISED, "3,7", "请注意：三号楼停电检修。", "played", ""],
+            [AUTHORISED, "", "**** 猜一个", "refused", "wrong or missing PIN"],
+            ["13000000000", "", '\'=HYPERLINK("http://x","点这里")', "refused", "number not authorised"],
+        ])
+        with open(os.path.join(self.heraldo.home, "log.txt"), "rb") as log:
+            text = log.read()
+        self.assertNotIn(b"2468", text)
+        self.assertNotIn(b"1357", text)
+        bad = subprocess.run([os.path.join(BIN, "Heraldo"), "--audit", "yesterday", today], env=self.heraldo.env,
+                             capture_output=True, text=True, timeout=20)
+        self.assertEqual(bad.returncode, 2)
+        self.assertIn('"yesterday" is not a date', bad.stderr)
 
 
 if __name__ == "__main__":

@@ -81,6 +81,14 @@ struct FakeAudio : AudioMaker {
   }
 };
 
+struct FakeReplies : ReplyPort {
+  std::vector<std::pair<std::string, std::string>> sent;  // number, UTF-8 text
+  bool Send(const std::string& number, const std::string& text) override {
+    sent.emplace_back(number, codepage::GbkToUtf8(text));
+    return true;
+  }
+};
+
 struct FakeDialog : TextBroadcastDialog {
   std::optional<TextBroadcastRequest> answer;
   std::optional<TextBroadcastRequest> Ask(const PatTable&) override { return answer; }
@@ -309,6 +317,7 @@ class JournaledPipeline : public Pipeline {
     agent.journal = journal.get();
     agent.clock = &clock;
     logic->UseJournal(*journal);
+    logic->UseReplies(replies);
     logic->Initialise();
   }
   std::vector<std::string> States() {
@@ -317,6 +326,7 @@ class JournaledPipeline : public Pipeline {
     return states;
   }
   std::unique_ptr<SqliteMessageJournal> journal;
+  FakeReplies replies;
 };
 
 TEST_F(JournaledPipeline, WhatWasWaitingOrPlayingIsPlayedAfterARestartAndThePlayedOnesAreNot) {
@@ -456,3 +466,73 @@ TEST_F(Pipeline, TheFirstReadyStatusSavesTheConfirmedPortAndRate) {
 }
 
 }  // namespace
+
+TEST_F(JournaledPipeline, APinIsTakenOutBeforeAnythingSeesTheTextAndAWrongOneIsRefusedMasked) {
+  settings.pins["13900000001"] = "4321";
+  Receive("8613900000001", codepage::Utf8ToGbk("4321 三号楼停电"), "26120905300032");
+  Receive("8613900000001", "4322 guess", "26120905300132");
+  Receive("8613900000001", "no pin at all", "26120905300232");
+  Receive("8613900000001", "4321 waits", "26120905300332");
+  EXPECT_EQ(States(), (std::vector<std::string>{"短信等待播放", "非授权号码", "非授权号码", "短信等待播放"}));
+  EXPECT_EQ(codepage::GbkToUtf8(logic->rows()[0].columns[COL_TEXT]), "三号楼停电");
+  EXPECT_EQ(logic->rows()[1].columns[COL_TEXT], "**** guess");
+  std::ifstream wav(dir / "temp" / (logic->rows()[0].audioStem + ".wav"));
+  std::string spoken((std::istreambuf_iterator<char>(wav)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(codepage::GbkToUtf8(spoken), "三号楼停电");
+
+  // Fetched and journaled, then the program ended before it was looked at.
+  journal->Add(ArrivingSms("8613900000001", "26120905300432", "4321 after the restart", clock.WallNow()));
+  journal->Add(ArrivingSms("8613900000001", "26120905300532", "1111 after the restart", clock.WallNow()));
+  Restart();
+  EXPECT_EQ(States(), (std::vector<std::string>{"短信等待播放", "非授权号码", "非授权号码", "短信等待播放",
+                                                "短信等待播放", "非授权号码"}))
+      << "a message checked before the restart is not checked again; one never checked is";
+  EXPECT_EQ(logic->rows()[3].columns[COL_TEXT], "waits");
+  EXPECT_EQ(logic->rows()[4].columns[COL_TEXT], "after the restart");
+  std::string everything = Log();
+  for (const JournaledMessage& kept : journal->Latest(10)) everything += kept.text;
+  for (const AuditEntry& entry : journal->AuditBetween(0, clock.WallNow())) everything += entry.text;
+  for (const char* pin : {"4321", "4322", "1111"}) EXPECT_EQ(everything.find(pin), std::string::npos) << pin;
+}
+
+TEST_F(JournaledPipeline, SendersHearHowItEndedTheLimitHoldsAndEveryDecisionIsAudited) {
+  settings.replyConfirm = settings.replyRefused = true;
+  settings.replyCentre = "8613800100500";
+  settings.maxPerHour = 2;
+  settings.regular = 0;
+  settings.pat["13900000002"] = "";  // listed without terminals: fails
+  settings.pat["13900000001"] = "3,7";
+  Receive("8613900000001", codepage::Utf8ToGbk("请注意：三号楼今晚停电检修"), "26120905300032");
+  logic->SchedulePlayback();
+  broadcast.finished[101] = true;
+  logic->SchedulePlayback();
+  Receive("8613900000001", "short", "26120905300132");
+  Receive("8613900000001", "one too many", "26120905300232");
+  Receive("8613900000001", "and another", "26120905300332");
+  Receive("8613000000000", "not listed", "26120905300432");
+  Receive("8613900000002", "no terminals", "26120905300532");
+  logic->SchedulePlayback();
+  EXPECT_EQ(replies.sent, (std::vector<std::pair<std::string, std::string>>{
+                              {"8613900000001", "已播放：请注意：三号楼今晚停…（2个终端）"},
+                              {"8613900000001", "您的号码无权广播。"},
+                              {"8613000000000", "您的号码无权广播。"},
+                              {"8613900000002", "播放失败：no termina…，请联系管理员"},
+                          }))
+      << "the third refusal within the hour goes unanswered";
+
+  clock.Advance(std::chrono::minutes(61));
+  Receive("8613900000001", "an hour later", "26120906310032");
+  EXPECT_EQ(State(6), "短信等待播放");
+
+  auto audit = journal->AuditBetween(0, clock.WallNow());
+  ASSERT_EQ(audit.size(), 5u) << "what still plays or waits is not decided yet";
+  EXPECT_EQ(audit[0].decision, "played");
+  EXPECT_EQ(audit[0].terminals, "3,7");
+  EXPECT_EQ(audit[0].number, "13900000001");
+  EXPECT_EQ(audit[1].decision, "refused");
+  EXPECT_EQ(audit[1].reason, "more than 2 messages within an hour");
+  EXPECT_EQ(audit[3].reason, "number not authorised");
+  EXPECT_EQ(audit[4].decision, "failed");
+  EXPECT_EQ(audit[4].reason, "its number lists no terminals");
+  EXPECT_TRUE(journal->AuditBetween(clock.WallNow() - 60, clock.WallNow()).empty());
+}
