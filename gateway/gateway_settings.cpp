@@ -28,6 +28,17 @@ void WriteString(const std::string& section, const char* key, const std::string&
 
 std::string PatSection(int i) { return "PAT" + std::to_string(i); }
 
+// A key of a feature that is off unless asked for: written once it is on,
+// or when the file has it already, so that an installation that never
+// turns it on keeps its file as it was.
+void WriteIfUsed(const char* section, const char* key, const std::string& value, const std::string& unused,
+                 const std::string& path) {
+  constexpr const char* kAbsent = "\x01absent";
+  if (value == unused && profile::GetPrivateProfileString(section, key, kAbsent, kStringBuffer, path) == kAbsent)
+    return;
+  WriteString(section, key, value, path);
+}
+
 // A decimal number within [low, high], else the fallback: a typing error
 // must not make the horns blare or go quiet.
 double ReadNumber(const char* section, const char* key, double fallback, double low, double high,
@@ -77,6 +88,9 @@ void SaveGatewaySettings(const std::string& path, const GatewaySettings& s, Save
       WriteInt("COM", "Port", s.port, path);
       WriteInt("COM", "Rate", s.rate, path);
       WriteInt("Power", "Delay", s.delay, path);
+      WriteIfUsed("Reply", "Confirm", s.replyConfirm ? "1" : "0", "0", path);
+      WriteIfUsed("Reply", "Refused", s.replyRefused ? "1" : "0", "0", path);
+      WriteIfUsed("Reply", "Centre", s.replyCentre, "", path);
       break;
     case SAVE_CLEANUP:
       WriteInt("MediaFile", "InterDay", s.interDay, path);
@@ -86,6 +100,7 @@ void SaveGatewaySettings(const std::string& path, const GatewaySettings& s, Save
     case SAVE_AUTHORISATION: {
       WriteInt("PhoneAndTerm", "Regular", s.regular, path);
       WriteInt("PhoneAndTerm", "PhoneCount", s.phoneCount, path);
+      WriteIfUsed("PhoneAndTerm", "MaxPerHour", std::to_string(s.maxPerHour), "0", path);
       int i = 1;
       for (auto entry = s.pat.begin(); entry != s.pat.end() && i <= s.phoneCount; ++entry, ++i) {
         WriteString(PatSection(i), "Number", entry->first, path);

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "gateway/dialogs/dialog_checks.h"
+#include "gateway/heraldo_title.h"
+#include "platform/codepage/codepage.h"
 
 namespace {
 
@@ -33,9 +35,21 @@ std::optional<size_t> CommSettingsLogic::rateIndex() const { return IndexOf(Rate
 
 bool CommSettingsLogic::AcceptsDelayText(const std::string& text) { return IsDigitsOnly(text); }
 
+bool CommSettingsLogic::AcceptsCentreText(const std::string& text) {
+  return text.size() <= 15 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 bool CommSettingsLogic::Confirm(const CommSettingsEntry& entry) {
   auto delay = ReadFieldInRange(entry.delayText, LEAD_TIME_MIN_SECONDS, LEAD_TIME_MAX_SECONDS, messages_);
   if (!delay) return false;
+  if ((entry.replyConfirm || entry.replyRefused) && entry.replyCentre.empty()) {
+    messages_.Show(codepage::Utf8ToGbk("回复短信需要短信中心号码（如8613800100500）"), HERALDO_TITLE,
+                   ui::MessageIcon::Warning, ui::MB_OK);
+    return false;
+  }
+  values_.replyConfirm = entry.replyConfirm;
+  values_.replyRefused = entry.replyRefused;
+  values_.replyCentre = entry.replyCentre;
   if (entry.portChoice && *entry.portChoice < Ports().size()) values_.port = Ports()[*entry.portChoice];
   if (entry.rateChoice && *entry.rateChoice < Rates().size()) values_.rate = Rates()[*entry.rateChoice];
   values_.serverAddress = entry.serverAddress;

@@ -19,6 +19,9 @@ struct CommSettingsEntry {
   std::optional<size_t> rateChoice;  // index into Rates()
   std::string serverAddress;
   std::string delayText;
+  bool replyConfirm = false;
+  bool replyRefused = false;
+  std::string replyCentre;
 };
 
 class CommSettingsLogic {
@@ -35,14 +38,20 @@ class CommSettingsLogic {
   std::optional<size_t> portIndex() const;
   std::optional<size_t> rateIndex() const;
   const std::string& serverAddress() const { return values_.serverAddress; }
+  bool replyConfirm() const { return values_.replyConfirm; }
+  bool replyRefused() const { return values_.replyRefused; }
+  const std::string& replyCentre() const { return values_.replyCentre; }
   std::string delayText() const { return std::to_string(values_.delay); }
 
   // The lead-time box takes digits only.
   static bool AcceptsDelayText(const std::string& text);
+  // The SMS centre's box takes up to 15 digits.
+  static bool AcceptsCentreText(const std::string& text);
 
   // "确定": the lead time must be 0 to 99999, or the range message shows
   // and the dialog stays open. A list left without a choice keeps its
-  // current value. True when the dialog may close.
+  // current value. A reply turned on needs the SMS centre, or its message
+  // shows and the dialog stays open. True when the dialog may close.
   bool Confirm(const CommSettingsEntry& entry);
   const CommSettingsValues& values() const { return values_; }
 

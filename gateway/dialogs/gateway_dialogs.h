@@ -16,12 +16,18 @@ struct CommSettingsValues {
   std::string rate = "19200";
   std::string serverAddress = "127.0.0.1";
   int32_t delay = 0;  // seconds of lead-in, 0 .. 99999
+  // "短信回复": what senders are told, through which SMS centre.
+  bool replyConfirm = false;
+  bool replyRefused = false;
+  std::string replyCentre;
 };
 
 // "号码规则设置": the authorisation table and the rule.
 struct AuthorisationValues {
   PatTable table;
   int32_t regular = 1;
+  std::map<std::string, std::string> pins;  // number -> PIN
+  int32_t maxPerHour = 0;
 };
 
 // "文件清理设置": the last clean-up is shown only.

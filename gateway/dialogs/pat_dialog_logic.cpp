@@ -1,5 +1,6 @@
 #include "gateway/dialogs/pat_dialog_logic.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "platform/codepage/codepage.h"
@@ -28,15 +29,20 @@ void PatDialogLogic::Add() {
     if (answer != ui::IDYES) return;
   }
   values_.table[entry->number] = entry->ids;
+  if (entry->pin.empty()) values_.pins.erase(entry->number);
+  else values_.pins[entry->number] = entry->pin;
 }
 
 bool PatDialogLogic::Modify(std::optional<size_t> row) {
   if (!row) return false;
   auto entry = RowEntry(*row);
   if (entry == values_.table.end()) return false;
-  auto ids = entries_.AskModify({entry->first, entry->second});
-  if (!ids) return false;
-  entry->second = *ids;
+  auto pin = values_.pins.find(entry->first);
+  auto confirmed = entries_.AskModify({entry->first, entry->second, pin == values_.pins.end() ? "" : pin->second});
+  if (!confirmed) return false;
+  entry->second = confirmed->ids;
+  if (confirmed->pin.empty()) values_.pins.erase(entry->first);
+  else values_.pins[entry->first] = confirmed->pin;
   return true;
 }
 
@@ -44,11 +50,18 @@ bool PatDialogLogic::Delete(std::optional<size_t> row) {
   if (!row) return false;
   auto entry = RowEntry(*row);
   if (entry == values_.table.end()) return false;
+  values_.pins.erase(entry->first);
   values_.table.erase(entry);
   return true;
 }
 
-AuthorisationValues PatDialogLogic::Confirm(std::optional<int32_t> checkedRegular) {
+bool PatDialogLogic::AcceptsMaxPerHourText(const std::string& text) {
+  return text.size() <= 4 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+AuthorisationValues PatDialogLogic::Confirm(std::optional<int32_t> checkedRegular, const std::string& maxPerHourText) {
   if (checkedRegular) values_.regular = *checkedRegular;
+  if (AcceptsMaxPerHourText(maxPerHourText))
+    values_.maxPerHour = maxPerHourText.empty() ? 0 : std::stoi(maxPerHourText);
   return values_;
 }

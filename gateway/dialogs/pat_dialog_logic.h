@@ -17,8 +17,8 @@ class PatEntryDialog {
   virtual ~PatEntryDialog() = default;
   // The confirmed new entry, or nothing when cancelled.
   virtual std::optional<PatEntry> AskNew() = 0;
-  // The confirmed id list for `existing`'s number, or nothing.
-  virtual std::optional<std::string> AskModify(const PatEntry& existing) = 0;
+  // `existing` with its confirmed id list and PIN, or nothing.
+  virtual std::optional<PatEntry> AskModify(const PatEntry& existing) = 0;
 };
 
 // The two positions of the radio group "授权号码规则".
@@ -33,17 +33,21 @@ class PatDialogLogic {
   std::vector<PatEntry> Rows() const;
   const PatTable& table() const { return values_.table; }
   int32_t regular() const { return values_.regular; }
+  // "每小时最多:" as the box shows it; it takes digits only.
+  std::string maxPerHourText() const { return std::to_string(values_.maxPerHour); }
+  static bool AcceptsMaxPerHourText(const std::string& text);
 
   // "增加": a number already in the table is replaced only when the
   // operator answers Yes. The list is refilled afterwards.
   void Add();
-  // "修改" of the first selected row: true when its id list changed.
+  // "修改" of the first selected row: true when its id list or PIN changed.
   bool Modify(std::optional<size_t> row);
   // "删除" of the first selected row, without confirmation: true when it went.
   bool Delete(std::optional<size_t> row);
 
-  // "确定" with the checked radio, if any; none checked keeps the rule.
-  AuthorisationValues Confirm(std::optional<int32_t> checkedRegular);
+  // "确定" with the checked radio, if any (none checked keeps the rule),
+  // and the hourly limit's box (empty is 0, no limit).
+  AuthorisationValues Confirm(std::optional<int32_t> checkedRegular, const std::string& maxPerHourText = "");
 
  private:
   PatTable::iterator RowEntry(size_t row);

@@ -30,6 +30,7 @@ PatEntryLogic::PatEntryLogic(PatEntry existing, ui::MessageBoxPort& messages)
       caption_(codepage::Utf8ToGbk("修改")),
       number_(std::move(existing.number)),
       ids_(std::move(existing.ids)),
+      pin_(std::move(existing.pin)),
       messages_(messages) {}
 
 void PatEntryLogic::Open(TermListSource& terminals) {
@@ -48,6 +49,16 @@ void PatEntryLogic::Open(TermListSource& terminals) {
 }
 
 bool PatEntryLogic::AcceptsNumberText(const std::string& text) { return IsDigitsOnly(text); }
+
+bool PatEntryLogic::AcceptsPinText(const std::string& text) {
+  return text.size() <= PIN_MAX_DIGITS && IsDigitsOnly(text);
+}
+
+bool PatEntryLogic::SetPin(const std::string& text) {
+  if (!AcceptsPinText(text)) return false;
+  pin_ = text;
+  return true;
+}
 
 bool PatEntryLogic::SetNumber(const std::string& text) {
   if (!isNew_ || !AcceptsNumberText(text)) return false;
@@ -111,6 +122,11 @@ bool PatEntryLogic::Confirm() {
   }
   if (ids_.empty()) {
     messages_.Show(codepage::Utf8ToGbk("请选择授权终端"), HERALDO_TITLE, ui::MessageIcon::Warning, ui::MB_OK);
+    return false;
+  }
+  if (!pin_.empty() && pin_.size() < PIN_MIN_DIGITS) {
+    messages_.Show(codepage::Utf8ToGbk("短信口令须为4至8位数字，或留空"), caption_, ui::MessageIcon::Warning,
+                   ui::MB_OK);
     return false;
   }
   return true;

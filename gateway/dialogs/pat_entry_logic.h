@@ -16,7 +16,12 @@
 struct PatEntry {
   std::string number;
   std::string ids;
+  // What its messages must begin with, followed by a blank; empty for none.
+  std::string pin;
 };
+
+inline constexpr size_t PIN_MIN_DIGITS = 4;
+inline constexpr size_t PIN_MAX_DIGITS = 8;
 
 class PatEntryLogic {
  public:
@@ -37,6 +42,10 @@ class PatEntryLogic {
   // when `text` is refused and the number stays as it was.
   bool SetNumber(const std::string& text);
   static bool AcceptsNumberText(const std::string& text);
+  // "短信口令:" takes up to 8 digits, while new or modifying; empty for none.
+  static bool AcceptsPinText(const std::string& text);
+  bool SetPin(const std::string& text);
+  const std::string& pin() const { return pin_; }
 
   // The rows of "可选终端列表:" and "已选终端列表:", top to bottom.
   const std::vector<TermInfo>& leftRows() const { return left_; }
@@ -53,8 +62,9 @@ class PatEntryLogic {
   std::optional<TermInfo> MoveLeft(size_t rightRow);
   std::vector<TermInfo> MoveAllLeft();
 
-  // "确定": refuses an empty number, then an empty choice, each with its
-  // message; true when the dialog may close. The id list is then ids().
+  // "确定": refuses an empty number, then an empty choice, then a PIN of
+  // fewer than 4 digits, each with its message; true when the dialog may
+  // close. The id list is then ids().
   bool Confirm();
   const std::string& ids() const { return ids_; }
 
@@ -63,6 +73,7 @@ class PatEntryLogic {
   std::string caption_;
   std::string number_;
   std::string ids_;
+  std::string pin_;
   std::string search_;
   std::vector<TermInfo> all_;
   std::vector<TermInfo> available_;

@@ -19,6 +19,9 @@ void ReadCommValues(const CommSettingsValues& values, GatewaySettings& settings)
   int port = 0;
   if (values.port.size() > 3 && std::sscanf(values.port.c_str() + 3, "%d", &port) == 1) settings.port = port;
   settings.delay = values.delay;
+  settings.replyConfirm = values.replyConfirm;
+  settings.replyRefused = values.replyRefused;
+  settings.replyCentre = values.replyCentre;
 }
 
 }  // namespace
@@ -79,6 +82,9 @@ void HeraldoWindowLogic::CommSettings() {
   current.rate = std::to_string(static_cast<uint32_t>(settings_.rate));
   current.serverAddress = server_.serverAddress;
   current.delay = settings_.delay;
+  current.replyConfirm = settings_.replyConfirm;
+  current.replyRefused = settings_.replyRefused;
+  current.replyCentre = settings_.replyCentre;
   auto confirmed = dialogs_.AskCommSettings(current);
   if (!confirmed) return;
 
@@ -96,11 +102,13 @@ void HeraldoWindowLogic::CommSettings() {
 }
 
 void HeraldoWindowLogic::AuthorisationSettings() {
-  auto confirmed = dialogs_.AskAuthorisation({settings_.pat, settings_.regular});
+  auto confirmed = dialogs_.AskAuthorisation({settings_.pat, settings_.regular, settings_.pins, settings_.maxPerHour});
   if (!confirmed) return;
   settings_.pat = confirmed->table;
   settings_.phoneCount = static_cast<int32_t>(settings_.pat.size());
   settings_.regular = confirmed->regular;
+  settings_.pins = confirmed->pins;
+  settings_.maxPerHour = confirmed->maxPerHour;
   SaveGatewaySettings(settingsPath_, settings_, SAVE_AUTHORISATION);
 }
 

@@ -110,6 +110,7 @@ TEST_F(SettingsFile, APinMovesWithItsNumberAndATableWithoutPinsIsWrittenAsBefore
   s.phoneCount = 2;
   SaveGatewaySettings(path_, s, SAVE_AUTHORISATION);
   EXPECT_EQ(Read().find("Pin"), std::string::npos);
+  EXPECT_EQ(Read().find("MaxPerHour"), std::string::npos);
   const std::string before = Read();
   SaveGatewaySettings(path_, s, SAVE_AUTHORISATION);
   EXPECT_EQ(Read(), before);

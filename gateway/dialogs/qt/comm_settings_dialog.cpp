@@ -1,8 +1,10 @@
 #include "gateway/dialogs/qt/comm_settings_dialog.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,14 +51,37 @@ CCommSettingsDlg::CCommSettingsDlg(QWidget* parent, const CommSettingsValues& cu
   fields->addRow(QStringLiteral("服务器地址："), serverAddress_);
   fields->addRow(QStringLiteral("预开电源时间："), delayRow);
 
+  replyConfirm_ = new QCheckBox(QStringLiteral("播放后短信告知发送者结果"), this);
+  replyConfirm_->setObjectName(QStringLiteral("replyConfirm"));
+  replyConfirm_->setChecked(logic_.replyConfirm());
+  replyRefused_ = new QCheckBox(QStringLiteral("告知无权广播的号码（每号码每小时一次）"), this);
+  replyRefused_->setObjectName(QStringLiteral("replyRefused"));
+  replyRefused_->setChecked(logic_.replyRefused());
+  replyCentre_ = new QLineEdit(FromGbk(logic_.replyCentre()), this);
+  replyCentre_->setObjectName(QStringLiteral("replyCentre"));
+  replyCentre_->setValidator(new RuleValidator(&CommSettingsLogic::AcceptsCentreText, replyCentre_));
+  replyCentre_->setPlaceholderText(QStringLiteral("如 8613800100500"));
+  auto* replies = new QGroupBox(QStringLiteral("短信回复（需重新启动程序生效）"), this);
+  auto* replyFields = new QFormLayout(replies);
+  replyFields->addRow(replyConfirm_);
+  replyFields->addRow(replyRefused_);
+  replyFields->addRow(QStringLiteral("短信中心号码："), replyCentre_);
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
+  layout->addWidget(replies);
   auto [ok, cancel] = AddOkCancel(*layout, this);
   connect(ok, &QPushButton::clicked, this, &CCommSettingsDlg::Confirm);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void CCommSettingsDlg::Confirm() {
-  CommSettingsEntry entry{Choice(*port_), Choice(*rate_), ToGbk(serverAddress_->text()), ToGbk(delay_->text())};
+  CommSettingsEntry entry{Choice(*port_),
+                          Choice(*rate_),
+                          ToGbk(serverAddress_->text()),
+                          ToGbk(delay_->text()),
+                          replyConfirm_->isChecked(),
+                          replyRefused_->isChecked(),
+                          ToGbk(replyCentre_->text())};
   if (logic_.Confirm(entry)) accept();
 }

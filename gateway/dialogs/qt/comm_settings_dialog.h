@@ -6,6 +6,7 @@
 
 #include "gateway/dialogs/comm_settings_logic.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
@@ -24,4 +25,7 @@ class CCommSettingsDlg : public QDialog {
   QComboBox* rate_;
   QLineEdit* serverAddress_;
   QLineEdit* delay_;
+  QCheckBox* replyConfirm_;
+  QCheckBox* replyRefused_;
+  QLineEdit* replyCentre_;
 };

@@ -3,6 +3,8 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
@@ -30,6 +32,14 @@ CPATDlg::CPATDlg(QWidget* parent, const AuthorisationValues& current, PatEntryDi
   ruleLayout->addWidget(listed);
   ruleLayout->addWidget(everyone);
   ruleLayout->addStretch();
+  maxPerHour_ = new QLineEdit(FromGbk(logic_.maxPerHourText()), ruleBox);
+  maxPerHour_->setObjectName(QStringLiteral("maxPerHour"));
+  maxPerHour_->setValidator(new RuleValidator(&PatDialogLogic::AcceptsMaxPerHourText, maxPerHour_));
+  maxPerHour_->setFixedWidth(50);
+  maxPerHour_->setToolTip(QStringLiteral("同一号码一小时内最多广播的短信条数，超出的不播放；0为不限"));
+  ruleLayout->addWidget(new QLabel(QStringLiteral("每号码每小时最多:"), ruleBox));
+  ruleLayout->addWidget(maxPerHour_);
+  ruleLayout->addWidget(new QLabel(QStringLiteral("条（0为不限）"), ruleBox));
   if (QAbstractButton* checked = rule_->button(logic_.regular())) checked->setChecked(true);
 
   auto* add = CommandButton(this, QStringLiteral("add"), QStringLiteral("增加"));
@@ -87,6 +97,7 @@ void CPATDlg::Delete() {
 
 void CPATDlg::Confirm() {
   int checked = rule_->checkedId();
-  confirmed_ = logic_.Confirm(checked == -1 ? std::nullopt : std::optional<int32_t>(checked));
+  confirmed_ =
+      logic_.Confirm(checked == -1 ? std::nullopt : std::optional<int32_t>(checked), ToGbk(maxPerHour_->text()));
   accept();
 }

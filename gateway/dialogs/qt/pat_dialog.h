@@ -7,6 +7,7 @@
 #include "gateway/dialogs/pat_dialog_logic.h"
 
 class QButtonGroup;
+class QLineEdit;
 class QTreeWidget;
 
 class CPATDlg : public QDialog {
@@ -28,4 +29,5 @@ class CPATDlg : public QDialog {
   AuthorisationValues confirmed_;
   QTreeWidget* list_;
   QButtonGroup* rule_;
+  QLineEdit* maxPerHour_;
 };

@@ -51,10 +51,18 @@ CNewMofifyPATDlg::CNewMofifyPATDlg(QWidget* parent, PatEntryLogic logic, TermLis
   auto* moveAllLeft =
       ArrowButton(this, QStringLiteral("moveAllLeft"), QStringLiteral("《"), QStringLiteral("全部取消选择"));
 
+  pin_ = new QLineEdit(this);
+  pin_->setObjectName(QStringLiteral("pin"));
+  pin_->setValidator(new RuleValidator(&PatEntryLogic::AcceptsPinText, pin_));
+  pin_->setEchoMode(QLineEdit::Password);
+  pin_->setToolTip(
+      QStringLiteral("4至8位数字；设置后，短信须以口令加空格开头，口令不会被播放或记录。留空则不需要口令"));
+
   auto* numberRow = new QHBoxLayout;
   numberRow->addWidget(new QLabel(QStringLiteral("号码:"), this));
   numberRow->addWidget(number_, 1);
-  numberRow->addStretch(1);
+  numberRow->addWidget(new QLabel(QStringLiteral("短信口令:"), this));
+  numberRow->addWidget(pin_, 1);
 
   auto* arrows = new QVBoxLayout;
   arrows->addStretch();
@@ -71,6 +79,7 @@ CNewMofifyPATDlg::CNewMofifyPATDlg(QWidget* parent, PatEntryLogic logic, TermLis
   logic_.Open(terminals);
   number_->setText(FromGbk(logic_.number()));
   number_->setEnabled(logic_.isNew());
+  pin_->setText(FromGbk(logic_.pin()));
   FillLeft();
   for (const TermInfo& t : logic_.rightRows()) AppendTerminalRow(*right_, t);
 }
@@ -92,6 +101,7 @@ QGridLayout* CNewMofifyPATDlg::ListsLayout(QLineEdit* search, QLayout* arrows) {
 void CNewMofifyPATDlg::WireUp(QLineEdit* search, std::array<QPushButton*, 4> arrows, QPushButton* ok,
                               QPushButton* cancel) {
   connect(number_, &QLineEdit::textEdited, this, [this](const QString& text) { logic_.SetNumber(ToGbk(text)); });
+  connect(pin_, &QLineEdit::textEdited, this, [this](const QString& text) { logic_.SetPin(ToGbk(text)); });
   connect(search, &QLineEdit::textChanged, this, [this](const QString& text) {
     logic_.SetSearch(ToGbk(text));
     FillLeft();
@@ -147,11 +157,11 @@ void CNewMofifyPATDlg::Confirm() {
 std::optional<PatEntry> QtPatEntryDialog::AskNew() {
   CNewMofifyPATDlg dialog(parent_, PatEntryLogic(messages_), terminals_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return PatEntry{dialog.logic().number(), dialog.logic().ids()};
+  return PatEntry{dialog.logic().number(), dialog.logic().ids(), dialog.logic().pin()};
 }
 
-std::optional<std::string> QtPatEntryDialog::AskModify(const PatEntry& existing) {
+std::optional<PatEntry> QtPatEntryDialog::AskModify(const PatEntry& existing) {
   CNewMofifyPATDlg dialog(parent_, PatEntryLogic(existing, messages_), terminals_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.logic().ids();
+  return PatEntry{existing.number, dialog.logic().ids(), dialog.logic().pin()};
 }

@@ -37,6 +37,7 @@ class CNewMofifyPATDlg : public QDialog {
 
   PatEntryLogic logic_;
   QLineEdit* number_;
+  QLineEdit* pin_;
   QTreeWidget* left_;
   QTreeWidget* right_;
 };
@@ -50,7 +51,7 @@ class QtPatEntryDialog final : public PatEntryDialog {
   void SetParent(QWidget* parent) { parent_ = parent; }
 
   std::optional<PatEntry> AskNew() override;
-  std::optional<std::string> AskModify(const PatEntry& existing) override;
+  std::optional<PatEntry> AskModify(const PatEntry& existing) override;
 
  private:
   QWidget* parent_;

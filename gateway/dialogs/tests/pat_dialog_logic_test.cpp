@@ -13,13 +13,13 @@ class ScriptedEntryDialog final : public PatEntryDialog {
     ++newAsked;
     return newReply;
   }
-  std::optional<std::string> AskModify(const PatEntry& existing) override {
-    modifyAsked.push_back(existing.number + "=" + existing.ids);
+  std::optional<PatEntry> AskModify(const PatEntry& existing) override {
+    modifyAsked.push_back(existing.number + "=" + existing.ids + (existing.pin.empty() ? "" : " pin " + existing.pin));
     return modifyReply;
   }
 
   std::optional<PatEntry> newReply;
-  std::optional<std::string> modifyReply;
+  std::optional<PatEntry> modifyReply;
   int newAsked = 0;
   std::vector<std::string> modifyAsked;
 };
@@ -65,17 +65,20 @@ TEST(PatDialogLogic, ModifyAndDeleteActOnTheSelectedRowInKeyOrder) {
   EXPECT_FALSE(dialog.Delete(std::nullopt));
   EXPECT_TRUE(entries.modifyAsked.empty());
 
-  entries.modifyReply = "4,5";
+  entries.modifyReply = PatEntry{"13900001111", "4,5", "2468"};
   EXPECT_TRUE(dialog.Modify(1));
   EXPECT_EQ(entries.modifyAsked, std::vector<std::string>{"13900001111=1,2"});
   EXPECT_EQ(dialog.Rows()[1].ids, "4,5");
   entries.modifyReply.reset();
   EXPECT_FALSE(dialog.Modify(1));
-  EXPECT_EQ(dialog.Rows()[1].ids, "4,5");
+  EXPECT_EQ(entries.modifyAsked.back(), "13900001111=4,5 pin 2468") << "the PIN is offered for change";
+  EXPECT_EQ(dialog.Confirm(std::nullopt, "12").pins.at("13900001111"), "2468");
+  EXPECT_EQ(dialog.Confirm(std::nullopt, "12").maxPerHour, 12);
 
   EXPECT_TRUE(dialog.Delete(2));
   EXPECT_TRUE(dialog.Delete(0));
   EXPECT_TRUE(dialog.Delete(0));
+  EXPECT_TRUE(dialog.Confirm(std::nullopt).pins.empty()) << "a deleted number's PIN goes with it";
   // The empty table is still confirmed, for the caller to save; no radio
   // checked keeps the rule.
   AuthorisationValues kept = dialog.Confirm(std::nullopt);

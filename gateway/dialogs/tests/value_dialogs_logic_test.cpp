@@ -86,4 +86,17 @@ TEST(CommSettingsLogic, LeadTimeMustLieBetweenZeroAndNinetyNineThousandNineHundr
   EXPECT_TRUE(box.shown.empty());
 }
 
+TEST(CommSettingsLogic, ARepliedSenderNeedsTheSmsCentre) {
+  RecordingMessageBox box;
+  CommSettingsLogic dialog({"COM3", "19200", "10.1.1.1", 1}, box);
+  EXPECT_FALSE(dialog.Confirm({2, 6, "10.1.1.1", "1", true, false, ""}));
+  EXPECT_EQ(box.TakeTexts(), std::vector<std::string>{"回复短信需要短信中心号码（如8613800100500）"});
+  EXPECT_FALSE(dialog.values().replyConfirm);
+  ASSERT_TRUE(dialog.Confirm({2, 6, "10.1.1.1", "1", false, true, "8613800100500"}));
+  EXPECT_TRUE(dialog.values().replyRefused);
+  EXPECT_EQ(dialog.values().replyCentre, "8613800100500");
+  EXPECT_FALSE(CommSettingsLogic::AcceptsCentreText("+86138"));
+  EXPECT_FALSE(CommSettingsLogic::AcceptsCentreText("8613800100500123"));
+}
+
 }  // namespace

@@ -135,9 +135,9 @@ TEST(PatEntryWidget, ModifyShowsOnlyTheTerminalsTheServerStillLists) {
 class ScriptedEntryDialog final : public PatEntryDialog {
  public:
   std::optional<PatEntry> AskNew() override { return newReply; }
-  std::optional<std::string> AskModify(const PatEntry&) override { return modifyReply; }
+  std::optional<PatEntry> AskModify(const PatEntry&) override { return modifyReply; }
   std::optional<PatEntry> newReply;
-  std::optional<std::string> modifyReply;
+  std::optional<PatEntry> modifyReply;
 };
 
 std::vector<QString> Column(const QTreeWidget& list, int column) {
@@ -160,7 +160,7 @@ TEST(PatTableWidget, ButtonsEditTheListAndOkHandsBackTableAndRule) {
   Child<QPushButton>(dialog, "add").click();
   EXPECT_EQ(Column(list, 0), (std::vector<QString>{"10086", "13900001111", "2"}));
 
-  entries.modifyReply = "7,8";
+  entries.modifyReply = PatEntry{"", "7,8"};
   Select(list, 2);
   Child<QPushButton>(dialog, "modify").click();
   EXPECT_EQ(Column(list, 1), (std::vector<QString>{"3", "1", "7,8"}));
