@@ -24,6 +24,7 @@
 #include "gateway/dialogs/term_list_source.h"
 #include "gateway/pipeline/message_rows.h"
 #include "platform/codepage/codepage.h"
+#include "platform/profile/profile.h"
 #include "platform/ui/qt/qt_message_box.h"
 #include "tests/e2e/screenshots/snap.h"
 #include "tests/e2e/support/gateway_installation.h"
@@ -62,6 +63,9 @@ int Shoot() {
   settings.delay = 1;
   settings.pat = {{kPlayer, "3,7"}, {kRefused, "1,2,5"}, {"13500000001", "9,10,11,12"}};
   GatewayInstallation installation(settings, "1");  // sound plays in real time: rows stay playing
+  // A session the server refuses fails at once instead of being tried again.
+  profile::WritePrivateProfileString("Journal", std::string("ReplayMinutes"), std::string("0"),
+                                     (installation.home() / "SMS.ini").string());
 
   GatewayProcess process = TakeGatewayProcess();
   ServerTermListSource terminals(process.server);
@@ -101,10 +105,10 @@ int Shoot() {
 
   {  // the dialogs go before the window that is their parent
     QtPatEntryDialog entries(&window, terminals, messageBox);
-    CPATDlg pat(&window, {settings.pat, 0}, entries, messageBox);
+    CPATDlg pat(&window, {settings.pat, 0, {{kPlayer, "2468"}}, 10}, entries, messageBox);
     ok = Snap(&pat, "heraldo-authorisation.png") && ok;
     pat.hide();
-    PatEntryLogic entry(PatEntry{kPlayer, "3,7"}, messageBox);
+    PatEntryLogic entry(PatEntry{kPlayer, "3,7", "2468"}, messageBox);
     CNewMofifyPATDlg modify(&window, entry, terminals);
     ok = Snap(&modify, "heraldo-authorisation-entry.png") && ok;
     modify.hide();
@@ -117,7 +121,7 @@ int Shoot() {
     CClearFileDlg clear(&window, {app->core().settings.lastClearTime + "\n", 1, 7}, messageBox);
     ok = Snap(&clear, "heraldo-file-cleanup.png") && ok;
     clear.hide();
-    CCommSettingsDlg comm(&window, {"COM3", "19200", "127.0.0.1", 1}, messageBox);
+    CCommSettingsDlg comm(&window, {"COM3", "19200", "127.0.0.1", 1, true, true, "8613800100500"}, messageBox);
     ok = Snap(&comm, "heraldo-comm-settings.png") && ok;
     comm.hide();
   }
