@@ -15,7 +15,9 @@
 #include <QVBoxLayout>
 
 #include "platform/codepage/codepage.h"
+#include "platform/ui/qt/program_icon.h"
 #include "platform/ui/qt/report_lists.h"
+#include "quillon_version.h"
 
 namespace {
 
@@ -32,6 +34,8 @@ QString FromGbk(const std::string& gbk) { return QString::fromStdString(codepage
 QTreeWidgetItem* RowItem(const MessageRow& row) {
   auto* item = new QTreeWidgetItem;
   for (int column = 0; column < 5; ++column) item->setText(column, FromGbk(row.columns[column]));
+  // A long message is cut short in its column; the whole of it on hovering.
+  item->setToolTip(COL_TEXT, item->text(COL_TEXT));
   return item;
 }
 
@@ -41,6 +45,7 @@ HeraldoMainWindow::HeraldoMainWindow(HeraldoViewLogic& view, HeraldoWindowLogic&
                                      std::function<void()> sessionsTick, std::function<void()> shutDown)
     : view_(view), logic_(logic), sessionsTick_(std::move(sessionsTick)), shutDown_(std::move(shutDown)) {
   setWindowTitle(QString::fromUtf8(HERALDO_WINDOW_TITLE));
+  setWindowIcon(ProgramIcon(QColor(0xC0, 0x39, 0x2B), QStringLiteral("播")));
   BuildMenus();
   BuildStatusBar();
   BuildList();
@@ -142,7 +147,11 @@ void HeraldoMainWindow::BuildList() {
 void HeraldoMainWindow::WatchRows() {
   MessageRows& rows = view_.rows();
   for (size_t i = 0; i < rows.size(); ++i) list_->addTopLevelItem(RowItem(rows[i]));
-  rows.SetObserver({[this](size_t row) { list_->addTopLevelItem(RowItem(view_.rows()[row])); },
+  rows.SetObserver({[this](size_t row) {
+                      QTreeWidgetItem* item = RowItem(view_.rows()[row]);
+                      list_->addTopLevelItem(item);
+                      list_->scrollToItem(item);
+                    },
                     [this] { delete list_->takeTopLevelItem(0); },
                     [this](size_t row) {
                       if (QTreeWidgetItem* item = list_->topLevelItem(static_cast<int>(row)))
@@ -199,6 +208,7 @@ void HeraldoMainWindow::ShowAbout() {
   about.setWindowTitle(QStringLiteral("关于 Heraldo"));
   auto* layout = new QVBoxLayout(&about);
   layout->addWidget(new QLabel(QStringLiteral("Heraldo, Version 2.31.4.1")));
+  layout->addWidget(new QLabel(QStringLiteral("构建版本 ") + QString::fromLatin1(kQuillonVersion)));
   auto* buttons = new QDialogButtonBox;
   connect(buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole), &QPushButton::clicked, &about,
           &QDialog::accept);
