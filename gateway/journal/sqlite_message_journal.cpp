@@ -102,12 +102,7 @@ bool SqliteMessageJournal::Accepted(int64_t id) {
 void SqliteMessageJournal::Audit(const AuditEntry& entry) {
   std::lock_guard hold(lock_);
   db_.Prepare("INSERT INTO decision (at, number, terminals, text, decision, reason) VALUES (?, ?, ?, ?, ?, ?)")
-      .Bind(1, entry.at)
-      .Bind(2, entry.number)
-      .Bind(3, entry.terminals)
-      .Bind(4, entry.text)
-      .Bind(5, entry.decision)
-      .Bind(6, entry.reason)
+      .BindAll(entry.at, entry.number, entry.terminals, entry.text, entry.decision, entry.reason)
       .Run();
 }
 

@@ -74,6 +74,13 @@ class Statement {
   Statement& Bind(int index, int64_t value);
   Statement& Bind(int index, std::string_view text);
   Statement& BindNull(int index);
+  // Each value in its turn, from 1.
+  template <typename... Values>
+  Statement& BindAll(const Values&... values) {
+    int index = 0;
+    (Bind(++index, values), ...);
+    return *this;
+  }
   // True while a row is there to read; false when done.
   bool Step();
   // Runs a statement that returns no rows, then resets it for reuse.
