@@ -45,7 +45,7 @@ HeraldoMainWindow::HeraldoMainWindow(HeraldoViewLogic& view, HeraldoWindowLogic&
                                      std::function<void()> sessionsTick, std::function<void()> shutDown)
     : view_(view), logic_(logic), sessionsTick_(std::move(sessionsTick)), shutDown_(std::move(shutDown)) {
   setWindowTitle(QString::fromUtf8(HERALDO_WINDOW_TITLE));
-  setWindowIcon(ProgramIcon(QColor(0xC0, 0x39, 0x2B), QStringLiteral("播")));
+  setWindowIcon(ProgramIcon(QColor(0x1F, 0x6F, 0xB2), QStringLiteral("播")));
   BuildMenus();
   BuildStatusBar();
   BuildList();
