@@ -48,6 +48,18 @@ struct MonitorSettings {
   int32_t sendWhenAllNormal = 0;
   std::vector<ReportTimePoint> reportTimes;
   int32_t offlinePercent = 50;
+  // [Alert]: each left at its default keeps the alerts as they always were,
+  // and then nothing is written for it.
+  // ConfirmPolls (1 to 100): polls in a row that must see the rise before
+  // its alert goes out.
+  int32_t confirmPolls = 1;
+  // Recovery (0/1): an alerted area that falls to half its alert's count or
+  // less tells its contacts once.
+  int32_t recovery = 0;
+  // EscalateMinutes (0 to 10080, 0 = never): an area still over the
+  // threshold this long after its alert is told to the installation's
+  // contacts too.
+  int32_t escalateMinutes = 0;
   std::map<int32_t, AreaEntry> areas;  // key TOTAL_AREA_ID always present after loading
   std::string iniPath;
 
@@ -73,6 +85,9 @@ void saveSettings(const MonitorSettings& settings);
 std::optional<TimeOfDay> ParseTimeOfDay(const std::string& text);
 // "%H:%M:%S"
 std::string FormatTimeOfDay(const TimeOfDay& time);
+
+inline constexpr int32_t kMaxConfirmPolls = 100;
+inline constexpr int32_t kMaxEscalateMinutes = 7 * 24 * 60;
 
 // The default name of area -1, GBK.
 const std::string& DefaultTotalAreaName();

@@ -10,13 +10,15 @@
 #include "monitor/alerts/offline_alerts.h"
 
 MonitoringLogic::MonitoringLogic(MonitorSettings& settings, TerminalAcquisition& acquisition, ModemAgentControl* agent,
-                                 const TerminalLookup& lookup, AlertSender& sender, ReportClock& reportClock)
+                                 const TerminalLookup& lookup, AlertSender& sender, ReportClock& reportClock,
+                                 const Clock& clock)
     : settings_(settings),
       acquisition_(acquisition),
       agent_(agent),
       lookup_(lookup),
       sender_(sender),
-      reportClock_(reportClock) {}
+      reportClock_(reportClock),
+      clock_(clock) {}
 
 bool MonitoringLogic::StartUp(const AreasRead& areasRead) {
   bool ok = RunStartUpSequence(acquisition_, areasRead);
@@ -67,7 +69,7 @@ void MonitoringLogic::CheckAlerts() {
   std::map<int32_t, int32_t> baselines;
   for (const auto& [id, area] : settings_.areas) baselines[id] = area.lastOfflineCount;
   CountingSender counting(sender_);
-  checkOfflineAlerts(settings_, lookup_, &counting);
+  checkOfflineAlerts(settings_, lookup_, &counting, alertMemory_, clock_.MonotonicNow());
   // The alerts wait in the outbox; their baselines are written with them,
   // so that a monitor killed now does not raise them again when it restarts.
   if (counting.count > 0) saveSettings(settings_);
