@@ -96,6 +96,42 @@ TEST_F(SysCfg, CentreLengthsAndThresholdBounds) {
   EXPECT_EQ(box_.shown.size(), 0u);
 }
 
+// The alert options open as stored, refuse what the alert check cannot use,
+// and a poll interval the timer cannot count is refused, not clamped away.
+TEST_F(SysCfg, AlertOptionsAndTheLongestInterval) {
+  FakeTimePointEditor editor;
+  settings_.confirmPolls = 2;
+  settings_.recovery = 1;
+  settings_.escalateMinutes = 30;
+  SysCfgLogic logic(settings_, editor, box_);
+  EXPECT_EQ(logic.confirmPollsText(), "2");
+  EXPECT_TRUE(logic.recovery());
+  EXPECT_EQ(logic.escalateText(), "30");
+
+  SysCfgEntry entry = Entry("13800100500", "2147484", "50");
+  EXPECT_FALSE(logic.Confirm(entry, settings_));
+  entry.intervalText = "2147483";
+  for (auto [polls, minutes] : {std::pair{"0", "0"}, {"101", "0"}, {"1", "-1"}, {"1", "10081"}}) {
+    entry.confirmPollsText = polls;
+    entry.escalateText = minutes;
+    EXPECT_FALSE(logic.Confirm(entry, settings_));
+  }
+  EXPECT_EQ(box_.TakeTexts(), (Texts{"请重新设置自动监控终端状态时间间隔！", "请重新设置连续确认次数(1-100)！",
+                                     "请重新设置连续确认次数(1-100)！", "请重新设置升级通知时间(0-10080)！",
+                                     "请重新设置升级通知时间(0-10080)！"}));
+  EXPECT_FALSE(WasSaved());
+
+  entry.confirmPollsText = "100";
+  entry.escalateText = "10080";
+  entry.recovery = false;
+  ASSERT_TRUE(logic.Confirm(entry, settings_));
+  MonitorSettings saved = Saved();
+  EXPECT_EQ(saved.pollInterval, 2147483);
+  EXPECT_EQ(saved.confirmPolls, 100);
+  EXPECT_EQ(saved.recovery, 0);
+  EXPECT_EQ(saved.escalateMinutes, 10080);
+}
+
 TEST_F(SysCfg, TimePointsStayInTimeOrderThroughAddModifyAndDelete) {
   FakeTimePointEditor editor;
   settings_.reportTimes = {{Gbk("晚"), {18, 0, 0}}};
