@@ -1,5 +1,6 @@
 #include "monitor/alerts/offline_alerts.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -22,6 +23,7 @@ const std::string kNameSeparator = codepage::Utf8ToGbk("，");
 const std::string kMoreNames = codepage::Utf8ToGbk("等");
 const std::string kSystemError = codepage::Utf8ToGbk("系统服务状态错误！");
 const std::string kRecovered = codepage::Utf8ToGbk("%s区域已恢复：%d个终端离线。");
+const std::string kQuietSummary = codepage::Utf8ToGbk("%s区域静默时段内告警%d次，最多%d个终端离线，现有%d个终端离线。");
 const std::string kEscalation =
     codepage::Utf8ToGbk("%s区域已有%d个终端离线，占区域总数的%d%%，已持续%d分钟，具体终端列表可联系系统管理员查询。");
 
@@ -56,8 +58,10 @@ void Alerted(AreaAlertMemory& memory, int32_t offline, Clock::Monotonic::time_po
 }
 
 // Once per alert: the count has come down to half of it or less.
+// In its quiet hours the area's own contacts hear nothing: a recovery then
+// shows in the summary's present count.
 void TellRecovery(const MonitorSettings& settings, const AreaEntry& area, AreaAlertMemory& memory, int32_t offline,
-                  AlertSender* sender) {
+                  AlertSender* sender, bool quiet = false) {
   if (!memory.alertedCount) return;
   if (settings.recovery == 0) {
     memory.alertedCount.reset();
@@ -65,7 +69,8 @@ void TellRecovery(const MonitorSettings& settings, const AreaEntry& area, AreaAl
   }
   if (static_cast<int64_t>(offline) * 2 > *memory.alertedCount) return;
   memory.alertedCount.reset();
-  SendToContacts(settings, area, sender, Format(kRecovered.c_str(), area.name.c_str(), static_cast<int>(offline)));
+  if (!quiet)
+    SendToContacts(settings, area, sender, Format(kRecovered.c_str(), area.name.c_str(), static_cast<int>(offline)));
 }
 
 void JudgeInstallation(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender,
@@ -113,7 +118,7 @@ void Escalate(const MonitorSettings& settings, const AreaEntry& area, AreaAlertM
 
 void JudgeArea(MonitorSettings& settings, AreaEntry& area, const std::vector<int32_t>& members,
                const TerminalLookup& terminals, AlertSender* sender, AreaAlertMemory& memory,
-               Clock::Monotonic::time_point now) {
+               Clock::Monotonic::time_point now, const TimeOfDay& localNow) {
   int known = 0, offline = 0;
   for (int32_t id : members) {
     auto facts = terminals.Find(id);
@@ -121,7 +126,17 @@ void JudgeArea(MonitorSettings& settings, AreaEntry& area, const std::vector<int
     ++known;
     if (!facts->online) ++offline;
   }
-  TellRecovery(settings, area, memory, offline, sender);
+  bool quiet = area.quiet && area.quiet->Contains(localNow);
+  if (!quiet && memory.heldAlerts > 0) {
+    SendToContacts(settings, area, sender,
+                   Format(kQuietSummary.c_str(), area.name.c_str(), memory.heldAlerts,
+                          static_cast<int>(memory.mostHeld), offline));
+    memory.heldAlerts = 0;
+    memory.mostHeld = 0;
+    // The summary's present count already tells a recovery.
+    if (memory.alertedCount && static_cast<int64_t>(offline) * 2 <= *memory.alertedCount) memory.alertedCount.reset();
+  }
+  TellRecovery(settings, area, memory, offline, sender, quiet);
   Escalate(settings, area, memory, offline, known, sender, now);
   if (known < 1 || offline < 1) {
     area.lastOfflineCount = 0;
@@ -139,7 +154,12 @@ void JudgeArea(MonitorSettings& settings, AreaEntry& area, const std::vector<int
     return;
   }
   if (!RiseConfirmed(settings, memory)) return;
-  SendToContacts(settings, area, sender, Format(kAreaAlert.c_str(), offline, offline * 100 / known));
+  if (quiet) {
+    ++memory.heldAlerts;
+    memory.mostHeld = std::max(memory.mostHeld, static_cast<int32_t>(offline));
+  } else {
+    SendToContacts(settings, area, sender, Format(kAreaAlert.c_str(), offline, offline * 100 / known));
+  }
   area.lastOfflineCount = offline;
   Alerted(memory, offline, now);
 }
@@ -154,14 +174,14 @@ bool sendAlertSms(const MonitorSettings& settings, AlertSender* sender, const st
 }
 
 void checkOfflineAlerts(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender,
-                        AlertMemory& memory, Clock::Monotonic::time_point now) {
+                        AlertMemory& memory, Clock::Monotonic::time_point now, const TimeOfDay& localNow) {
   JudgeInstallation(settings, terminals, sender, memory[TOTAL_AREA_ID], now);
   const auto& members = terminals.AreaMembers();
   for (auto& [id, area] : settings.areas) {
     if (id < 0 || area.contacts.empty()) continue;
     auto list = members.find(id);
     if (list == members.end() || list->second.empty()) continue;
-    JudgeArea(settings, area, list->second, terminals, sender, memory[id], now);
+    JudgeArea(settings, area, list->second, terminals, sender, memory[id], now, localNow);
   }
 }
 

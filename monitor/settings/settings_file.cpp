@@ -163,6 +163,7 @@ void loadSettings(MonitorSettings& settings) {
     if (area.name.empty()) continue;
     area.lastOfflineCount = ini.Int(section, "LastOfflineCount", UNJUDGED_BASELINE);
     area.contacts = ReadContacts(ini, section);
+    area.quiet = ParseQuietHours(ini.Text(section, "Quiet"));
     settings.areas[id] = std::move(area);  // a later section with the same id wins
   }
 }
@@ -219,5 +220,6 @@ void saveSettings(const MonitorSettings& settings) {
     const std::string section = Numbered("Area", n++);
     ini.Put(section, "ID", id);
     WriteAreaBody(ini, section, area);
+    if (area.quiet) ini.Put(section, "Quiet", FormatQuietHours(*area.quiet));
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <ctime>
 #include <map>
 #include <vector>
 
@@ -69,7 +70,11 @@ void MonitoringLogic::CheckAlerts() {
   std::map<int32_t, int32_t> baselines;
   for (const auto& [id, area] : settings_.areas) baselines[id] = area.lastOfflineCount;
   CountingSender counting(sender_);
-  checkOfflineAlerts(settings_, lookup_, &counting, alertMemory_, clock_.MonotonicNow());
+  std::time_t wall = clock_.WallNow();
+  std::tm local{};
+  localtime_r(&wall, &local);
+  checkOfflineAlerts(settings_, lookup_, &counting, alertMemory_, clock_.MonotonicNow(),
+                     TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec});
   // The alerts wait in the outbox; their baselines are written with them,
   // so that a monitor killed now does not raise them again when it restarts.
   if (counting.count > 0) saveSettings(settings_);

@@ -3,8 +3,10 @@
 (modemsim, Quillon, bcsim with 100 terminals in three areas of 33, 33 and 34,
 Vigimon --headless, all at a tenth of real time): a flapping area raises no
 alert until its rise holds, an area still over the threshold a minute later
-is told to the installation's contacts, and its recovery to its own."""
+is told to the installation's contacts, and its recovery to its own; an
+area in its quiet hours holds its alerts for one summary at their end."""
 import binascii
+import datetime
 import os
 import sys
 import time
@@ -19,6 +21,7 @@ sys.path.insert(0, os.path.join(SOURCE, "sim", "broadcast", "bcsim", "tests"))
 from bcsim_harness import BcSim  # noqa: E402
 
 AREA1 = "+8613800000001"
+AREA2 = "+8613800000002"
 INSTALLATION = ("+8613900000001", "+8613900000002")
 
 
@@ -29,9 +32,8 @@ class AlertOptions(unittest.TestCase):
         self.bcsim = BcSim({"generate": {"terminals": 100, "areas": 3}})
         self.addCleanup(self.bcsim.stop)
 
-    def start(self, alert_keys, area_keys=None):
-        self.vigimon = Vigimon(self.quillon, self.bcsim,
-                               extra_keys={"Alert": alert_keys, **({"Area1": area_keys} if area_keys else {})})
+    def start(self, keys):
+        self.vigimon = Vigimon(self.quillon, self.bcsim, extra_keys=keys)
         self.addCleanup(self.vigimon.stop)
         self.assertTrue(self.vigimon.wait_for_line("status 0: 短信猫已连接"), self.log())
         self.assertTrue(self.vigimon.wait_for_line("status 2: 离线终端数量：0"), self.log())
@@ -68,7 +70,7 @@ class AlertOptions(unittest.TestCase):
         return self.sent()
 
     def test_flap_damping_escalation_and_recovery(self):
-        self.start({"ConfirmPolls": 4, "Recovery": 1, "EscalateMinutes": 1})
+        self.start({"Alert": {"ConfirmPolls": 4, "Recovery": 1, "EscalateMinutes": 1}})
         # 20 of area 1's 33 terminals (60 %) drop out and come back, each
         # time seen by a poll or two but never by four in a row.
         for flap in range(1, 4):
@@ -93,6 +95,26 @@ class AlertOptions(unittest.TestCase):
         self.polled(9, 1)
         time.sleep(3)  # a few more polls and well past another minute: nothing repeats
         self.assertEqual(len(self.sent()), 4, self.sent())
+
+    def test_quiet_hours_hold_alerts_for_one_summary(self):
+        # A window that began a minute ago and ends shortly after start-up.
+        begins = datetime.datetime.now() - datetime.timedelta(minutes=1)
+        ends = datetime.datetime.now() + datetime.timedelta(seconds=18)
+        self.start({"Area2": {"Quiet": "%s-%s" % (begins.strftime("%H:%M:%S"), ends.strftime("%H:%M:%S"))}})
+        # Area 2 (34 to 66) alerts twice inside the window: 20 of 33, back, then 27.
+        self.set_online(range(34, 54), False)
+        self.polled(20, 1)
+        self.set_online(range(34, 54), True)
+        self.polled(0, 2)
+        self.set_online(range(34, 61), False)
+        self.polled(27, 1)
+        self.assertLess(datetime.datetime.now(), ends, "the machine was too slow to reach both alerts in the window")
+        self.assertFalse([line for line in self.vigimon.lines if "sms queued" in line], self.log())
+        summary = (AREA2, "区域2区域静默时段内告警2次，最多27个终端离线，现有27个终端离线。")
+        self.assertEqual(self.wait_sent(1, timeout=40), [summary])
+        self.assertGreaterEqual(datetime.datetime.now(), ends)
+        time.sleep(2)
+        self.assertEqual(self.sent(), [summary])
 
 
 if __name__ == "__main__":

@@ -57,7 +57,7 @@ class Alerts : public ::testing::Test {
   void Poll(size_t present, int32_t offline) {
     terminals.present = present;
     terminals.offline = offline;
-    checkOfflineAlerts(settings, terminals, &outbox, memory, now);
+    checkOfflineAlerts(settings, terminals, &outbox, memory, now, local);
   }
   int32_t Baseline(int32_t area) { return settings.areas[area].lastOfflineCount; }
 
@@ -79,6 +79,7 @@ class Alerts : public ::testing::Test {
   Outbox outbox;
   AlertMemory memory;
   Clock::Monotonic::time_point now{};
+  TimeOfDay local{12, 0, 0};
 };
 
 TEST_F(Alerts, InstallationBaselineRisesAndFalls) {
@@ -192,6 +193,36 @@ TEST_F(Alerts, AnAreaStillOverAfterEscalateMinutesIsToldToTheInstallationOnce) {
   now += seconds(3600);
   AreaPoll(3, 100);  // a rise from baseline 1 of 50 %: a new alert, and a new wait
   EXPECT_EQ(outbox.sent.size(), 2u);
+}
+
+TEST_F(Alerts, QuietHoursHoldAnAreasAlertsForOneSummaryAtTheirEnd) {
+  settings.recovery = 1;
+  settings.areas[7] = {Gbk("东楼"), 0, {{"a", "13700000007"}}, QuietHours{{22, 0, 0}, {7, 0, 0}}};
+  settings.areas[8] = {Gbk("西楼"), 0, {{"b", "13700000008"}}};
+  terminals.members = {{7, {1, 2, 3, 4}}, {8, {11, 12}}};
+  auto poll = [&](TimeOfDay at, int eastDown, int westDown) {
+    local = at;
+    terminals.table.clear();
+    terminals.Fill(1, 4, eastDown);
+    terminals.Fill(11, 2, westDown);
+    Poll(100, eastDown + westDown);
+  };
+  poll({23, 0, 0}, 3, 2);  // the quiet area holds its alert; the other speaks at once
+  EXPECT_EQ(Texts(), std::vector<std::string>{
+                         "已有2个终端离线，占区域总数的100%，具体终端列表可联系系统管理员查询。 > 8613700000008"});
+  outbox.sent.clear();
+  poll({23, 30, 0}, 0, 2);  // recovered inside the window: not told on its own
+  poll({6, 59, 59}, 4, 2);  // over midnight, still quiet
+  EXPECT_TRUE(outbox.sent.empty());
+  EXPECT_EQ(Baseline(7), 4);  // held, but judged: the baseline moved as for any alert
+  poll({7, 0, 0}, 1, 2);
+  EXPECT_EQ(Texts(),
+            std::vector<std::string>{"东楼区域静默时段内告警2次，最多4个终端离线，现有1个终端离线。 > 8613700000007"});
+  outbox.sent.clear();
+  poll({7, 0, 30}, 1, 2);
+  EXPECT_TRUE(outbox.sent.empty());  // one summary
+  poll({21, 59, 59}, 4, 2);          // before the window: an alert as ever
+  EXPECT_EQ(outbox.sent.size(), 1u);
 }
 
 TEST_F(Alerts, NumbersThatDoNotFitAreNotSent) {
@@ -339,7 +370,7 @@ TEST(AlertsWithoutOptions, SendExactlyWhatTheyAlwaysSent) {
     terminals.present = terminals.table.size();
     terminals.offline = offline;
     size_t oursBefore = ours.sent.size(), theirsBefore = theirs.sent.size();
-    checkOfflineAlerts(settings, terminals, &ours, memory, now);
+    checkOfflineAlerts(settings, terminals, &ours, memory, now, TimeOfDay{3, 0, 0});
     before_alert_options::Check(reference, terminals, &theirs);
     now += std::chrono::minutes(10);
     ASSERT_EQ(ours.sent.size() - oursBefore, theirs.sent.size() - theirsBefore) << "poll " << poll;

@@ -277,6 +277,34 @@ TEST_F(PhoneNumbers, EditsCopiesOfTheServerAreasAndWritesThemOnlyOnOk) {
   EXPECT_EQ(saved.areas[7].contacts.at(0).phone, "14700000007");
 }
 
+TEST_F(PhoneNumbers, QuietHoursAreEditedPerAreaAndRefusedWhenUnreadable) {
+  settings_.areas[5].quiet = QuietHours{{22, 0, 0}, {7, 0, 0}};
+  FixedAreas server(std::vector<ServerArea>{{5, Gbk("东区")}, {7, Gbk("新区")}});
+  PhoneNumMgrLogic logic(settings_, server, editor_, box_);
+  logic.SelectArea(0);
+  EXPECT_FALSE(logic.canEditQuiet());  // the installation has none
+  logic.SetQuietText("1:00-2:00");
+  EXPECT_EQ(logic.quietText(), "");
+  logic.SelectArea(1);
+  EXPECT_EQ(logic.quietText(), "22:00-07:00");
+  logic.SetQuietText("");
+  logic.SelectArea(2);
+  logic.SetQuietText("23:00-06:00");
+  // A window that cannot be read keeps the dialog open on its row.
+  logic.SelectArea(1);
+  logic.SetQuietText("22:00");
+  logic.SelectArea(0);
+  EXPECT_FALSE(logic.Confirm(settings_));
+  EXPECT_EQ(box_.TakeTexts(), Texts{"静默时段格式错误，请按“22:00-07:00”的格式输入！"});
+  EXPECT_EQ(logic.selectedArea(), 1);
+  EXPECT_FALSE(WasSaved());
+  logic.SetQuietText(" ");
+  ASSERT_TRUE(logic.Confirm(settings_));
+  MonitorSettings saved = Saved();
+  EXPECT_FALSE(saved.areas.at(5).quiet);
+  EXPECT_EQ(saved.areas.at(7).quiet, (QuietHours{{23, 0, 0}, {6, 0, 0}}));
+}
+
 TEST_F(PhoneNumbers, ShowsTheStoredAreasReadOnlyWhenTheServerCannotBeRead) {
   FixedAreas server(std::nullopt);
   PhoneNumMgrLogic logic(settings_, server, editor_, box_);

@@ -189,6 +189,31 @@ TEST_F(MonitorSettingsTest, AlertOptionsRoundTripAndOutOfRangeMeansOff) {
   EXPECT_EQ(settings_.escalateMinutes, 0);
 }
 
+TEST_F(MonitorSettingsTest, QuietHoursRoundTripAndUnreadableOnesAreDropped) {
+  WriteIni(
+      "[TotalArea]\r\nAreaCount=3\r\n[Area1]\r\nID=1\r\nName=a\r\nQuiet= 22:00 - 7:00 \r\n"
+      "[Area2]\r\nID=2\r\nName=b\r\nQuiet=07:00-07:00\r\n[Area3]\r\nID=3\r\nName=c\r\nQuiet=22:00\r\n");
+  loadSettings(settings_);
+  EXPECT_EQ(settings_.areas.at(1).quiet, (QuietHours{{22, 0, 0}, {7, 0, 0}}));
+  EXPECT_FALSE(settings_.areas.at(2).quiet || settings_.areas.at(3).quiet);
+  settings_.areas.at(3).quiet = QuietHours{{12, 0, 0}, {13, 30, 15}};
+  saveSettings(settings_);
+  EXPECT_EQ(Value("Area1", "Quiet"), "22:00-07:00");
+  EXPECT_EQ(Value("Area2", "Quiet"), "<none>");
+  EXPECT_EQ(Value("Area3", "Quiet"), "12:00:00-13:30:15");
+}
+
+TEST(QuietHoursTest, AWindowOverMidnightAndOneWithinADay) {
+  const QuietHours night{{22, 0, 0}, {7, 0, 0}};
+  EXPECT_TRUE(night.Contains({22, 0, 0}) && night.Contains({0, 0, 0}) && night.Contains({6, 59, 59}));
+  EXPECT_FALSE(night.Contains({7, 0, 0}) || night.Contains({21, 59, 59}) || night.Contains({12, 0, 0}));
+  const QuietHours noon{{12, 0, 0}, {13, 0, 0}};
+  EXPECT_TRUE(noon.Contains({12, 30, 0}));
+  EXPECT_FALSE(noon.Contains({13, 0, 0}) || noon.Contains({11, 59, 59}) || noon.Contains({23, 0, 0}));
+  for (const char* text : {"", "22:00", "22:00-", "-07:00", "22:00-07:00-08:00", "25:00-07:00", "8:00-8:00:00"})
+    EXPECT_FALSE(ParseQuietHours(text)) << text;
+}
+
 // The settings saved at exit go where they were read, even when the process
 // has changed its directory meanwhile.
 TEST_F(MonitorSettingsTest, ARelativeHomeKeepsTheFileWhereItWasFound) {
