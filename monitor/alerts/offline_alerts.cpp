@@ -1,5 +1,7 @@
 #include "monitor/alerts/offline_alerts.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 
@@ -20,6 +22,10 @@ const std::string kReportHeader = codepage::Utf8ToGbk("%s区域：%d个终端在
 const std::string kNameSeparator = codepage::Utf8ToGbk("，");
 const std::string kMoreNames = codepage::Utf8ToGbk("等");
 const std::string kSystemError = codepage::Utf8ToGbk("系统服务状态错误！");
+const std::string kRecovered = codepage::Utf8ToGbk("%s区域已恢复：%d个终端离线。");
+const std::string kQuietSummary = codepage::Utf8ToGbk("%s区域静默时段内告警%d次，最多%d个终端离线，现有%d个终端离线。");
+const std::string kEscalation =
+    codepage::Utf8ToGbk("%s区域已有%d个终端离线，占区域总数的%d%%，已持续%d分钟，具体终端列表可联系系统管理员查询。");
 
 std::string Format(const char* format, ...) {
   char text[1024];
@@ -37,25 +43,82 @@ void SendToContacts(const MonitorSettings& settings, const AreaEntry& area, Aler
   for (const Contact& contact : area.contacts) sendAlertSms(settings, sender, text, contact.phone);
 }
 
-void JudgeInstallation(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender) {
+// With ConfirmPolls above 1 a rise must be seen that many polls in a row
+// before it counts; one poll below it starts the count again.
+bool RiseConfirmed(const MonitorSettings& settings, AreaAlertMemory& memory) {
+  if (++memory.risingPolls < settings.confirmPolls) return false;
+  memory.risingPolls = 0;
+  return true;
+}
+
+void Alerted(AreaAlertMemory& memory, int32_t offline, Clock::Monotonic::time_point now) {
+  memory.alertedCount = offline;
+  // A further alert while the first is still unresolved keeps its start.
+  if (!memory.overSince) memory.overSince = now;
+}
+
+// Once per alert: the count has come down to half of it or less.
+// In its quiet hours the area's own contacts hear nothing: a recovery then
+// shows in the summary's present count.
+void TellRecovery(const MonitorSettings& settings, const AreaEntry& area, AreaAlertMemory& memory, int32_t offline,
+                  AlertSender* sender, bool quiet = false) {
+  if (!memory.alertedCount) return;
+  if (settings.recovery == 0) {
+    memory.alertedCount.reset();
+    return;
+  }
+  if (static_cast<int64_t>(offline) * 2 > *memory.alertedCount) return;
+  memory.alertedCount.reset();
+  if (!quiet)
+    SendToContacts(settings, area, sender, Format(kRecovered.c_str(), area.name.c_str(), static_cast<int>(offline)));
+}
+
+void JudgeInstallation(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender,
+                       AreaAlertMemory& memory, Clock::Monotonic::time_point now) {
   auto entry = settings.areas.find(TOTAL_AREA_ID);
   if (entry == settings.areas.end() || terminals.PresentCount() == 0) return;
   unsigned present = static_cast<unsigned>(terminals.PresentCount());
   int32_t offline = terminals.OfflineCount();
   AreaEntry& total = entry->second;
+  TellRecovery(settings, total, memory, offline, sender);
   if (total.lastOfflineCount >= offline) {
     total.lastOfflineCount = offline;
+    memory.risingPolls = 0;
     return;
   }
   unsigned rise = static_cast<unsigned>(offline - total.lastOfflineCount) * 100u / present;
-  if (rise < static_cast<unsigned>(settings.offlinePercent)) return;
+  if (rise < static_cast<unsigned>(settings.offlinePercent)) {
+    memory.risingPolls = 0;
+    return;
+  }
+  if (!RiseConfirmed(settings, memory)) return;
   unsigned share = static_cast<unsigned>(offline) * 100u / present;
   SendToContacts(settings, total, sender, Format(kInstallationAlert.c_str(), offline, static_cast<int>(share)));
   total.lastOfflineCount = offline;
+  Alerted(memory, offline, now);
+}
+
+// An area still at or over the threshold EscalateMinutes after its alert is
+// told to the installation's contacts, once; dropping under ends the wait.
+void Escalate(const MonitorSettings& settings, const AreaEntry& area, AreaAlertMemory& memory, int offline, int known,
+              AlertSender* sender, Clock::Monotonic::time_point now) {
+  if (!memory.overSince) return;
+  int share = known < 1 ? 0 : offline * 100 / known;
+  if (settings.escalateMinutes <= 0 || share < settings.offlinePercent) {
+    memory.overSince.reset();
+    return;
+  }
+  if (now - *memory.overSince < std::chrono::minutes(settings.escalateMinutes)) return;
+  memory.overSince.reset();
+  auto total = settings.areas.find(TOTAL_AREA_ID);
+  if (total == settings.areas.end()) return;
+  SendToContacts(settings, total->second, sender,
+                 Format(kEscalation.c_str(), area.name.c_str(), offline, share, settings.escalateMinutes));
 }
 
 void JudgeArea(MonitorSettings& settings, AreaEntry& area, const std::vector<int32_t>& members,
-               const TerminalLookup& terminals, AlertSender* sender) {
+               const TerminalLookup& terminals, AlertSender* sender, AreaAlertMemory& memory,
+               Clock::Monotonic::time_point now, const TimeOfDay& localNow) {
   int known = 0, offline = 0;
   for (int32_t id : members) {
     auto facts = terminals.Find(id);
@@ -63,18 +126,42 @@ void JudgeArea(MonitorSettings& settings, AreaEntry& area, const std::vector<int
     ++known;
     if (!facts->online) ++offline;
   }
+  bool quiet = area.quiet && area.quiet->Contains(localNow);
+  if (!quiet && memory.heldAlerts > 0) {
+    SendToContacts(settings, area, sender,
+                   Format(kQuietSummary.c_str(), area.name.c_str(), memory.heldAlerts,
+                          static_cast<int>(memory.mostHeld), offline));
+    memory.heldAlerts = 0;
+    memory.mostHeld = 0;
+    // The summary's present count already tells a recovery.
+    if (memory.alertedCount && static_cast<int64_t>(offline) * 2 <= *memory.alertedCount) memory.alertedCount.reset();
+  }
+  TellRecovery(settings, area, memory, offline, sender, quiet);
+  Escalate(settings, area, memory, offline, known, sender, now);
   if (known < 1 || offline < 1) {
     area.lastOfflineCount = 0;
+    memory.risingPolls = 0;
     return;
   }
   if (area.lastOfflineCount >= offline) {
     area.lastOfflineCount = offline;
+    memory.risingPolls = 0;
     return;
   }
   int rise = (offline - area.lastOfflineCount) * 100 / known;
-  if (rise < settings.offlinePercent) return;
-  SendToContacts(settings, area, sender, Format(kAreaAlert.c_str(), offline, offline * 100 / known));
+  if (rise < settings.offlinePercent) {
+    memory.risingPolls = 0;
+    return;
+  }
+  if (!RiseConfirmed(settings, memory)) return;
+  if (quiet) {
+    ++memory.heldAlerts;
+    memory.mostHeld = std::max(memory.mostHeld, static_cast<int32_t>(offline));
+  } else {
+    SendToContacts(settings, area, sender, Format(kAreaAlert.c_str(), offline, offline * 100 / known));
+  }
   area.lastOfflineCount = offline;
+  Alerted(memory, offline, now);
 }
 
 }  // namespace
@@ -86,14 +173,15 @@ bool sendAlertSms(const MonitorSettings& settings, AlertSender* sender, const st
   return sender->QueueSend(settings.smsCentre.c_str(), destination.c_str(), text.c_str(), kUcs2);
 }
 
-void checkOfflineAlerts(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender) {
-  JudgeInstallation(settings, terminals, sender);
+void checkOfflineAlerts(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender,
+                        AlertMemory& memory, Clock::Monotonic::time_point now, const TimeOfDay& localNow) {
+  JudgeInstallation(settings, terminals, sender, memory[TOTAL_AREA_ID], now);
   const auto& members = terminals.AreaMembers();
   for (auto& [id, area] : settings.areas) {
     if (id < 0 || area.contacts.empty()) continue;
     auto list = members.find(id);
     if (list == members.end() || list->second.empty()) continue;
-    JudgeArea(settings, area, list->second, terminals, sender);
+    JudgeArea(settings, area, list->second, terminals, sender, memory[id], now, localNow);
   }
 }
 

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "monitor/alerts/alert_inputs.h"
 #include "monitor/settings/monitor_settings.h"
+#include "platform/clock/clock.h"
 
 // Hands one message (GBK) to the agent: "86" + phone, UCS2. False when
 // there is no agent, the phone or the centre is longer than 14 characters,
@@ -15,9 +18,23 @@
 bool sendAlertSms(const MonitorSettings& settings, AlertSender* sender, const std::string& text,
                   const std::string& phone);
 
+// What the alert check keeps between polls of one run for the options of
+// [Alert]; a restart begins afresh (only the baselines are stored).
+struct AreaAlertMemory {
+  int risingPolls = 0;                                    // polls in a row that saw the rise
+  std::optional<int32_t> alertedCount;                    // the count of its last alert, until it recovers
+  std::optional<Clock::Monotonic::time_point> overSince;  // its alert, until escalated or back under
+  int heldAlerts = 0;                                     // alerts held back in its quiet hours
+  int32_t mostHeld = 0;                                   // the highest offline count among them
+};
+using AlertMemory = std::map<int32_t, AreaAlertMemory>;
+
 // After a successful poll: judges the installation and every area with
-// contacts, sends the alerts and moves the baselines.
-void checkOfflineAlerts(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender);
+// contacts, sends the alerts (and, when enabled, the recovery notices and
+// escalations) and moves the baselines. `now` times the escalations,
+// `localNow` (the time of day) the quiet hours.
+void checkOfflineAlerts(MonitorSettings& settings, const TerminalLookup& terminals, AlertSender* sender,
+                        AlertMemory& memory, Clock::Monotonic::time_point now, const TimeOfDay& localNow);
 
 // At a report time. `reload` runs the terminal reload sequence and returns
 // the system state it ends in; it is called only when `systemOk` is false.

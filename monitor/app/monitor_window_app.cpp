@@ -17,7 +17,7 @@ std::unique_ptr<MonitorWindowApp> MonitorWindowApp::Start(MonitorSettings& setti
   // which the Qt event loop drains.
   MonitorWindowApp* self = app.get();
   app->reportClock_ = std::make_unique<ReportClock>(
-      [self, apartment = com::Apartment::Current()] { apartment->Post([self] { self->logic_->ReportDue(); }); });
+      [self, apartment = com::Apartment::Current()] { apartment->Post([self] { self->window_->ReportDue(); }); });
   app->logic_ =
       std::make_unique<VigimonWindowLogic>(core.settings, *core.acquisition, *app->list_, core.agentControl.get(),
                                            *core.lookup, *core.sender, *app->reportClock_, messages);

@@ -8,7 +8,8 @@ PhoneNumMgrLogic::PhoneNumMgrLogic(const MonitorSettings& settings, ServerAreaSo
   auto serverAreas = areas.ReadAreas();
   editable_ = serverAreas.has_value();
   if (!editable_) {
-    for (const auto& [id, area] : settings.areas) rows_.push_back({id, area.name, area.contacts});
+    for (const auto& [id, area] : settings.areas)
+      rows_.push_back({id, area.name, area.contacts, area.quiet ? FormatQuietHours(*area.quiet) : ""});
     return;
   }
   auto total = settings.areas.find(TOTAL_AREA_ID);
@@ -22,8 +23,12 @@ PhoneNumMgrLogic::PhoneNumMgrLogic(const MonitorSettings& settings, ServerAreaSo
     // already the first row, and the settings file keeps no other.
     if (area.id < 0) continue;
     auto known = settings.areas.find(area.id);
-    rows_.push_back(
-        {area.id, area.name, known == settings.areas.end() ? std::vector<Contact>{} : known->second.contacts});
+    if (known == settings.areas.end()) {
+      rows_.push_back({area.id, area.name, {}, ""});
+    } else {
+      const AreaEntry& entry = known->second;
+      rows_.push_back({area.id, area.name, entry.contacts, entry.quiet ? FormatQuietHours(*entry.quiet) : ""});
+    }
   }
 }
 
@@ -34,6 +39,15 @@ const std::vector<Contact>& PhoneNumMgrLogic::contactRows() const {
 
 std::vector<Contact>* PhoneNumMgrLogic::SelectedContacts() {
   return selectedArea_ >= 0 ? &rows_[static_cast<size_t>(selectedArea_)].contacts : nullptr;
+}
+
+const std::string& PhoneNumMgrLogic::quietText() const {
+  static const std::string none;
+  return selectedArea_ >= 0 ? rows_[static_cast<size_t>(selectedArea_)].quiet : none;
+}
+
+void PhoneNumMgrLogic::SetQuietText(std::string text) {
+  if (canEditQuiet()) rows_[static_cast<size_t>(selectedArea_)].quiet = std::move(text);
 }
 
 void PhoneNumMgrLogic::SelectArea(int row) {
@@ -73,11 +87,21 @@ bool PhoneNumMgrLogic::Delete() {
   return true;
 }
 
-bool PhoneNumMgrLogic::Confirm(MonitorSettings& settings) const {
+bool PhoneNumMgrLogic::Confirm(MonitorSettings& settings) {
   if (!editable_) return false;
   std::map<int32_t, AreaEntry> areas;
-  for (const AreaRow& row : rows_) {
+  for (size_t index = 0; index < rows_.size(); ++index) {
+    const AreaRow& row = rows_[index];
     AreaEntry entry;
+    std::string quiet = TrimBlanks(row.quiet);
+    if (!quiet.empty()) {
+      entry.quiet = ParseQuietHours(quiet);
+      if (!entry.quiet) {
+        SelectArea(static_cast<int>(index));
+        ShowDialogError(messages_, "静默时段格式错误，请按“22:00-07:00”的格式输入！", "错误");
+        return false;
+      }
+    }
     entry.name = row.name;
     entry.contacts = row.contacts;
     // An area that was already judged keeps its baseline, read now since

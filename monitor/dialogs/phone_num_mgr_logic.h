@@ -25,6 +25,7 @@ struct AreaRow {
   int32_t id = TOTAL_AREA_ID;
   std::string name;  // GBK
   std::vector<Contact> contacts;
+  std::string quiet;  // the quiet hours as typed, "22:00-07:00"; empty for none
 };
 
 class PhoneNumMgrLogic {
@@ -49,6 +50,10 @@ class PhoneNumMgrLogic {
   bool canConfirm() const { return editable_; }
   bool canAdd() const { return editable_ && selectedArea_ >= 0; }
   bool canModifyOrDelete() const { return canAdd() && selectedContact_ >= 0; }
+  // The selected area's quiet hours; the installation has none.
+  bool canEditQuiet() const { return canAdd() && rows_[static_cast<size_t>(selectedArea_)].id >= 0; }
+  const std::string& quietText() const;
+  void SetQuietText(std::string text);
 
   // Each answers whether the contact rows changed. A new contact is the
   // last row; after "删除" no contact is selected.
@@ -57,8 +62,9 @@ class PhoneNumMgrLogic {
   bool Delete();
 
   // OK: replaces the settings' areas by the rows, saves them and answers
-  // true; false (nothing written) when the dialog is read-only.
-  bool Confirm(MonitorSettings& settings) const;
+  // true; false (nothing written) when the dialog is read-only or a row's
+  // quiet hours cannot be read (told in a box, that row selected).
+  bool Confirm(MonitorSettings& settings);
 
  private:
   std::vector<Contact>* SelectedContacts();

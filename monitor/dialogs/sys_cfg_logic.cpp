@@ -19,7 +19,10 @@ SysCfgLogic::SysCfgLogic(const MonitorSettings& settings, TimePointEditor& edito
       smsCentre_(settings.smsCentre),
       interval_(settings.pollInterval),
       threshold_(settings.offlinePercent),
-      sendWhenAllNormal_(settings.sendWhenAllNormal != 0) {
+      sendWhenAllNormal_(settings.sendWhenAllNormal != 0),
+      confirmPolls_(settings.confirmPolls),
+      recovery_(settings.recovery != 0),
+      escalateMinutes_(settings.escalateMinutes) {
   const auto& rates = Rates();
   auto found = std::find(rates.begin(), rates.end(), std::to_string(settings.baudRate));
   if (found != rates.end()) rateIndex_ = static_cast<int>(found - rates.begin());
@@ -84,6 +87,10 @@ bool SysCfgLogic::Confirm(const SysCfgEntry& entry, MonitorSettings& settings) {
   if (!interval) return false;
   auto threshold = ReadIntegerField(entry.thresholdText, messages_);
   if (!threshold) return false;
+  auto confirmPolls = ReadIntegerField(entry.confirmPollsText, messages_);
+  if (!confirmPolls) return false;
+  auto escalate = ReadIntegerField(entry.escalateText, messages_);
+  if (!escalate) return false;
   std::string centre = TrimBlanks(entry.smsCentre);
   if (centre.empty()) {
     ShowDialogError(messages_, "请重新设置短信中心号码！", kCaption);
@@ -93,12 +100,21 @@ bool SysCfgLogic::Confirm(const SysCfgEntry& entry, MonitorSettings& settings) {
     ShowDialogError(messages_, "短信中心号码长度错误，请重新设置！", kCaption);
     return false;
   }
-  if (*interval <= 9) {
+  // Longer than the timer can count would stop the polling altogether.
+  if (*interval <= 9 || *interval > kMaxPollInterval) {
     ShowDialogError(messages_, "请重新设置自动监控终端状态时间间隔！", kCaption);
     return false;
   }
   if (*threshold < 1 || *threshold > 100) {
     ShowDialogError(messages_, "请重新设置离线和出现故障的终端所占百分比阀值！", kCaption);
+    return false;
+  }
+  if (*confirmPolls < 1 || *confirmPolls > kMaxConfirmPolls) {
+    ShowDialogError(messages_, "请重新设置连续确认次数(1-100)！", kCaption);
+    return false;
+  }
+  if (*escalate < 0 || *escalate > kMaxEscalateMinutes) {
+    ShowDialogError(messages_, "请重新设置升级通知时间(0-10080)！", kCaption);
     return false;
   }
 
@@ -110,6 +126,9 @@ bool SysCfgLogic::Confirm(const SysCfgEntry& entry, MonitorSettings& settings) {
   settings.pollInterval = *interval;
   settings.sendWhenAllNormal = entry.sendWhenAllNormal ? 1 : 0;
   settings.offlinePercent = *threshold;
+  settings.confirmPolls = *confirmPolls;
+  settings.recovery = entry.recovery ? 1 : 0;
+  settings.escalateMinutes = *escalate;
   settings.reportTimes.clear();
   for (const TimePointRow& row : rows_) {
     if (auto time = ParseTimeOfDay(row.time)) settings.reportTimes.push_back({row.name, *time});

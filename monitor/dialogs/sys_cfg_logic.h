@@ -1,5 +1,6 @@
 // CSysCfgDlg, "参数设置": the modem's port and speed, the SMS centre, the
-// poll interval, the report time points and the offline alert threshold.
+// poll interval, the report time points, the offline alert threshold and
+// the alert options (confirming polls, recovery notice, escalation).
 // The time points are edited in the dialog's own rows; MonitorSettings
 // changes only on a confirmed OK.
 #pragma once
@@ -35,7 +36,13 @@ struct SysCfgEntry {
   std::string intervalText;
   std::string thresholdText;
   bool sendWhenAllNormal = false;
+  std::string confirmPollsText = "1";
+  bool recovery = false;
+  std::string escalateText = "0";
 };
+
+// The longest poll interval whose period in milliseconds still fits an int.
+inline constexpr int32_t kMaxPollInterval = 2147483;
 
 class SysCfgLogic {
  public:
@@ -53,6 +60,9 @@ class SysCfgLogic {
   std::string intervalText() const { return std::to_string(interval_); }
   std::string thresholdText() const { return std::to_string(threshold_); }
   bool sendWhenAllNormal() const { return sendWhenAllNormal_; }
+  std::string confirmPollsText() const { return std::to_string(confirmPolls_); }
+  bool recovery() const { return recovery_; }
+  std::string escalateText() const { return std::to_string(escalateMinutes_); }
 
   // The list's rows, kept in ascending time order.
   const std::vector<TimePointRow>& rows() const { return rows_; }
@@ -83,6 +93,9 @@ class SysCfgLogic {
   int32_t interval_;
   int32_t threshold_;
   bool sendWhenAllNormal_;
+  int32_t confirmPolls_;
+  bool recovery_;
+  int32_t escalateMinutes_;
   std::vector<TimePointRow> rows_;
   int selected_ = -1;
 };

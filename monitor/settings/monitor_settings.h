@@ -21,6 +21,15 @@ struct TimeOfDay {
   bool operator==(const TimeOfDay&) const = default;
 };
 
+// A daily window from `from` up to, not including, `to`; one that ends
+// earlier than it starts runs over midnight. The two never are equal.
+struct QuietHours {
+  TimeOfDay from;
+  TimeOfDay to;
+  bool operator==(const QuietHours&) const = default;
+  bool Contains(const TimeOfDay& time) const;
+};
+
 struct ReportTimePoint {
   std::string name;  // never empty
   TimeOfDay time;
@@ -35,6 +44,9 @@ struct AreaEntry {
   std::string name;
   int32_t lastOfflineCount = UNJUDGED_BASELINE;  // the alert baseline
   std::vector<Contact> contacts;
+  // [Area%d] Quiet: its alerts are held while it lasts, then summed up in
+  // one message. None for area -1, and none unless set.
+  std::optional<QuietHours> quiet;
 };
 
 struct MonitorSettings {
@@ -48,6 +60,18 @@ struct MonitorSettings {
   int32_t sendWhenAllNormal = 0;
   std::vector<ReportTimePoint> reportTimes;
   int32_t offlinePercent = 50;
+  // [Alert]: each left at its default keeps the alerts as they always were,
+  // and then nothing is written for it.
+  // ConfirmPolls (1 to 100): polls in a row that must see the rise before
+  // its alert goes out.
+  int32_t confirmPolls = 1;
+  // Recovery (0/1): an alerted area that falls to half its alert's count or
+  // less tells its contacts once.
+  int32_t recovery = 0;
+  // EscalateMinutes (0 to 10080, 0 = never): an area still over the
+  // threshold this long after its alert is told to the installation's
+  // contacts too.
+  int32_t escalateMinutes = 0;
   std::map<int32_t, AreaEntry> areas;  // key TOTAL_AREA_ID always present after loading
   std::string iniPath;
 
@@ -73,6 +97,15 @@ void saveSettings(const MonitorSettings& settings);
 std::optional<TimeOfDay> ParseTimeOfDay(const std::string& text);
 // "%H:%M:%S"
 std::string FormatTimeOfDay(const TimeOfDay& time);
+
+// "22:00-07:00": two times as ParseTimeOfDay reads them around one "-";
+// nothing for anything else or a window that starts where it ends.
+std::optional<QuietHours> ParseQuietHours(const std::string& text);
+// "HH:MM-HH:MM", with seconds when either end has any.
+std::string FormatQuietHours(const QuietHours& quiet);
+
+inline constexpr int32_t kMaxConfirmPolls = 100;
+inline constexpr int32_t kMaxEscalateMinutes = 7 * 24 * 60;
 
 // The default name of area -1, GBK.
 const std::string& DefaultTotalAreaName();

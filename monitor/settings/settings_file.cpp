@@ -16,6 +16,7 @@ constexpr char kUi[] = "UI";
 constexpr char kSendTime[] = "SendSMTime";
 constexpr char kThreshold[] = "OfflineThreshold";
 constexpr char kTotalArea[] = "TotalArea";
+constexpr char kAlert[] = "Alert";
 constexpr int32_t kMinPollInterval = 10;
 
 std::string Numbered(const char* prefix, int number) {
@@ -50,6 +51,12 @@ class IniReader {
 
   std::string Text(const std::string& section, const std::string& key, const std::string& fallback = "") const {
     return Trimmed(Raw(section, key, fallback));
+  }
+
+  bool Has(const std::string& section, const std::string& key) const {
+    // No value typed into the file holds a control character.
+    static const std::string absent = "\x01";
+    return Raw(section, key, absent) != absent;
   }
 
  private:
@@ -132,6 +139,12 @@ void loadSettings(MonitorSettings& settings) {
 
   settings.offlinePercent = ini.Int(kThreshold, "TrmPercent", 50);
 
+  const int32_t confirm = ini.Int(kAlert, "ConfirmPolls", 1);
+  settings.confirmPolls = confirm >= 1 && confirm <= kMaxConfirmPolls ? confirm : 1;
+  settings.recovery = ini.Int(kAlert, "Recovery", 0) != 0 ? 1 : 0;
+  const int32_t escalate = ini.Int(kAlert, "EscalateMinutes", 0);
+  settings.escalateMinutes = escalate >= 0 && escalate <= kMaxEscalateMinutes ? escalate : 0;
+
   settings.areas.clear();
   AreaEntry total;
   total.name = ini.Text(kTotalArea, "Name", DefaultTotalAreaName());
@@ -150,6 +163,7 @@ void loadSettings(MonitorSettings& settings) {
     if (area.name.empty()) continue;
     area.lastOfflineCount = ini.Int(section, "LastOfflineCount", UNJUDGED_BASELINE);
     area.contacts = ReadContacts(ini, section);
+    area.quiet = ParseQuietHours(ini.Text(section, "Quiet"));
     settings.areas[id] = std::move(area);  // a later section with the same id wins
   }
 }
@@ -174,6 +188,16 @@ void saveSettings(const MonitorSettings& settings) {
 
   ini.Put(kThreshold, "TrmPercent", settings.offlinePercent);
 
+  // A file that never had these keys and whose features stay off must come
+  // out byte for byte as before; one that has them keeps them current.
+  const IniReader stored(settings.iniPath);
+  auto putAlert = [&](const char* key, int32_t value, int32_t off) {
+    if (value != off || stored.Has(kAlert, key)) ini.Put(kAlert, key, value);
+  };
+  putAlert("ConfirmPolls", settings.confirmPolls, 1);
+  putAlert("Recovery", settings.recovery, 0);
+  putAlert("EscalateMinutes", settings.escalateMinutes, 0);
+
   // Entry -1 exists after loading; an object saved before that still gets a
   // TotalArea section that loads back as the default.
   AreaEntry defaultTotal;
@@ -196,5 +220,6 @@ void saveSettings(const MonitorSettings& settings) {
     const std::string section = Numbered("Area", n++);
     ini.Put(section, "ID", id);
     WriteAreaBody(ini, section, area);
+    if (area.quiet) ini.Put(section, "Quiet", FormatQuietHours(*area.quiet));
   }
 }

@@ -83,3 +83,34 @@ std::string FormatTimeOfDay(const TimeOfDay& time) {
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", time.hour, time.minute, time.second);
   return text;
 }
+
+namespace {
+
+int SecondOfDay(const TimeOfDay& time) { return (time.hour * 60 + time.minute) * 60 + time.second; }
+
+}  // namespace
+
+bool QuietHours::Contains(const TimeOfDay& time) const {
+  int at = SecondOfDay(time), begins = SecondOfDay(from), ends = SecondOfDay(to);
+  return begins < ends ? at >= begins && at < ends : at >= begins || at < ends;
+}
+
+std::optional<QuietHours> ParseQuietHours(const std::string& text) {
+  std::size_t dash = text.find('-');
+  if (dash == std::string::npos) return std::nullopt;
+  auto from = ParseTimeOfDay(text.substr(0, dash));
+  auto to = ParseTimeOfDay(text.substr(dash + 1));
+  if (!from || !to || *from == *to) return std::nullopt;
+  return QuietHours{*from, *to};
+}
+
+std::string FormatQuietHours(const QuietHours& quiet) {
+  bool seconds = quiet.from.second != 0 || quiet.to.second != 0;
+  auto format = [seconds](const TimeOfDay& time) {
+    char text[16];
+    if (seconds) std::snprintf(text, sizeof text, "%02d:%02d:%02d", time.hour, time.minute, time.second);
+    else std::snprintf(text, sizeof text, "%02d:%02d", time.hour, time.minute);
+    return std::string(text);
+  };
+  return format(quiet.from) + "-" + format(quiet.to);
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <ctime>
 #include <map>
 #include <vector>
 
@@ -10,13 +11,15 @@
 #include "monitor/alerts/offline_alerts.h"
 
 MonitoringLogic::MonitoringLogic(MonitorSettings& settings, TerminalAcquisition& acquisition, ModemAgentControl* agent,
-                                 const TerminalLookup& lookup, AlertSender& sender, ReportClock& reportClock)
+                                 const TerminalLookup& lookup, AlertSender& sender, ReportClock& reportClock,
+                                 const Clock& clock)
     : settings_(settings),
       acquisition_(acquisition),
       agent_(agent),
       lookup_(lookup),
       sender_(sender),
-      reportClock_(reportClock) {}
+      reportClock_(reportClock),
+      clock_(clock) {}
 
 bool MonitoringLogic::StartUp(const AreasRead& areasRead) {
   bool ok = RunStartUpSequence(acquisition_, areasRead);
@@ -67,7 +70,11 @@ void MonitoringLogic::CheckAlerts() {
   std::map<int32_t, int32_t> baselines;
   for (const auto& [id, area] : settings_.areas) baselines[id] = area.lastOfflineCount;
   CountingSender counting(sender_);
-  checkOfflineAlerts(settings_, lookup_, &counting);
+  std::time_t wall = clock_.WallNow();
+  std::tm local{};
+  localtime_r(&wall, &local);
+  checkOfflineAlerts(settings_, lookup_, &counting, alertMemory_, clock_.MonotonicNow(),
+                     TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec});
   // The alerts wait in the outbox; their baselines are written with them,
   // so that a monitor killed now does not raise them again when it restarts.
   if (counting.count > 0) saveSettings(settings_);

@@ -12,6 +12,7 @@
 #include "common/modem_agent_control.h"
 #include "monitor/acquisition/terminal_acquisition.h"
 #include "monitor/alerts/alert_inputs.h"
+#include "monitor/alerts/offline_alerts.h"
 #include "monitor/alerts/report_clock.h"
 #include "monitor/settings/monitor_settings.h"
 #include "monitor/view/monitoring_observer.h"
@@ -32,8 +33,10 @@ class MonitoringLogic {
   using AreasRead = std::function<void()>;
 
   // All must outlive this object; `agent` may be null (none could be made).
+  // `clock` times the escalations.
   MonitoringLogic(MonitorSettings& settings, TerminalAcquisition& acquisition, ModemAgentControl* agent,
-                  const TerminalLookup& lookup, AlertSender& sender, ReportClock& reportClock);
+                  const TerminalLookup& lookup, AlertSender& sender, ReportClock& reportClock,
+                  const Clock& clock = SystemClock());
 
   // The full sequence, then the alert check when it succeeded; the status.
   bool StartUp(const AreasRead& areasRead);
@@ -76,6 +79,8 @@ class MonitoringLogic {
   const TerminalLookup& lookup_;
   AlertSender& sender_;
   ReportClock& reportClock_;
+  const Clock& clock_;
+  AlertMemory alertMemory_;
   MonitoringObserver* observer_ = nullptr;
   StatusTexts statusTexts_;
   MonitorStatus status_;

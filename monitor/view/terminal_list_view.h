@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,10 +55,20 @@ class TerminalListView {
   bool SelectArea(int index);
   bool SelectState(int index);
 
-  // Recomputes the rows from the last refresh and both filters.
+  // The rows ordered by one column's text (-1: the filters' own order, as
+  // at start), and kept to those whose name, tag or IP holds `search`
+  // (UTF-8, any case; empty: all). Both apply at the next rebuild.
+  void SetSort(int column, bool ascending);
+  void SetSearch(const std::string& utf8);
+  int sortColumn() const { return sortColumn_; }
+
+  // Recomputes the rows from the last refresh, both filters, the search
+  // and the order.
   void RebuildShownList();
   size_t RowCount() const;
   int32_t RowId(size_t row) const;
+  // Where a terminal is now; nothing when it is not shown.
+  std::optional<size_t> RowOf(int32_t id) const;
   // The text of one cell, GBK.
   std::string CellText(size_t row, int column) const;
 
@@ -66,12 +77,18 @@ class TerminalListView {
   static int ColumnWidth(int column);
 
  private:
-  bool Unfiltered() const { return areaFilter_ == 0 && stateFilter_ == STATE_ALL; }
+  bool Unfiltered() const {
+    return areaFilter_ == 0 && stateFilter_ == STATE_ALL && search_.empty() && sortColumn_ < 0;
+  }
+  std::string CellTextOf(int32_t id, int column) const;
 
   TerminalSnapshot terminals_;
   const MonitorSettings& settings_;
   std::vector<AreaChoice> areaChoices_;
   int areaFilter_ = 0;
   int stateFilter_ = STATE_ALL;
+  int sortColumn_ = -1;
+  bool ascending_ = true;
+  std::string search_;  // folded to lower case
   std::vector<int32_t> shownIds_;
 };

@@ -16,11 +16,17 @@ int TerminalTableModel::columnCount(const QModelIndex& parent) const { return pa
 
 QVariant TerminalTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  if (role == Qt::DisplayRole)
+  // The tip carries the whole text of a cell too narrow for it.
+  if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
     return QString::fromStdString(
         codepage::GbkToUtf8(view_.CellText(static_cast<size_t>(index.row()), index.column())));
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
   return {};
+}
+
+void TerminalTableModel::sort(int column, Qt::SortOrder order) {
+  view_.SetSort(column, order == Qt::AscendingOrder);
+  Rebuild();
 }
 
 QVariant TerminalTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

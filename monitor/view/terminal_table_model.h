@@ -19,6 +19,8 @@ class TerminalTableModel final : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  // A header click: the rows by that column (-1: as the filters leave them).
+  void sort(int column, Qt::SortOrder order) override;
 
  private:
   TerminalListView& view_;

@@ -44,6 +44,17 @@ bool VigimonWindowLogic::ChooseState(int index) {
   return true;
 }
 
+bool VigimonWindowLogic::Search(const std::string& utf8) {
+  list_.SetSearch(utf8);
+  list_.RebuildShownList();
+  return true;
+}
+
+bool VigimonWindowLogic::ConfirmQuit() {
+  return messages_.Show(codepage::Utf8ToGbk("退出后将停止监控终端状态，确定要退出吗？"), codepage::Utf8ToGbk("退出"),
+                        ui::MessageIcon::Question, ui::MB_OKCANCEL) == ui::IDOK;
+}
+
 bool VigimonWindowLogic::PhoneNumbersConfirmed() {
   bool ok = RunAreaDialogSequence(monitoring_.acquisition(), [this] { list_.RefillAreaChoices(); });
   monitoring_.TellAcquired();  // the areas and their members may have changed
@@ -55,6 +66,12 @@ int VigimonWindowLogic::SystemSettingsConfirmed() {
   return PollPeriodMs();
 }
 
-void VigimonWindowLogic::ReportDue() {
-  monitoring_.ReportDue([this] { list_.RefillAreaChoices(); });
+bool VigimonWindowLogic::ReportDue() {
+  bool areasRead = false;
+  monitoring_.ReportDue([&] {
+    list_.RefillAreaChoices();
+    areasRead = true;
+  });
+  if (areasRead) list_.RebuildShownList();
+  return areasRead;
 }

@@ -36,6 +36,8 @@ class VigimonWindowLogic {
   // The selectors; the list is rebuilt here when the choice changed.
   bool ChooseArea(int index);
   bool ChooseState(int index);
+  // The search field (UTF-8); the list is rebuilt.
+  bool Search(const std::string& utf8);
   // After "电话号码" was confirmed: the selector, the members, the status.
   bool PhoneNumbersConfirmed();
 
@@ -52,8 +54,12 @@ class VigimonWindowLogic {
   // Before StartUp: `observer` hears the figures (monitoring_observer.h).
   void SetObserver(MonitoringObserver* observer) { monitoring_.SetObserver(observer); }
 
-  // A report time came, or the hidden "测试" button.
-  void ReportDue();
+  // A report time came, or the hidden "测试" button. True when the report
+  // read the areas anew: the selector and the list must be shown again.
+  bool ReportDue();
+  // The operator closes the window, which ends the monitoring: true when
+  // they confirm it.
+  bool ConfirmQuit();
   // Reads the agent and the last refresh into the status bar and the tray.
   const MonitorStatus& UpdateStatus() { return monitoring_.UpdateStatus(); }
   const MonitorStatus& status() const { return monitoring_.status(); }

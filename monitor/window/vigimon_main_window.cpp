@@ -10,10 +10,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
@@ -28,6 +31,42 @@ QString FromGbk(const std::string& gbk) { return QString::fromStdString(codepage
 QIcon GoodIcon() { return QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton); }
 QIcon BadIcon() { return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning); }
 
+// The program's own icon, a terminal screen with a status lamp: green when
+// all is well, red otherwise (the tray shows which).
+QIcon ProgramIcon(bool good) {
+  QIcon icon;
+  for (int size : {16, 32, 64}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal unit = size / 16.0;
+    painter.setPen(QPen(QColor(40, 60, 90), unit));
+    painter.setBrush(QColor(70, 110, 160));
+    painter.drawRoundedRect(QRectF(unit, 2 * unit, 14 * unit, 9 * unit), unit, unit);
+    painter.fillRect(QRectF(6 * unit, 11 * unit, 4 * unit, 2 * unit), QColor(40, 60, 90));
+    painter.fillRect(QRectF(4 * unit, 13 * unit, 8 * unit, 1.5 * unit), QColor(40, 60, 90));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(good ? QColor(40, 190, 70) : QColor(220, 50, 40));
+    painter.drawEllipse(QPointF(11.5 * unit, 6.5 * unit), 2.5 * unit, 2.5 * unit);
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+// The arrow comes back however the reload ends.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+#ifndef VIGIMON_VERSION
+#define VIGIMON_VERSION "?"
+#endif
+
 }  // namespace
 
 VigimonMainWindow::VigimonMainWindow(VigimonWindowLogic& logic, TerminalListView& list, MonitorSettings& settings,
@@ -39,8 +78,10 @@ VigimonMainWindow::VigimonMainWindow(VigimonWindowLogic& logic, TerminalListView
       dialogs_(dialogs),
       areas_(areas),
       exportTable_(std::move(exportTable)),
-      model_(list) {
+      model_(list),
+      trayClicks_(std::chrono::milliseconds(QApplication::doubleClickInterval())) {
   setWindowTitle(QString::fromUtf8(VIGIMON_WINDOW_TITLE));
+  setWindowIcon(ProgramIcon(true));
   auto* top = new QWidget;
   BuildFilters(top);
   setCentralWidget(top);
@@ -60,7 +101,7 @@ void VigimonMainWindow::BuildMenus() {
   QMenu* system = menuBar()->addMenu(QStringLiteral("系统"));
   export_ = system->addAction(QStringLiteral("导出终端及故障表"));
   connect(export_, &QAction::triggered, this, [this] { exportTable_(); });
-  connect(system->addAction(QStringLiteral("退出")), &QAction::triggered, this, &QWidget::close);
+  connect(system->addAction(QStringLiteral("退出")), &QAction::triggered, this, &VigimonMainWindow::QuitAsked);
   QMenu* modem = menuBar()->addMenu(QStringLiteral("短信猫"));
   connect_ = modem->addAction(QStringLiteral("连接"));
   disconnect_ = modem->addAction(QStringLiteral("断开"));
@@ -82,16 +123,21 @@ void VigimonMainWindow::BuildMenus() {
   });
   connect(phoneNumbers_, &QAction::triggered, this, [this] {
     if (!dialogs_.RunPhoneNumbers(settings_, areas_)) return;
-    bool rebuilt = logic_.PhoneNumbersConfirmed();
+    bool rebuilt = false;
+    {
+      BusyCursor busy;
+      rebuilt = logic_.PhoneNumbersConfirmed();
+    }
     FillAreaCombo();
     ShowStatus();
     ShowList(rebuilt);
   });
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
   connect(help->addAction(QStringLiteral("关于 终端故障监控...")), &QAction::triggered, this, [this] {
-    QMessageBox about(QMessageBox::NoIcon, QStringLiteral("关于 终端故障监控"), QStringLiteral("终端故障监控 Vigimon"),
+    QMessageBox about(QMessageBox::NoIcon, QStringLiteral("关于 终端故障监控"),
+                      QStringLiteral("终端故障监控 Vigimon\n版本 ") + QStringLiteral(VIGIMON_VERSION),
                       QMessageBox::NoButton, this);
-    about.setIconPixmap(GoodIcon().pixmap(32, 32));
+    about.setIconPixmap(ProgramIcon(true).pixmap(32, 32));
     about.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     about.exec();
   });
@@ -115,6 +161,12 @@ void VigimonMainWindow::BuildFilters(QWidget* top) {
   filters->addWidget(refresh);
   filters->addWidget(test);
   filters->addStretch();
+  search_ = new QLineEdit;
+  search_->setObjectName(QStringLiteral("search"));
+  search_->setPlaceholderText(QStringLiteral("搜索终端名称、标识或IP"));
+  search_->setClearButtonEnabled(true);
+  search_->setMinimumWidth(220);
+  filters->addWidget(search_);
   layout->addLayout(filters);
 
   table_ = new QTableView;
@@ -123,6 +175,10 @@ void VigimonMainWindow::BuildFilters(QWidget* top) {
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // No column until the operator clicks one: the rows start in id order.
+  table_->horizontalHeader()->setSortIndicatorClearable(true);
+  table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  table_->setSortingEnabled(true);
   for (int column = 0; column < TERMINAL_COLUMNS; ++column)
     table_->setColumnWidth(column, TerminalListView::ColumnWidth(column));
   layout->addWidget(table_);
@@ -133,13 +189,19 @@ void VigimonMainWindow::BuildFilters(QWidget* top) {
   connect(stateCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (logic_.ChooseState(index)) ShowList(true);
   });
+  connect(search_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { ShowList(logic_.Search(text.toStdString())); });
   connect(refresh, &QPushButton::clicked, this, [this] {
-    bool rebuilt = logic_.Refresh();
+    bool rebuilt = false;
+    {
+      BusyCursor busy;
+      rebuilt = logic_.Refresh();
+    }
     FillAreaCombo();
     ShowStatus();
     ShowList(rebuilt);
   });
-  connect(test, &QPushButton::clicked, this, [this] { logic_.ReportDue(); });
+  connect(test, &QPushButton::clicked, this, &VigimonMainWindow::ReportDue);
 }
 
 void VigimonMainWindow::BuildStatusBar() {
@@ -167,15 +229,15 @@ void VigimonMainWindow::BuildTray() {
   connect(trayMenu_->addAction(QStringLiteral("最小化")), &QAction::triggered, this, [this] {
     if (!isMinimized()) HideToTray();
   });
-  connect(trayMenu_->addAction(QStringLiteral("退出")), &QAction::triggered, this, [this] {
-    pollTimer_.stop();
-    close();
-  });
-  tray_ = new QSystemTrayIcon(BadIcon(), this);
+  connect(trayMenu_->addAction(QStringLiteral("退出")), &QAction::triggered, this, [this] { QuitAsked(); });
+  tray_ = new QSystemTrayIcon(ProgramIcon(false), this);
   tray_->setToolTip(QString::fromUtf8(VIGIMON_WINDOW_TITLE));
   tray_->setContextMenu(trayMenu_);
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason != QSystemTrayIcon::DoubleClick) return;
+    TrayClicks::Click click = reason == QSystemTrayIcon::Trigger       ? TrayClicks::Click::Single
+                              : reason == QSystemTrayIcon::DoubleClick ? TrayClicks::Click::Double
+                                                                       : TrayClicks::Click::Other;
+    if (!trayClicks_.Toggles(click, std::chrono::steady_clock::now())) return;
     if (isVisible() && !isMinimized()) HideToTray();
     else ShowFromTray();
   });
@@ -196,11 +258,40 @@ void VigimonMainWindow::ShowStatus() {
   connect_->setEnabled(logic_.CanConnect());
   disconnect_->setEnabled(logic_.CanDisconnect());
   trayGood_ = status.trayGood;
-  tray_->setIcon(trayGood_ ? GoodIcon() : BadIcon());
+  tray_->setIcon(ProgramIcon(trayGood_));
 }
 
 void VigimonMainWindow::ShowList(bool rebuilt) {
-  if (rebuilt) model_.Rebuild();
+  if (!rebuilt) return;
+  // The rows are rebuilt from scratch; the operator's place in them is not.
+  std::vector<int32_t> selected;
+  for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+    selected.push_back(listView_.RowId(static_cast<size_t>(index.row())));
+  const int scrolled = table_->verticalScrollBar()->value();
+  model_.Rebuild();
+  QItemSelection again;
+  for (int32_t id : selected) {
+    if (auto row = listView_.RowOf(id)) {
+      QModelIndex first = model_.index(static_cast<int>(*row), 0);
+      again.select(first, model_.index(first.row(), TERMINAL_COLUMNS - 1));
+    }
+  }
+  table_->selectionModel()->select(again, QItemSelectionModel::Select);
+  table_->verticalScrollBar()->setValue(scrolled);
+}
+
+void VigimonMainWindow::ReportDue() {
+  if (logic_.ReportDue()) {
+    FillAreaCombo();
+    ShowList(true);
+  }
+  ShowStatus();
+}
+
+void VigimonMainWindow::QuitAsked() {
+  if (!logic_.ConfirmQuit()) return;
+  quitConfirmed_ = true;
+  close();
 }
 
 void VigimonMainWindow::Start() {
@@ -235,6 +326,11 @@ void VigimonMainWindow::changeEvent(QEvent* event) {
 }
 
 void VigimonMainWindow::closeEvent(QCloseEvent* event) {
+  // The title bar's close button is the operator's too.
+  if (!closing_ && event->spontaneous() && !quitConfirmed_ && !logic_.ConfirmQuit()) {
+    event->ignore();
+    return;
+  }
   if (!closing_) {
     closing_ = true;
     pollTimer_.stop();

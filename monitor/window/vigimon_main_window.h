@@ -12,11 +12,13 @@
 
 #include "monitor/dialogs/monitor_dialogs.h"
 #include "monitor/view/terminal_table_model.h"
+#include "monitor/view/tray_clicks.h"
 #include "monitor/view/vigimon_window_logic.h"
 
 class QAction;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTableView;
@@ -34,11 +36,18 @@ class VigimonMainWindow : public QMainWindow {
   void Start();
   void ShowFromTray();
   void HideToTray();
+  // A report time came: the report, then the selector and the list again
+  // when it read the areas anew.
+  void ReportDue();
+  // "退出" from a menu or the title bar: asks first. A close from the
+  // program itself (a stop signal) does not ask.
+  void QuitAsked();
 
   // For tests and the screenshots.
   QTableView* list() const { return table_; }
   QComboBox* areaCombo() const { return areaCombo_; }
   QComboBox* stateCombo() const { return stateCombo_; }
+  QLineEdit* searchField() const { return search_; }
   QMenu* trayMenu() const { return trayMenu_; }
   QSystemTrayIcon* tray() const { return tray_; }
   QAction* systemSettingsAction() const { return systemSettings_; }
@@ -74,6 +83,9 @@ class VigimonMainWindow : public QMainWindow {
   QTableView* table_ = nullptr;
   QComboBox* areaCombo_ = nullptr;
   QComboBox* stateCombo_ = nullptr;
+  QLineEdit* search_ = nullptr;
+  TrayClicks trayClicks_;
+  bool quitConfirmed_ = false;
   QLabel* statusParts_[3] = {};
   QLabel* statusIcons_[2] = {};
   QAction* export_ = nullptr;

@@ -19,7 +19,7 @@ from bcsim_harness import BcSim  # noqa: E402
 
 
 class Vigimon(HeadlessProgram):
-    def __init__(self, quillon, bcsim, report_times=(), extra_args=()):
+    def __init__(self, quillon, bcsim, report_times=(), extra_args=(), extra_keys=None):
         self.home = tempfile.mkdtemp(prefix="vigimon-")
         sections = {
             "SMS": {"COM": 3, "Baudrate": 19200, "SMCenter": "8613800100500"},
@@ -35,6 +35,8 @@ class Vigimon(HeadlessProgram):
         for area in (1, 2, 3):
             sections["Area%d" % area] = {"ID": area, "Name": "区域%d" % area, "Count": 1,
                                           "Contacts1": "区长%d" % area, "PhoneNum1": "1380000000%d" % area}
+        for section, keys in (extra_keys or {}).items():
+            sections.setdefault(section, {}).update(keys)
         write_gbk_ini(os.path.join(self.home, "Vigimon.ini"), sections)
         env = dict(quillon.env, VIGIMON_HOME=self.home, QUILLON_INFO_PORT=str(bcsim.info_port))
         super().__init__([os.path.join(BIN, "Vigimon"), "--headless", *extra_args], env)

@@ -181,6 +181,22 @@ TEST_F(WindowedMonitor, OperatorConnectsSeesTerminalsGoOfflineAndExportsThatStat
   EXPECT_EQ(printed, "导出到文件 " + fromCommand.string() + " 成功！\n");
   EXPECT_EQ(ReadBack(fromCommand), shown);
 
+  // The platform drops area 1 while it is out of reach; the report's reload
+  // reads the areas anew, and the selector above the list says which area
+  // the list now shows.
+  window().stateCombo()->setCurrentIndex(STATE_ALL);
+  window().areaCombo()->setCurrentIndex(2);
+  EXPECT_EQ(window().list()->model()->rowCount(), 33);
+  installation->bcsim().Call({{"cmd", "info_down"}});
+  ASSERT_TRUE(WaitForStatus(1, QStringLiteral("系统连接错误"), 30000)) << Status(1).toStdString();
+  installation->bcsim().Call({{"cmd", "remove_area"}, {"id", 1}});
+  installation->bcsim().Call({{"cmd", "info_up"}});
+  window().ReportDue();
+  EXPECT_EQ(Status(1), QStringLiteral("系统连接正常"));
+  ASSERT_EQ(window().areaCombo()->count(), 3);
+  EXPECT_EQ(window().areaCombo()->currentText(), QStringLiteral("区域3"));
+  EXPECT_EQ(window().list()->model()->rowCount(), 34);
+
   window().disconnectAction()->trigger();
   EXPECT_EQ(Status(0), QStringLiteral("短信猫未连接"));
   EXPECT_FALSE(window().trayShowsGood());

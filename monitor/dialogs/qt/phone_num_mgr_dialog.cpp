@@ -1,6 +1,8 @@
 #include "monitor/dialogs/qt/phone_num_mgr_dialog.h"
 
 #include <QBoxLayout>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -26,8 +28,15 @@ CPhoneNumMgrDlg::CPhoneNumMgrDlg(QWidget* parent, MonitorSettings& settings, Ser
   for (QPushButton* button : {add_, modify_, delete_}) commands->addWidget(button);
   commands->addStretch();
   lists->addLayout(commands);
+  quiet_ = new QLineEdit(this);
+  quiet_->setObjectName(QStringLiteral("quiet"));
+  quiet_->setPlaceholderText(QStringLiteral("如 22:00-07:00，空为不静默"));
+  quiet_->setToolTip(QStringLiteral("此时段内该区域的告警暂不发送，时段结束时汇总发送一条；定点报告不受影响"));
+  auto* quietRow = new QFormLayout;
+  quietRow->addRow(QStringLiteral("告警静默时段："), quiet_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(lists, 1);
+  layout->addLayout(quietRow);
   auto [ok, cancel] = AddOkCancel(*layout, this);
   ok_ = ok;
 
@@ -41,6 +50,7 @@ CPhoneNumMgrDlg::CPhoneNumMgrDlg(QWidget* parent, MonitorSettings& settings, Ser
   connect(add_, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Add);
   connect(modify_, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Modify);
   connect(delete_, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Delete);
+  connect(quiet_, &QLineEdit::textEdited, this, [this](const QString& text) { logic_.SetQuietText(ToGbk(text)); });
   connect(ok, &QPushButton::clicked, this, &CPhoneNumMgrDlg::Confirm);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -61,6 +71,7 @@ void CPhoneNumMgrDlg::FillContacts() {
   std::vector<std::pair<std::string, std::string>> rows;
   for (const Contact& contact : logic_.contactRows()) rows.emplace_back(contact.name, contact.phone);
   FillRows(*contacts_, rows, logic_.selectedContact());
+  quiet_->setText(FromGbk(logic_.quietText()));
   UpdateButtons();
 }
 
@@ -69,6 +80,7 @@ void CPhoneNumMgrDlg::UpdateButtons() {
   add_->setEnabled(logic_.canAdd());
   modify_->setEnabled(logic_.canModifyOrDelete());
   delete_->setEnabled(logic_.canModifyOrDelete());
+  quiet_->setEnabled(logic_.canEditQuiet());
 }
 
 void CPhoneNumMgrDlg::Add() {
@@ -84,5 +96,11 @@ void CPhoneNumMgrDlg::Delete() {
 }
 
 void CPhoneNumMgrDlg::Confirm() {
-  if (logic_.Confirm(settings_)) accept();
+  if (logic_.Confirm(settings_)) {
+    accept();
+    return;
+  }
+  // A refused row is selected: show it.
+  if (SelectedRow(*areas_) != logic_.selectedArea()) areas_->selectRow(logic_.selectedArea());
+  FillContacts();
 }

@@ -7,6 +7,7 @@
 
 #include "monitor/dialogs/phone_num_mgr_logic.h"
 
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
@@ -36,4 +37,5 @@ class CPhoneNumMgrDlg : public QDialog {
   QPushButton* modify_;
   QPushButton* delete_;
   QPushButton* ok_;
+  QLineEdit* quiet_;
 };

@@ -60,6 +60,17 @@ CSysCfgDlg::CSysCfgDlg(QWidget* parent, MonitorSettings& settings, TimePointEdit
   auto* offline = new QGroupBox(QStringLiteral("终端大面积离线提醒条件"), this);
   auto* offlineFields = new QFormLayout(offline);
   offlineFields->addRow(QStringLiteral("离线终端所占百分比阀值："), WithUnit(threshold_, QStringLiteral("%"), this));
+  confirmPolls_ = DigitsEdit(this, QStringLiteral("confirmPolls"), logic_.confirmPollsText());
+  confirmPolls_->setToolTip(QStringLiteral("离线增加须连续出现的轮询次数，1为立即提醒"));
+  offlineFields->addRow(QStringLiteral("连续确认次数(1-100)："), WithUnit(confirmPolls_, QStringLiteral("次"), this));
+  escalate_ = DigitsEdit(this, QStringLiteral("escalateMinutes"), logic_.escalateText());
+  escalate_->setToolTip(QStringLiteral("区域告警后持续超过阀值的时间，到时另通知大面积离线联系人；0为不通知"));
+  offlineFields->addRow(QStringLiteral("持续超限升级通知(0为不通知)："),
+                        WithUnit(escalate_, QStringLiteral("分钟"), this));
+  recovery_ = new QCheckBox(QStringLiteral("离线终端恢复过半时发送恢复短信"), this);
+  recovery_->setObjectName(QStringLiteral("recovery"));
+  recovery_->setChecked(logic_.recovery());
+  offlineFields->addRow(recovery_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(modem);
@@ -142,7 +153,8 @@ void CSysCfgDlg::Delete() {
 }
 
 void CSysCfgDlg::Confirm() {
-  SysCfgEntry entry{port_->currentIndex(),    rate_->currentIndex(),     ToGbk(smsCentre_->text()),
-                    ToGbk(interval_->text()), ToGbk(threshold_->text()), sendWhenAllNormal_->isChecked()};
+  SysCfgEntry entry{port_->currentIndex(),        rate_->currentIndex(),     ToGbk(smsCentre_->text()),
+                    ToGbk(interval_->text()),     ToGbk(threshold_->text()), sendWhenAllNormal_->isChecked(),
+                    ToGbk(confirmPolls_->text()), recovery_->isChecked(),    ToGbk(escalate_->text())};
   if (logic_.Confirm(entry, settings_)) accept();
 }

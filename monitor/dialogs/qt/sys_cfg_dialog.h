@@ -42,4 +42,7 @@ class CSysCfgDlg : public QDialog {
   QPushButton* delete_;
   QCheckBox* sendWhenAllNormal_;
   QLineEdit* threshold_;
+  QLineEdit* confirmPolls_;
+  QCheckBox* recovery_;
+  QLineEdit* escalate_;
 };

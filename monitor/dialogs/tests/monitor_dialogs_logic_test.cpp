@@ -96,6 +96,42 @@ TEST_F(SysCfg, CentreLengthsAndThresholdBounds) {
   EXPECT_EQ(box_.shown.size(), 0u);
 }
 
+// The alert options open as stored, refuse what the alert check cannot use,
+// and a poll interval the timer cannot count is refused, not clamped away.
+TEST_F(SysCfg, AlertOptionsAndTheLongestInterval) {
+  FakeTimePointEditor editor;
+  settings_.confirmPolls = 2;
+  settings_.recovery = 1;
+  settings_.escalateMinutes = 30;
+  SysCfgLogic logic(settings_, editor, box_);
+  EXPECT_EQ(logic.confirmPollsText(), "2");
+  EXPECT_TRUE(logic.recovery());
+  EXPECT_EQ(logic.escalateText(), "30");
+
+  SysCfgEntry entry = Entry("13800100500", "2147484", "50");
+  EXPECT_FALSE(logic.Confirm(entry, settings_));
+  entry.intervalText = "2147483";
+  for (auto [polls, minutes] : {std::pair{"0", "0"}, {"101", "0"}, {"1", "-1"}, {"1", "10081"}}) {
+    entry.confirmPollsText = polls;
+    entry.escalateText = minutes;
+    EXPECT_FALSE(logic.Confirm(entry, settings_));
+  }
+  EXPECT_EQ(box_.TakeTexts(), (Texts{"请重新设置自动监控终端状态时间间隔！", "请重新设置连续确认次数(1-100)！",
+                                     "请重新设置连续确认次数(1-100)！", "请重新设置升级通知时间(0-10080)！",
+                                     "请重新设置升级通知时间(0-10080)！"}));
+  EXPECT_FALSE(WasSaved());
+
+  entry.confirmPollsText = "100";
+  entry.escalateText = "10080";
+  entry.recovery = false;
+  ASSERT_TRUE(logic.Confirm(entry, settings_));
+  MonitorSettings saved = Saved();
+  EXPECT_EQ(saved.pollInterval, 2147483);
+  EXPECT_EQ(saved.confirmPolls, 100);
+  EXPECT_EQ(saved.recovery, 0);
+  EXPECT_EQ(saved.escalateMinutes, 10080);
+}
+
 TEST_F(SysCfg, TimePointsStayInTimeOrderThroughAddModifyAndDelete) {
   FakeTimePointEditor editor;
   settings_.reportTimes = {{Gbk("晚"), {18, 0, 0}}};
@@ -239,6 +275,34 @@ TEST_F(PhoneNumbers, EditsCopiesOfTheServerAreasAndWritesThemOnlyOnOk) {
   EXPECT_EQ(saved.areas[5].contacts.at(0).phone, "13900000055");
   EXPECT_EQ(saved.areas[7].lastOfflineCount, NEW_AREA_BASELINE);
   EXPECT_EQ(saved.areas[7].contacts.at(0).phone, "14700000007");
+}
+
+TEST_F(PhoneNumbers, QuietHoursAreEditedPerAreaAndRefusedWhenUnreadable) {
+  settings_.areas[5].quiet = QuietHours{{22, 0, 0}, {7, 0, 0}};
+  FixedAreas server(std::vector<ServerArea>{{5, Gbk("东区")}, {7, Gbk("新区")}});
+  PhoneNumMgrLogic logic(settings_, server, editor_, box_);
+  logic.SelectArea(0);
+  EXPECT_FALSE(logic.canEditQuiet());  // the installation has none
+  logic.SetQuietText("1:00-2:00");
+  EXPECT_EQ(logic.quietText(), "");
+  logic.SelectArea(1);
+  EXPECT_EQ(logic.quietText(), "22:00-07:00");
+  logic.SetQuietText("");
+  logic.SelectArea(2);
+  logic.SetQuietText("23:00-06:00");
+  // A window that cannot be read keeps the dialog open on its row.
+  logic.SelectArea(1);
+  logic.SetQuietText("22:00");
+  logic.SelectArea(0);
+  EXPECT_FALSE(logic.Confirm(settings_));
+  EXPECT_EQ(box_.TakeTexts(), Texts{"静默时段格式错误，请按“22:00-07:00”的格式输入！"});
+  EXPECT_EQ(logic.selectedArea(), 1);
+  EXPECT_FALSE(WasSaved());
+  logic.SetQuietText(" ");
+  ASSERT_TRUE(logic.Confirm(settings_));
+  MonitorSettings saved = Saved();
+  EXPECT_FALSE(saved.areas.at(5).quiet);
+  EXPECT_EQ(saved.areas.at(7).quiet, (QuietHours{{23, 0, 0}, {6, 0, 0}}));
 }
 
 TEST_F(PhoneNumbers, ShowsTheStoredAreasReadOnlyWhenTheServerCannotBeRead) {

@@ -141,6 +141,79 @@ TEST_F(MonitorSettingsTest, SaveAndLoadKeepGbkBytes) {
   EXPECT_EQ(loaded.areas.at(4).name, areaName);
 }
 
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An installation that never heard of [Alert] keeps today's alerts and its
+// file: loading and saving it changes not one byte.
+TEST_F(MonitorSettingsTest, AlertOptionsAbsentStayOffAndAreNeverWritten) {
+  // As saving lays it out: the sections it rewrites come back after a blank line.
+  const std::string saved =
+      "[SMS]\r\nCOM=3\r\nBaudrate=19200\r\nSMCenter=8613800100500\r\n[UI]\r\nInterval=30\r\n"
+      "[OfflineThreshold]\r\nTrmPercent=50\r\n[SendSMTime]\r\nSendOK=0\r\nCount=0\r\n"
+      "\r\n[TotalArea]\r\nAreaCount=1\r\nName=all\r\nLastOfflineCount=4\r\nCount=0\r\n"
+      "\r\n[Area1]\r\nID=2\r\nName=east\r\nLastOfflineCount=0\r\nCount=1\r\nContacts1=Li\r\nPhoneNum1=139\r\n";
+  WriteIni(saved);
+  loadSettings(settings_);
+  EXPECT_EQ(settings_.confirmPolls, 1);
+  EXPECT_EQ(settings_.recovery, 0);
+  EXPECT_EQ(settings_.escalateMinutes, 0);
+  saveSettings(settings_);
+  EXPECT_EQ(FileBytes(settings_.iniPath), saved);
+}
+
+TEST_F(MonitorSettingsTest, AlertOptionsRoundTripAndOutOfRangeMeansOff) {
+  WriteIni("[Alert]\r\nConfirmPolls=3\r\nRecovery=1\r\nEscalateMinutes=45\r\n");
+  loadSettings(settings_);
+  EXPECT_EQ(settings_.confirmPolls, 3);
+  EXPECT_EQ(settings_.recovery, 1);
+  EXPECT_EQ(settings_.escalateMinutes, 45);
+
+  // Turned off again: the keys stay, saying so.
+  settings_.confirmPolls = 1;
+  settings_.recovery = 0;
+  saveSettings(settings_);
+  EXPECT_EQ(Value("Alert", "ConfirmPolls"), "1");
+  EXPECT_EQ(Value("Alert", "Recovery"), "0");
+  EXPECT_EQ(Value("Alert", "EscalateMinutes"), "45");
+
+  WriteIni("[Alert]\r\nConfirmPolls=0\r\nEscalateMinutes=-5\r\n");
+  loadSettings(settings_);
+  EXPECT_EQ(settings_.confirmPolls, 1);
+  EXPECT_EQ(settings_.escalateMinutes, 0);
+  WriteIni("[Alert]\r\nConfirmPolls=101\r\nEscalateMinutes=10081\r\n");
+  loadSettings(settings_);
+  EXPECT_EQ(settings_.confirmPolls, 1);
+  EXPECT_EQ(settings_.escalateMinutes, 0);
+}
+
+TEST_F(MonitorSettingsTest, QuietHoursRoundTripAndUnreadableOnesAreDropped) {
+  WriteIni(
+      "[TotalArea]\r\nAreaCount=3\r\n[Area1]\r\nID=1\r\nName=a\r\nQuiet= 22:00 - 7:00 \r\n"
+      "[Area2]\r\nID=2\r\nName=b\r\nQuiet=07:00-07:00\r\n[Area3]\r\nID=3\r\nName=c\r\nQuiet=22:00\r\n");
+  loadSettings(settings_);
+  EXPECT_EQ(settings_.areas.at(1).quiet, (QuietHours{{22, 0, 0}, {7, 0, 0}}));
+  EXPECT_FALSE(settings_.areas.at(2).quiet || settings_.areas.at(3).quiet);
+  settings_.areas.at(3).quiet = QuietHours{{12, 0, 0}, {13, 30, 15}};
+  saveSettings(settings_);
+  EXPECT_EQ(Value("Area1", "Quiet"), "22:00-07:00");
+  EXPECT_EQ(Value("Area2", "Quiet"), "<none>");
+  EXPECT_EQ(Value("Area3", "Quiet"), "12:00:00-13:30:15");
+}
+
+TEST(QuietHoursTest, AWindowOverMidnightAndOneWithinADay) {
+  const QuietHours night{{22, 0, 0}, {7, 0, 0}};
+  EXPECT_TRUE(night.Contains({22, 0, 0}) && night.Contains({0, 0, 0}) && night.Contains({6, 59, 59}));
+  EXPECT_FALSE(night.Contains({7, 0, 0}) || night.Contains({21, 59, 59}) || night.Contains({12, 0, 0}));
+  const QuietHours noon{{12, 0, 0}, {13, 0, 0}};
+  EXPECT_TRUE(noon.Contains({12, 30, 0}));
+  EXPECT_FALSE(noon.Contains({13, 0, 0}) || noon.Contains({11, 59, 59}) || noon.Contains({23, 0, 0}));
+  for (const char* text : {"", "22:00", "22:00-", "-07:00", "22:00-07:00-08:00", "25:00-07:00", "8:00-8:00:00"})
+    EXPECT_FALSE(ParseQuietHours(text)) << text;
+}
+
 // The settings saved at exit go where they were read, even when the process
 // has changed its directory meanwhile.
 TEST_F(MonitorSettingsTest, ARelativeHomeKeepsTheFileWhereItWasFound) {

@@ -75,6 +75,33 @@ TEST_F(TerminalList, FiltersByStateAndArea) {
   EXPECT_EQ(Rows(view), (std::vector<int32_t>{5, 4}));  // the forgotten 99 goes with a state filter
 }
 
+TEST_F(TerminalList, SearchAndSortNarrowAndOrderWhatTheFiltersLeave) {
+  TerminalListView view({table, present, members}, settings);
+  view.RefillAreaChoices();
+  view.SetSearch("门");
+  view.RebuildShownList();
+  EXPECT_EQ(Rows(view), (std::vector<int32_t>{1, 2, 3, 4}));
+  view.SetSearch("t5");  // the tag, in another case
+  view.RebuildShownList();
+  EXPECT_EQ(Rows(view), (std::vector<int32_t>{5}));
+  view.SetSearch("10.0.0.");
+  view.SetSort(COL_ONLINE, true);  // GBK order is pinyin order: "离线" before "在线"; ties keep id order
+  view.RebuildShownList();
+  EXPECT_EQ(Rows(view), (std::vector<int32_t>{4, 5, 1, 2, 3}));
+  view.SetSort(COL_NAME, false);
+  view.SelectArea(1);
+  view.RebuildShownList();
+  EXPECT_EQ(Rows(view), (std::vector<int32_t>{5, 4}));  // 一区 without the forgotten 99: 大厅 after 北门, reversed
+  EXPECT_EQ(view.RowOf(4), std::optional<size_t>(1));
+  EXPECT_FALSE(view.RowOf(1));
+
+  view.SetSearch("");
+  view.SetSort(-1, true);
+  view.SelectArea(0);
+  view.RebuildShownList();
+  EXPECT_EQ(Rows(view), present);
+}
+
 TEST_F(TerminalList, RowTextsAndAForgottenTerminal) {
   TerminalListView view({table, present, members}, settings);
   view.RefillAreaChoices();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "monitor/app/monitor_adapters.h"
+#include "monitor/view/tray_clicks.h"
 #include "platform/broadcast/broadcast_components.h"
 #include "platform/clock/manual_clock.h"
 #include "platform/codepage/codepage.h"
@@ -137,6 +138,18 @@ TEST_F(MonitorWindow, SystemSettingsRestartThePollWithTheNewInterval) {
   EXPECT_EQ(window.PollPeriodMs(), 15000);
   settings.pollInterval = 40;
   EXPECT_EQ(window.SystemSettingsConfirmed(), 40000);
+}
+
+TEST(TrayIconClicks, OneClickTogglesAndADoubleClickIsOneGestureNotTwo) {
+  using std::chrono::milliseconds;
+  TrayClicks clicks(milliseconds(400));
+  TrayClicks::TimePoint t{};
+  EXPECT_TRUE(clicks.Toggles(TrayClicks::Click::Single, t));
+  EXPECT_FALSE(clicks.Toggles(TrayClicks::Click::Double, t + milliseconds(300)));  // its second press
+  EXPECT_TRUE(clicks.Toggles(TrayClicks::Click::Double, t + milliseconds(2000)));  // a host that sends only this
+  EXPECT_TRUE(clicks.Toggles(TrayClicks::Click::Single, t + milliseconds(3000)));
+  EXPECT_TRUE(clicks.Toggles(TrayClicks::Click::Double, t + milliseconds(3500)));  // too late to be the same
+  EXPECT_FALSE(clicks.Toggles(TrayClicks::Click::Other, t + milliseconds(4000)));  // the context menu's press
 }
 
 }  // namespace

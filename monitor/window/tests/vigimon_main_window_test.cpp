@@ -88,6 +88,13 @@ TEST(MonitorMainWindow, StatusTrayMenuAndPollTimerWithTheServerOutOfReach) {
     EXPECT_EQ(window.pollTimer().interval(), 40000);
     EXPECT_TRUE(window.pollTimer().isActive());
 
+    boxes.shown.clear();
+    boxes.okCancelReply = ui::IDCANCEL;  // the operator thinks better of it: monitoring goes on
+    window.trayMenu()->actions().at(2)->trigger();
+    EXPECT_TRUE(window.pollTimer().isActive());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "退出后将停止监控终端状态，确定要退出吗？");
+    boxes.okCancelReply = ui::IDOK;
     window.trayMenu()->actions().at(2)->trigger();  // 退出: stops the poll and saves the settings
     EXPECT_FALSE(window.pollTimer().isActive());
     EXPECT_TRUE(fs::exists(settings.iniPath));

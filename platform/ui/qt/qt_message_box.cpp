@@ -1,5 +1,6 @@
 #include "platform/ui/qt/qt_message_box.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -20,9 +21,27 @@ QMessageBox::Icon ToQt(ui::MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+// A box that comes up inside a busy stretch (a reload that failed) waits
+// for the operator, so the pointer over it is the ordinary arrow.
+class ArrowWhileShown {
+ public:
+  ArrowWhileShown() : busy_(QApplication::overrideCursor() != nullptr) {
+    if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  }
+  ~ArrowWhileShown() {
+    if (busy_) QApplication::restoreOverrideCursor();
+  }
+  ArrowWhileShown(const ArrowWhileShown&) = delete;
+  ArrowWhileShown& operator=(const ArrowWhileShown&) = delete;
+
+ private:
+  bool busy_;
+};
+
 }  // namespace
 
 int QtMessageBox::Show(const std::string& text, const std::string& caption, ui::MessageIcon icon, int buttons) {
+  ArrowWhileShown arrow;
   QMessageBox box(ToQt(icon), FromGbk(caption), FromGbk(text), QMessageBox::NoButton, parent_);
   // The buttons read as the system's always have, whatever the locale.
   if (buttons == ui::MB_YESNO) {

@@ -76,6 +76,9 @@ bool ShootFilters(VigimonMainWindow& window) {
 bool ShootDialogs(VigimonMainWindow& window, MonitorSettings& settings, ui::MessageBoxPort& messages) {
   // Copies: the pictures must not change what the window runs on.
   MonitorSettings shown = settings;
+  shown.confirmPolls = 2;
+  shown.recovery = 1;
+  shown.escalateMinutes = 30;
   QtTimePointEditor timePoints(&window, messages);
   CSysCfgDlg system(&window, shown, timePoints, messages);
   bool ok = Snap(&system, "vigimon-system-settings.png");
@@ -84,15 +87,18 @@ bool ShootDialogs(VigimonMainWindow& window, MonitorSettings& settings, ui::Mess
   ok = Snap(&timePoint, "vigimon-time-point.png") && ok;
   timePoint.hide();
 
+  auto firstArea = shown.areas.lower_bound(0);
+  if (firstArea != shown.areas.end()) firstArea->second.quiet = QuietHours{{22, 0, 0}, {7, 0, 0}};
   PlatformAreaSource areas;
   QtContactEditor contacts(&window, messages);
   CPhoneNumMgrDlg phoneNumbers(&window, shown, areas, contacts, messages);
   phoneNumbers.show();
-  // The installation's own row, with its contacts.
+  // The first area after the installation's own row, with its contacts and quiet hours.
   auto* areaList = phoneNumbers.findChildren<QTableWidget*>().value(0);
+  const int row = areaList && areaList->rowCount() > 1 ? 1 : 0;
   if (areaList && areaList->rowCount() > 0)
     QTest::mouseClick(areaList->viewport(), Qt::LeftButton, {},
-                      areaList->visualItemRect(areaList->item(0, 0)).center());
+                      areaList->visualItemRect(areaList->item(row, 0)).center());
   ok = Snap(&phoneNumbers, "vigimon-phone-numbers.png") && ok;
   phoneNumbers.hide();
   CContactsAndPhone contact(&window, ContactLogic(false, shown.areas[TOTAL_AREA_ID].contacts.front(), messages));
