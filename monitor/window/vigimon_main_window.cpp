@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "platform/codepage/codepage.h"
+#include "quillon_version.h"
 
 namespace {
 
@@ -62,10 +63,6 @@ class BusyCursor {
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
-
-#ifndef VIGIMON_VERSION
-#define VIGIMON_VERSION "?"
-#endif
 
 }  // namespace
 
@@ -113,7 +110,10 @@ void VigimonMainWindow::BuildMenus() {
     logic_.Disconnect();
     ShowStatus();
   });
-  connect(modem, &QMenu::aboutToShow, this, &VigimonMainWindow::ShowStatus);
+  // Opening the menu only shows what is known: a fresh status read saves
+  // the modem's settings the first time it is seen ready, and a menu must
+  // not write files.
+  connect(modem, &QMenu::aboutToShow, this, [this] { Show(logic_.status()); });
   QMenu* setup = menuBar()->addMenu(QStringLiteral("设置"));
   systemSettings_ = setup->addAction(QStringLiteral("系统参数"));
   phoneNumbers_ = setup->addAction(QStringLiteral("电话号码"));
@@ -135,7 +135,7 @@ void VigimonMainWindow::BuildMenus() {
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
   connect(help->addAction(QStringLiteral("关于 终端故障监控...")), &QAction::triggered, this, [this] {
     QMessageBox about(QMessageBox::NoIcon, QStringLiteral("关于 终端故障监控"),
-                      QStringLiteral("终端故障监控 Vigimon\n版本 ") + QStringLiteral(VIGIMON_VERSION),
+                      QStringLiteral("终端故障监控 Vigimon\n版本 ") + QString::fromLatin1(kQuillonVersion),
                       QMessageBox::NoButton, this);
     about.setIconPixmap(ProgramIcon(true).pixmap(32, 32));
     about.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
@@ -250,8 +250,9 @@ void VigimonMainWindow::FillAreaCombo() {
   areaCombo_->setCurrentIndex(listView_.areaFilter());
 }
 
-void VigimonMainWindow::ShowStatus() {
-  const MonitorStatus& status = logic_.UpdateStatus();
+void VigimonMainWindow::ShowStatus() { Show(logic_.UpdateStatus()); }
+
+void VigimonMainWindow::Show(const MonitorStatus& status) {
   for (int part = 0; part < 3; ++part) statusParts_[part]->setText(FromGbk(status.texts[part]));
   statusIcons_[0]->setPixmap((status.modemGood ? GoodIcon() : BadIcon()).pixmap(16, 16));
   statusIcons_[1]->setPixmap((status.systemGood ? GoodIcon() : BadIcon()).pixmap(16, 16));

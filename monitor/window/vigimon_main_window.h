@@ -71,6 +71,7 @@ class VigimonMainWindow : public QMainWindow {
   void BuildTray();
   void FillAreaCombo();
   void ShowStatus();
+  void Show(const MonitorStatus& status);
   void ShowList(bool rebuilt);
 
   VigimonWindowLogic& logic_;
