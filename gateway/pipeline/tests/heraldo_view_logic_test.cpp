@@ -140,6 +140,9 @@ TEST_F(Pipeline, AnSmsBecomesARowWithAudioAndPlaysOnAllTerminals) {
   EXPECT_EQ(codepage::GbkToUtf8(row.columns[COL_SOURCE]), "电话短信");
   EXPECT_EQ(State(0), "短信等待播放");
   EXPECT_EQ(audio.spoken, (std::vector<std::string>{(dir / "temp/139000000012024-07-12_16_30_42.wav").string()}));
+  // The seed default lets anyone broadcast everywhere: the operator is told.
+  EXPECT_EQ(codepage::GbkToUtf8(logic->StartNotice()), "注意：任何号码都可以向所有终端广播（Regular=1）");
+  EXPECT_NE(Log().find("Regular=1: every number may broadcast, to every terminal"), std::string::npos);
 
   logic->SchedulePlayback();
   ASSERT_EQ(broadcast.created.size(), 1u);
