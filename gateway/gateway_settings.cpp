@@ -33,9 +33,7 @@ std::string PatSection(int i) { return "PAT" + std::to_string(i); }
 // turns it on keeps its file as it was.
 void WriteIfUsed(const char* section, const char* key, const std::string& value, const std::string& unused,
                  const std::string& path) {
-  constexpr const char* kAbsent = "\x01absent";
-  if (value == unused && profile::GetPrivateProfileString(section, key, kAbsent, kStringBuffer, path) == kAbsent)
-    return;
+  if (value == unused && !profile::HasPrivateProfileKey(section, key, path)) return;
   WriteString(section, key, value, path);
 }
 
@@ -108,7 +106,7 @@ void SaveGatewaySettings(const std::string& path, const GatewaySettings& s, Save
         // Entries are renumbered as the table changes: a PIN goes with its number.
         auto pin = s.pins.find(entry->first);
         if (pin != s.pins.end() && !pin->second.empty()) WriteString(PatSection(i), "Pin", pin->second, path);
-        else if (!ReadString(PatSection(i), "Pin", path).empty())
+        else if (profile::HasPrivateProfileKey(PatSection(i), "Pin", path))
           profile::WritePrivateProfileString(PatSection(i), std::string("Pin"), std::nullopt, path);
       }
       break;

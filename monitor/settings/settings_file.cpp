@@ -54,9 +54,7 @@ class IniReader {
   }
 
   bool Has(const std::string& section, const std::string& key) const {
-    // No value typed into the file holds a control character.
-    static const std::string absent = "\x01";
-    return Raw(section, key, absent) != absent;
+    return profile::HasPrivateProfileKey(section, key, path_);
   }
 
  private:

@@ -74,6 +74,10 @@ std::size_t GetPrivateProfileString(const std::string& section, const std::strin
   return out.size();
 }
 
+bool HasPrivateProfileKey(const std::string& section, const std::string& key, const std::string& path) {
+  return FindValue(LoadDocument(path), section, key).has_value();
+}
+
 std::vector<std::string> GetPrivateProfileSectionNames(const std::string& path) {
   return SectionNames(LoadDocument(path));
 }

@@ -41,6 +41,9 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 std::size_t GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
                                     std::string& out, std::size_t bufferSize, const std::string& path);
 
+// Whether the file has section/key at all, even with an empty value.
+bool HasPrivateProfileKey(const std::string& section, const std::string& key, const std::string& path);
+
 // Names of all sections in file order (trimmed, duplicates kept).
 std::vector<std::string> GetPrivateProfileSectionNames(const std::string& path);
 
